@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+
+#include "cipher/cipherbase.h"
+
+struct BlowfishSchedule {
+    std::uint32_t S[4][256];
+    std::uint32_t P[18];
+};
+
+// Blowfish (Schneier 1993): 64-bit block, 16 rounds, keys of 8 to 448 bits read cyclically.
+class TZC_blowfish final : public BlockCipherModes<TZC_blowfish, BlowfishSchedule, 8> {
+public:
+    static constexpr std::size_t kParallelBlocks = 4;
+
+    TZC_blowfish();
+
+    void EncryptBlock(const std::uint8_t* in, std::uint8_t* out) const noexcept;
+    void DecryptBlock(const std::uint8_t* in, std::uint8_t* out) const noexcept;
+    void DecryptBlocks(const std::uint8_t* in, std::uint8_t* out) const noexcept;
+
+private:
+    friend class BlockCipherModes<TZC_blowfish, BlowfishSchedule, 8>;
+    void ExpandKey(const std::uint8_t* key, std::size_t keyBytes) noexcept;
+};

@@ -1,0 +1,96 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <span>
+
+#include "cipher/blowfish.h"
+#include "support/testdata.h"
+
+namespace {
+#include "cipher/blowfish_tables.inc"
+
+std::string EncryptOne(const Bytes& key, const Bytes& block)
+{
+    TZC_blowfish bf;
+    bf.Init(key.data(), static_cast<int>(key.size() * 8), nullptr);
+    std::uint8_t out[8];
+    bf.EncryptECB(block.data(), out);
+    return ToHex(out, 8);
+}
+}  // namespace
+
+TEST(Blowfish, InitialTablesMatchThePublishedDigitsOfPi)
+{
+    const std::pair<const char*, std::span<const std::uint32_t>> tables[] = {
+        {"P", kInitialP}, {"S0", kInitialS0}, {"S1", kInitialS1}, {"S2", kInitialS2}, {"S3", kInitialS3}};
+    for (const auto& [name, table] : tables) {
+        const auto published = ReadTable("blowfish_init.txt", name);
+        EXPECT_TRUE(std::ranges::equal(table, published)) << name;
+    }
+}
+
+TEST(Blowfish, EveryPublishedVector)
+{
+    const auto records = ReadVectors("blowfish.txt", "ECB");
+    ASSERT_GE(records.size(), 58u);
+    for (const auto& r : records) {
+        const Bytes key = r.bytes("key");
+        TZC_blowfish bf;
+        bf.Init(key.data(), static_cast<int>(key.size() * 8), nullptr);
+        std::uint8_t out[8];
+        bf.EncryptECB(r.bytes("pt").data(), out);
+        EXPECT_EQ(ToHex(out, 8), r.fields.at("ct")) << "line " << r.line;
+        bf.DecryptECB(r.bytes("ct").data(), out);
+        EXPECT_EQ(ToHex(out, 8), r.fields.at("pt")) << "line " << r.line;
+    }
+}
+
+TEST(Blowfish, PublishedCbcRecord)
+{
+    for (const auto& r : ReadVectors("blowfish.txt", "CBC")) {
+        const Bytes key = r.bytes("key"), iv = r.bytes("iv");
+        Bytes data = r.bytes("pt");
+        TZC_blowfish bf;
+        bf.Init(key.data(), static_cast<int>(key.size() * 8), iv.data());
+        bf.EncryptCBC(data.data(), data.data(), static_cast<int>(data.size()));
+        EXPECT_EQ(ToHex(data), r.fields.at("ct"));
+    }
+}
+
+TEST(Blowfish, ValuesOfOurOwnKeySizes)
+{
+    Bytes key(32), block(8);
+    for (int i = 0; i < 32; ++i) key[i] = static_cast<std::uint8_t>(i);
+    for (int i = 0; i < 8; ++i) block[i] = static_cast<std::uint8_t>(i);
+    EXPECT_EQ(EncryptOne(key, block), "46CDCC4D4D14BA2E");
+
+    // The key is read cyclically: a key and the key repeated give the same schedule.
+    EXPECT_EQ(EncryptOne(Bytes(8, 0), Bytes(8, 0)), EncryptOne(Bytes(16, 0), Bytes(8, 0)));
+    EXPECT_EQ(EncryptOne(Bytes{0x5A}, block), EncryptOne(Bytes(56, 0x5A), block));
+    EXPECT_EQ(EncryptOne({1, 2, 3}, block), EncryptOne({1, 2, 3, 1, 2, 3, 1, 2, 3, 1, 2, 3}, block));
+
+    // Init without IV: IV = E(FF..FF).
+    TZC_blowfish bf;
+    const Bytes ones(8, 0xFF);
+    bf.Init(ones.data(), 64, nullptr);
+    EXPECT_EQ(ToHex(bf.IV(), 8), "51866FD5B85ECB8A");
+    EXPECT_EQ(ToHex(bf.ChainingBlock(), 8), "51866FD5B85ECB8A");
+}
+
+TEST(Blowfish, KeySizeRule)
+{
+    const Bytes key(57, 1);
+    for (int size : {0, -8, 4, 452, 456}) {
+        TZC_blowfish bf;
+        try {
+            bf.Init(key.data(), size, nullptr);
+            ADD_FAILURE() << size << " accepted";
+        } catch (const ZorvantaError& e) {
+            EXPECT_EQ(std::string(e.what()), "Blowfish: Invalid key size - " + std::to_string(size));
+        }
+    }
+    for (int size : {8, 448}) {
+        TZC_blowfish bf;
+        EXPECT_NO_THROW(bf.Init(key.data(), size, nullptr));
+    }
+}
