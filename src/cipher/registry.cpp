@@ -4,6 +4,8 @@
 #include <cctype>
 
 #include "cipher/blowfish.h"
+#include "cipher/cast128.h"
+#include "cipher/cast256.h"
 
 namespace {
 template <class Cipher>
@@ -15,6 +17,8 @@ std::unique_ptr<TZC_blockcipher> Make()
 // In the order of their Algorithm names.
 constexpr CipherEntry kCiphers[] = {
     {"Blowfish", Make<TZC_blowfish>},
+    {"Cast128", Make<TZC_cast128>},
+    {"Cast256", Make<TZC_cast256>},
 };
 
 bool EqualIgnoringCase(std::string_view a, std::string_view b)
