@@ -14,7 +14,7 @@ struct Cast128Schedule {
 // 12 rounds for keys of up to 80 bits and 16 beyond.
 class TZC_cast128 final : public BlockCipherModes<TZC_cast128, Cast128Schedule, 8> {
 public:
-    static constexpr std::size_t kParallelBlocks = 4;
+    static constexpr std::size_t kParallelBlocks = 8;
 
     TZC_cast128();
 
@@ -23,6 +23,8 @@ public:
     void EncryptBlock(const std::uint8_t* in, std::uint8_t* out) const noexcept;
     void DecryptBlock(const std::uint8_t* in, std::uint8_t* out) const noexcept;
     void DecryptBlocks(const std::uint8_t* in, std::uint8_t* out) const noexcept;
+    void EncryptBlocksCBC(const std::uint8_t* in, std::uint8_t* out, std::size_t blocks,
+                          std::uint8_t* cv) const noexcept;
 
 private:
     friend class BlockCipherModes<TZC_cast128, Cast128Schedule, 8>;

@@ -30,9 +30,12 @@ template <int kType>
 inline std::uint32_t F(std::uint32_t d, std::uint32_t m, std::uint32_t r) noexcept
 {
     static_assert(kType >= 1 && kType <= 3);
-    const std::uint32_t i = RotateLeft32(kType == 1 ? m + d : kType == 2 ? (m ^ d) : m - d, r);
+    // I = Ia Ib Ic Id rotated 16 bits further: Ic Id Ia Ib. Three bytes then take one instruction
+    // each to extract; the slow one is Id, whose box enters the result last.
+    const std::uint32_t i = RotateLeft32(kType == 1 ? m + d : kType == 2 ? (m ^ d) : m - d, r + 16);
     const auto& s = kSBoxes.s;
-    const std::uint32_t a = s[0][i >> 24], b = s[1][(i >> 16) & 0xFF], c = s[2][(i >> 8) & 0xFF], e = s[3][i & 0xFF];
+    const std::uint32_t a = s[0][(i >> 8) & 0xFF], b = s[1][i & 0xFF], c = s[2][i >> 24];
+    const std::uint32_t e = s[3][(i >> 16) & 0xFF];
     if constexpr (kType == 1) return ((a ^ b) - c) + e;
     if constexpr (kType == 2) return ((a - b) + c) ^ e;
     return ((a + b) ^ c) - e;
