@@ -15,9 +15,10 @@ inline std::uint16_t IdeaMultiply(std::uint16_t a, std::uint16_t b) noexcept
 {
     const std::uint32_t p = std::uint32_t{a} * b;
     if (p == 0) return static_cast<std::uint16_t>(1 - a - b);
-    const std::uint16_t lo = static_cast<std::uint16_t>(p);
-    const std::uint16_t hi = static_cast<std::uint16_t>(p >> 16);
-    return static_cast<std::uint16_t>(lo - hi + (lo < hi));
+    // lo - hi, plus 1 when it borrows: the borrow flag feeds the add straight away.
+    std::uint32_t difference;
+    const bool borrow = __builtin_sub_overflow(p & 0xFFFF, p >> 16, &difference);
+    return static_cast<std::uint16_t>(difference + borrow);
 }
 
 // The inverse under IdeaMultiply; 0 and 1 are their own inverses. Divides: key setup only.
