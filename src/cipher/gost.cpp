@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstring>
+#include <utility>
 
 namespace {
 // S1 substitutes the least significant 4 bits of a word, S8 the most significant.
@@ -53,8 +54,17 @@ inline void Pass(const std::uint32_t (&k)[8], bool backwards, std::uint32_t (&a)
 }
 
 // Encryption takes the key words forwards in the first three passes and backwards in the
-// last; decryption backwards in the last three. The output is B then A, which undoes the
-// exchange of the last round.
+// last; decryption backwards in the last three.
+template <std::size_t N, bool kDecrypt>
+inline void Rounds(const GostSchedule& ks, std::uint32_t (&a)[N], std::uint32_t (&b)[N]) noexcept
+{
+    Pass<N>(ks.K, false, a, b);
+    Pass<N>(ks.K, kDecrypt, a, b);
+    Pass<N>(ks.K, kDecrypt, a, b);
+    Pass<N>(ks.K, true, a, b);
+}
+
+// The output is B then A, which undoes the exchange of the last round.
 template <std::size_t N, bool kDecrypt>
 inline void CryptBytes(const GostSchedule& ks, const std::uint8_t* in, std::uint8_t* out) noexcept
 {
@@ -63,10 +73,7 @@ inline void CryptBytes(const GostSchedule& ks, const std::uint8_t* in, std::uint
         a[j] = LoadLE32(in + 8 * j);
         b[j] = LoadLE32(in + 8 * j + 4);
     }
-    Pass<N>(ks.K, false, a, b);
-    Pass<N>(ks.K, kDecrypt, a, b);
-    Pass<N>(ks.K, kDecrypt, a, b);
-    Pass<N>(ks.K, true, a, b);
+    Rounds<N, kDecrypt>(ks, a, b);
     for (std::size_t j = 0; j < N; ++j) {
         StoreLE32(out + 8 * j, b[j]);
         StoreLE32(out + 8 * j + 4, a[j]);
@@ -89,6 +96,23 @@ void TZC_gost::DecryptBlock(const std::uint8_t* in, std::uint8_t* out) const noe
 void TZC_gost::DecryptBlocks(const std::uint8_t* in, std::uint8_t* out) const noexcept
 {
     CryptBytes<kParallelBlocks, true>(schedule(), in, out);
+}
+
+// The chaining block stays in two registers from block to block.
+void TZC_gost::EncryptBlocksCBC(const std::uint8_t* in, std::uint8_t* out, std::size_t blocks,
+                                std::uint8_t* cv) const noexcept
+{
+    std::uint32_t a[1] = {LoadLE32(cv)}, b[1] = {LoadLE32(cv + 4)};
+    for (std::size_t i = 0; i < blocks; ++i, in += 8, out += 8) {
+        a[0] ^= LoadLE32(in);
+        b[0] ^= LoadLE32(in + 4);
+        Rounds<1, false>(schedule(), a, b);
+        StoreLE32(out, b[0]);
+        StoreLE32(out + 4, a[0]);
+        std::swap(a[0], b[0]);
+    }
+    StoreLE32(cv, a[0]);
+    StoreLE32(cv + 4, b[0]);
 }
 
 void TZC_gost::ExpandKey(const std::uint8_t* key, std::size_t keyBytes) noexcept

@@ -16,17 +16,39 @@ inline std::uint32_t FI(std::uint32_t x, std::uint32_t k) noexcept
     return (d7 << 9) | d9;
 }
 
+// A 32-bit half of the block as its left (high) and right (low) 16-bit words. Kept apart, the
+// early left word of FO's result lets the next round start before the late right word is done.
+struct Half {
+    std::uint32_t left, right;
+};
+
+inline Half Split(std::uint32_t x) noexcept
+{
+    return {x >> 16, x & 0xFFFF};
+}
+
+inline std::uint32_t Join(Half h) noexcept
+{
+    return (h.left << 16) | h.right;
+}
+
+inline void XorInto(Half& d, Half f) noexcept
+{
+    d.left ^= f.left;
+    d.right ^= f.right;
+}
+
 // Key indices are taken modulo 8; callers pass round numbers known at compile time.
-inline std::uint32_t FO(const Misty1Schedule& ks, std::uint32_t x, int k) noexcept
+inline Half FO(const Misty1Schedule& ks, Half x, int k) noexcept
 {
     auto K = [&](int i) { return ks.K[i % 8]; };
     auto KP = [&](int i) { return ks.KPrime[i % 8]; };
-    std::uint32_t t0 = x >> 16, t1 = x & 0xFFFF;
+    std::uint32_t t0 = x.left, t1 = x.right;
     t0 = FI(t0 ^ K(k), KP(k + 5)) ^ t1;
     t1 = FI(t1 ^ K(k + 2), KP(k + 1)) ^ t0;
     t0 = FI(t0 ^ K(k + 7), KP(k + 3)) ^ t1;
     t1 ^= K(k + 4);
-    return (t1 << 16) | t0;
+    return {t1, t0};
 }
 
 // The two key words of FL number k: the one that is ANDed and the one that is ORed.
@@ -41,69 +63,58 @@ inline FLKeys KeysOfFL(const Misty1Schedule& ks, int k) noexcept
     return {ks.KPrime[(i + 2) % 8], ks.K[(i + 4) % 8]};
 }
 
-inline std::uint32_t FL(const Misty1Schedule& ks, std::uint32_t x, int k) noexcept
+inline void FL(const Misty1Schedule& ks, Half& d, int k) noexcept
 {
     const FLKeys key = KeysOfFL(ks, k);
-    std::uint32_t d0 = x >> 16, d1 = x & 0xFFFF;
-    d1 ^= d0 & key.andKey;
-    d0 ^= d1 | key.orKey;
-    return (d0 << 16) | d1;
+    d.right ^= d.left & key.andKey;
+    d.left ^= d.right | key.orKey;
 }
 
-inline std::uint32_t FLInverse(const Misty1Schedule& ks, std::uint32_t x, int k) noexcept
+inline void FLInverse(const Misty1Schedule& ks, Half& d, int k) noexcept
 {
     const FLKeys key = KeysOfFL(ks, k);
-    std::uint32_t d0 = x >> 16, d1 = x & 0xFFFF;
-    d0 ^= d1 | key.orKey;
-    d1 ^= d0 & key.andKey;
-    return (d0 << 16) | d1;
+    d.left ^= d.right | key.orKey;
+    d.right ^= d.left & key.andKey;
+}
+
+// The eight rounds and the last FL layer; the caller writes D1 before D0.
+inline void EncryptHalves(const Misty1Schedule& ks, Half& d0, Half& d1) noexcept
+{
+#pragma GCC unroll 4
+    for (int i = 0; i < 8; i += 2) {
+        FL(ks, d0, i);
+        FL(ks, d1, i + 1);
+        XorInto(d1, FO(ks, d0, i));
+        XorInto(d0, FO(ks, d1, i + 1));
+    }
+    FL(ks, d0, 8);
+    FL(ks, d1, 9);
 }
 
 // N independent blocks in lockstep. A block is D0 (bytes 0..3) and D1 (bytes 4..7) on input
 // and leaves as D1, D0 — the RFC's order, with little-endian halves.
 template <std::size_t N>
-inline void EncryptBytes(const Misty1Schedule& ks, const std::uint8_t* in, std::uint8_t* out) noexcept
-{
-    std::uint32_t d0[N], d1[N];
-    for (std::size_t j = 0; j < N; ++j) {
-        d0[j] = LoadLE32(in + 8 * j);
-        d1[j] = LoadLE32(in + 8 * j + 4);
-    }
-#pragma GCC unroll 8
-    for (int i = 0; i < 8; i += 2) {
-        for (std::size_t j = 0; j < N; ++j) {
-            d0[j] = FL(ks, d0[j], i);
-            d1[j] = FL(ks, d1[j], i + 1);
-            d1[j] ^= FO(ks, d0[j], i);
-        }
-        for (std::size_t j = 0; j < N; ++j) d0[j] ^= FO(ks, d1[j], i + 1);
-    }
-    for (std::size_t j = 0; j < N; ++j) {
-        StoreLE32(out + 8 * j, FL(ks, d1[j], 9));
-        StoreLE32(out + 8 * j + 4, FL(ks, d0[j], 8));
-    }
-}
-
-template <std::size_t N>
 inline void DecryptBytes(const Misty1Schedule& ks, const std::uint8_t* in, std::uint8_t* out) noexcept
 {
-    std::uint32_t d0[N], d1[N];
+    Half d0[N], d1[N];
     for (std::size_t j = 0; j < N; ++j) {
-        d1[j] = FLInverse(ks, LoadLE32(in + 8 * j), 9);
-        d0[j] = FLInverse(ks, LoadLE32(in + 8 * j + 4), 8);
+        d1[j] = Split(LoadLE32(in + 8 * j));
+        d0[j] = Split(LoadLE32(in + 8 * j + 4));
+        FLInverse(ks, d1[j], 9);
+        FLInverse(ks, d0[j], 8);
     }
-#pragma GCC unroll 8
+#pragma GCC unroll 4
     for (int i = 6; i >= 0; i -= 2) {
-        for (std::size_t j = 0; j < N; ++j) d0[j] ^= FO(ks, d1[j], i + 1);
+        for (std::size_t j = 0; j < N; ++j) XorInto(d0[j], FO(ks, d1[j], i + 1));
         for (std::size_t j = 0; j < N; ++j) {
-            d1[j] ^= FO(ks, d0[j], i);
-            d0[j] = FLInverse(ks, d0[j], i);
-            d1[j] = FLInverse(ks, d1[j], i + 1);
+            XorInto(d1[j], FO(ks, d0[j], i));
+            FLInverse(ks, d0[j], i);
+            FLInverse(ks, d1[j], i + 1);
         }
     }
     for (std::size_t j = 0; j < N; ++j) {
-        StoreLE32(out + 8 * j, d0[j]);
-        StoreLE32(out + 8 * j + 4, d1[j]);
+        StoreLE32(out + 8 * j, Join(d0[j]));
+        StoreLE32(out + 8 * j + 4, Join(d1[j]));
     }
 }
 }  // namespace
@@ -112,7 +123,27 @@ TZC_misty1::TZC_misty1() : BlockCipherModes(11, "Misty1", 128) {}
 
 void TZC_misty1::EncryptBlock(const std::uint8_t* in, std::uint8_t* out) const noexcept
 {
-    EncryptBytes<1>(schedule(), in, out);
+    Half d0 = Split(LoadLE32(in)), d1 = Split(LoadLE32(in + 4));
+    EncryptHalves(schedule(), d0, d1);
+    StoreLE32(out, Join(d1));
+    StoreLE32(out + 4, Join(d0));
+}
+
+// The chaining block stays in registers from block to block.
+void TZC_misty1::EncryptBlocksCBC(const std::uint8_t* in, std::uint8_t* out, std::size_t blocks,
+                                  std::uint8_t* cv) const noexcept
+{
+    std::uint32_t c0 = LoadLE32(cv), c1 = LoadLE32(cv + 4);
+    for (std::size_t i = 0; i < blocks; ++i, in += 8, out += 8) {
+        Half d0 = Split(LoadLE32(in) ^ c0), d1 = Split(LoadLE32(in + 4) ^ c1);
+        EncryptHalves(schedule(), d0, d1);
+        c0 = Join(d1);
+        c1 = Join(d0);
+        StoreLE32(out, c0);
+        StoreLE32(out + 4, c1);
+    }
+    StoreLE32(cv, c0);
+    StoreLE32(cv + 4, c1);
 }
 
 void TZC_misty1::DecryptBlock(const std::uint8_t* in, std::uint8_t* out) const noexcept
