@@ -109,7 +109,7 @@ void TZC_gost::EncryptBlocksCBC(const std::uint8_t* in, std::uint8_t* out, std::
         Rounds<1, false>(schedule(), a, b);
         StoreLE32(out, b[0]);
         StoreLE32(out + 4, a[0]);
-        std::swap(a[0], b[0]);
+        std::swap(a[0], b[0]);  // the ciphertext, B then A, is the next chaining block
     }
     StoreLE32(cv, a[0]);
     StoreLE32(cv + 4, b[0]);

@@ -77,7 +77,8 @@ inline void FLInverse(const Misty1Schedule& ks, Half& d, int k) noexcept
     d.right ^= d.left & key.andKey;
 }
 
-// The eight rounds and the last FL layer; the caller writes D1 before D0.
+// The eight rounds and the last FL layer. The plaintext holds D0 then D1, the ciphertext D1
+// then D0 (the RFC's order, but each half little-endian).
 inline void EncryptHalves(const Misty1Schedule& ks, Half& d0, Half& d1) noexcept
 {
 #pragma GCC unroll 4
@@ -91,8 +92,8 @@ inline void EncryptHalves(const Misty1Schedule& ks, Half& d0, Half& d1) noexcept
     FL(ks, d1, 9);
 }
 
-// N independent blocks in lockstep. A block is D0 (bytes 0..3) and D1 (bytes 4..7) on input
-// and leaves as D1, D0 — the RFC's order, with little-endian halves.
+// N independent blocks in lockstep. A ciphertext block holds D1 then D0, a plaintext block D0
+// then D1, each half little-endian.
 template <std::size_t N>
 inline void DecryptBytes(const Misty1Schedule& ks, const std::uint8_t* in, std::uint8_t* out) noexcept
 {
