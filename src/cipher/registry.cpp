@@ -4,7 +4,9 @@
 #include <cctype>
 
 #include "cipher/blowfish.h"
+#include "cipher/gost.h"
 #include "cipher/idea.h"
+#include "cipher/misty1.h"
 
 namespace {
 template <class Cipher>
@@ -16,7 +18,9 @@ std::unique_ptr<TZC_blockcipher> Make()
 // In the order of their Algorithm names.
 constexpr CipherEntry kCiphers[] = {
     {"Blowfish", Make<TZC_blowfish>},
+    {"Gost", Make<TZC_gost>},
     {"IDEA", Make<TZC_idea>},
+    {"Misty1", Make<TZC_misty1>},
 };
 
 bool EqualIgnoringCase(std::string_view a, std::string_view b)
