@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "cipher/blowfish.h"
+#include "cipher/idea.h"
 #include "cipher/rijndael.h"
 
 namespace {
@@ -16,6 +17,7 @@ std::unique_ptr<TZC_blockcipher> Make()
 // In the order of their Algorithm names.
 constexpr CipherEntry kCiphers[] = {
     {"Blowfish", Make<TZC_blowfish>},
+    {"IDEA", Make<TZC_idea>},
     {"Rijndael", Make<TZC_rijndael>},
 };
 
