@@ -7,6 +7,7 @@
 #include "cipher/gost.h"
 #include "cipher/idea.h"
 #include "cipher/misty1.h"
+#include "cipher/rijndael.h"
 
 namespace {
 template <class Cipher>
@@ -21,6 +22,7 @@ constexpr CipherEntry kCiphers[] = {
     {"Gost", Make<TZC_gost>},
     {"IDEA", Make<TZC_idea>},
     {"Misty1", Make<TZC_misty1>},
+    {"Rijndael", Make<TZC_rijndael>},
 };
 
 bool EqualIgnoringCase(std::string_view a, std::string_view b)

@@ -5,6 +5,7 @@
 #include <botan/block_cipher.h>
 
 #include <algorithm>
+#include <cctype>
 #include <random>
 #include <vector>
 
@@ -43,11 +44,16 @@ const OracleRow kRows[] = {
     {"Gost", "GOST-28147-89(R3411_94_TestParam)", {32}},
     {"IDEA", "IDEA", {16}},
     {"Misty1", "MISTY1", {16}, ReverseEachHalf},
+    {"Rijndael", "AES-128", {16}},
+    {"Rijndael", "AES-192", {24}},
+    {"Rijndael", "AES-256", {32}},
 };
 
 std::string NameOf(const testing::TestParamInfo<OracleRow>& info)
 {
-    return std::string(info.param.algorithm);
+    std::string name(info.param.botanName);
+    std::erase_if(name, [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); });
+    return name;
 }
 
 class AgainstBotan : public testing::TestWithParam<OracleRow> {
