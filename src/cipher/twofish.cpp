@@ -95,13 +95,13 @@ std::uint32_t ReedSolomon(std::uint32_t even, std::uint32_t odd) noexcept
 
 inline std::uint32_t G(const TwofishSchedule& ks, std::uint32_t x) noexcept
 {
-    return ks.KT[0][x & 0xFF] ^ ks.KT[1][(x >> 8) & 0xFF] ^ ks.KT[2][(x >> 16) & 0xFF] ^ ks.KT[3][x >> 24];
+    return ks.KT[0][ByteOf(x, 0)] ^ ks.KT[1][ByteOf(x, 1)] ^ ks.KT[2][ByteOf(x, 2)] ^ ks.KT[3][ByteOf(x, 3)];
 }
 
 // g(x <<< 8), the rotation folded into the choice of bytes.
 inline std::uint32_t GRotated(const TwofishSchedule& ks, std::uint32_t x) noexcept
 {
-    return ks.KT[0][x >> 24] ^ ks.KT[1][x & 0xFF] ^ ks.KT[2][(x >> 8) & 0xFF] ^ ks.KT[3][(x >> 16) & 0xFF];
+    return ks.KT[0][ByteOf(x, 3)] ^ ks.KT[1][ByteOf(x, 0)] ^ ks.KT[2][ByteOf(x, 1)] ^ ks.KT[3][ByteOf(x, 2)];
 }
 
 // One round on N independent blocks: a and b feed F, which changes c and d; k points at the
@@ -125,19 +125,20 @@ inline void Round(const TwofishSchedule& ks, const std::uint32_t (&a)[N], const 
     }
 }
 
-// N blocks in lockstep, so their table look-ups overlap. Rounds run in pairs, the second of a
-// pair with the halves' roles exchanged instead of swapping words.
+// N blocks in lockstep, so their table look-ups overlap; the words come back as the output
+// words. Rounds run in pairs, the second of a pair with the halves' roles exchanged instead of
+// swapping words.
 template <std::size_t N, bool kDecrypt>
-inline void CryptBytes(const TwofishSchedule& ks, const std::uint8_t* in, std::uint8_t* out) noexcept
+inline void CryptWords(const TwofishSchedule& ks, std::uint32_t (&w)[4][N]) noexcept
 {
     constexpr int kInWhitening = kDecrypt ? 4 : 0;
     constexpr int kOutWhitening = kDecrypt ? 0 : 4;
     std::uint32_t r0[N], r1[N], r2[N], r3[N];
     for (std::size_t b = 0; b < N; ++b) {
-        r0[b] = LoadLE32(in + 16 * b) ^ ks.K[kInWhitening];
-        r1[b] = LoadLE32(in + 16 * b + 4) ^ ks.K[kInWhitening + 1];
-        r2[b] = LoadLE32(in + 16 * b + 8) ^ ks.K[kInWhitening + 2];
-        r3[b] = LoadLE32(in + 16 * b + 12) ^ ks.K[kInWhitening + 3];
+        r0[b] = w[0][b] ^ ks.K[kInWhitening];
+        r1[b] = w[1][b] ^ ks.K[kInWhitening + 1];
+        r2[b] = w[2][b] ^ ks.K[kInWhitening + 2];
+        r3[b] = w[3][b] ^ ks.K[kInWhitening + 3];
     }
 #pragma GCC unroll 8
     for (int pair = 0; pair < 8; ++pair) {
@@ -150,11 +151,34 @@ inline void CryptBytes(const TwofishSchedule& ks, const std::uint8_t* in, std::u
         }
     }
     for (std::size_t b = 0; b < N; ++b) {
-        StoreLE32(out + 16 * b, r2[b] ^ ks.K[kOutWhitening]);
-        StoreLE32(out + 16 * b + 4, r3[b] ^ ks.K[kOutWhitening + 1]);
-        StoreLE32(out + 16 * b + 8, r0[b] ^ ks.K[kOutWhitening + 2]);
-        StoreLE32(out + 16 * b + 12, r1[b] ^ ks.K[kOutWhitening + 3]);
+        w[0][b] = r2[b] ^ ks.K[kOutWhitening];
+        w[1][b] = r3[b] ^ ks.K[kOutWhitening + 1];
+        w[2][b] = r0[b] ^ ks.K[kOutWhitening + 2];
+        w[3][b] = r1[b] ^ ks.K[kOutWhitening + 3];
     }
+}
+
+template <std::size_t N>
+inline void LoadBlocks(const std::uint8_t* in, std::uint32_t (&w)[4][N]) noexcept
+{
+    for (std::size_t b = 0; b < N; ++b)
+        for (std::size_t i = 0; i < 4; ++i) w[i][b] = LoadLE32(in + 16 * b + 4 * i);
+}
+
+template <std::size_t N>
+inline void StoreBlocks(const std::uint32_t (&w)[4][N], std::uint8_t* out) noexcept
+{
+    for (std::size_t b = 0; b < N; ++b)
+        for (std::size_t i = 0; i < 4; ++i) StoreLE32(out + 16 * b + 4 * i, w[i][b]);
+}
+
+template <std::size_t N, bool kDecrypt>
+inline void CryptBytes(const TwofishSchedule& ks, const std::uint8_t* in, std::uint8_t* out) noexcept
+{
+    std::uint32_t w[4][N];
+    LoadBlocks(in, w);
+    CryptWords<N, kDecrypt>(ks, w);
+    StoreBlocks(w, out);
 }
 }  // namespace
 
@@ -173,6 +197,20 @@ void TZC_twofish::DecryptBlock(const std::uint8_t* in, std::uint8_t* out) const 
 void TZC_twofish::DecryptBlocks(const std::uint8_t* in, std::uint8_t* out) const noexcept
 {
     CryptBytes<kParallelBlocks, true>(schedule(), in, out);
+}
+
+// The chaining value stays in registers from block to block: CBC encryption is one long chain.
+void TZC_twofish::EncryptBlocksCBC(const std::uint8_t* in, std::uint8_t* out, std::size_t blocks,
+                                   std::uint8_t* cv) const noexcept
+{
+    std::uint32_t chain[4][1];
+    LoadBlocks(cv, chain);
+    for (std::size_t b = 0; b < blocks; ++b, in += 16, out += 16) {
+        for (std::size_t i = 0; i < 4; ++i) chain[i][0] ^= LoadLE32(in + 4 * i);
+        CryptWords<1, false>(schedule(), chain);
+        StoreBlocks(chain, out);
+    }
+    StoreBlocks(chain, cv);
 }
 
 void TZC_twofish::ExpandKey(const std::uint8_t* key, std::size_t keyBytes) noexcept

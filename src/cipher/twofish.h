@@ -24,6 +24,8 @@ public:
     void EncryptBlock(const std::uint8_t* in, std::uint8_t* out) const noexcept;
     void DecryptBlock(const std::uint8_t* in, std::uint8_t* out) const noexcept;
     void DecryptBlocks(const std::uint8_t* in, std::uint8_t* out) const noexcept;
+    void EncryptBlocksCBC(const std::uint8_t* in, std::uint8_t* out, std::size_t blocks,
+                          std::uint8_t* cv) const noexcept;
 
 private:
     friend class BlockCipherModes<TZC_twofish, TwofishSchedule, 16>;
