@@ -8,6 +8,7 @@
 #include "cipher/idea.h"
 #include "cipher/misty1.h"
 #include "cipher/rijndael.h"
+#include "cipher/twofish.h"
 
 namespace {
 template <class Cipher>
@@ -23,6 +24,7 @@ constexpr CipherEntry kCiphers[] = {
     {"IDEA", Make<TZC_idea>},
     {"Misty1", Make<TZC_misty1>},
     {"Rijndael", Make<TZC_rijndael>},
+    {"Twofish", Make<TZC_twofish>},
 };
 
 bool EqualIgnoringCase(std::string_view a, std::string_view b)

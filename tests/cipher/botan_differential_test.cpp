@@ -47,6 +47,7 @@ const OracleRow kRows[] = {
     {"Rijndael", "AES-128", {16}},
     {"Rijndael", "AES-192", {24}},
     {"Rijndael", "AES-256", {32}},
+    {"Twofish", "Twofish", {16, 24, 32}},
 };
 
 std::string NameOf(const testing::TestParamInfo<OracleRow>& info)
