@@ -27,7 +27,8 @@ inline void Round(const Cast128Schedule& ks, Lanes<N>& l, Lanes<N>& r) noexcept
 
 // Rounds kFirst .. kFirst+count-1, ascending for encryption and descending for decryption.
 template <int kFirst, bool kDecrypt, std::size_t N, int... kI>
-inline void Rounds(const Cast128Schedule& ks, Lanes<N>& l, Lanes<N>& r, std::integer_sequence<int, kI...>) noexcept
+inline void Rounds(const Cast128Schedule& ks, Lanes<N>& l, Lanes<N>& r,
+                   std::integer_sequence<int, kI...>) noexcept
 {
     constexpr int kLast = kFirst + static_cast<int>(sizeof...(kI)) - 1;
     (Round<kDecrypt ? kLast - kI : kFirst + kI, kDecrypt>(ks, l, r), ...);
@@ -113,7 +114,8 @@ void TZC_cast128::DecryptBlock(const std::uint8_t* in, std::uint8_t* out) const 
 
 // The lanes interleave to hide the latency of the table look-ups; vectorising them would only
 // add moves between vector and scalar registers around those look-ups.
-[[gnu::optimize("no-tree-vectorize")]] void TZC_cast128::DecryptBlocks(const std::uint8_t* in, std::uint8_t* out) const noexcept
+[[gnu::optimize("no-tree-vectorize")]]
+void TZC_cast128::DecryptBlocks(const std::uint8_t* in, std::uint8_t* out) const noexcept
 {
     CryptBytes<kParallelBlocks, true>(schedule(), rounds_, in, out);
 }

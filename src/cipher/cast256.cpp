@@ -110,7 +110,8 @@ void TZC_cast256::DecryptBlock(const std::uint8_t* in, std::uint8_t* out) const 
 
 // The lanes interleave to hide the latency of the table look-ups; vectorising them would only
 // add moves between vector and scalar registers around those look-ups.
-[[gnu::optimize("no-tree-vectorize")]] void TZC_cast256::DecryptBlocks(const std::uint8_t* in, std::uint8_t* out) const noexcept
+[[gnu::optimize("no-tree-vectorize")]]
+void TZC_cast256::DecryptBlocks(const std::uint8_t* in, std::uint8_t* out) const noexcept
 {
     CryptBytes<kParallelBlocks, true>(schedule(), in, out);
 }
