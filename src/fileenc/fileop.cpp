@@ -83,8 +83,9 @@ FileOpResult Run(FileOperation operation, const std::string& inputName, const st
         if (stored.bytes != checkBlock.bytes) return FileOpResult::WrongPassphrase;
     }
     TransformRest(input->fd.get(), output->fd(), cipher, operation);
-    output->Commit();
+    // Every failure must come before the commit, so that a reported error never replaces a file.
     input->fd.Close();
+    output->Commit();
     return operation == FileOperation::Encrypt ? FileOpResult::Encrypted : FileOpResult::Decrypted;
 }
 }  // namespace

@@ -13,7 +13,7 @@
 
 SystemCalls& Sys()
 {
-    static SystemCalls calls{::read, ::write};
+    static SystemCalls calls{::read, ::write, ::fsync, ::close, ::rename};
     return calls;
 }
 
@@ -40,7 +40,7 @@ int FileDescriptor::Release() noexcept
 
 void FileDescriptor::Close()
 {
-    if (::close(Release()) != 0 && errno != EINTR) throw IoError(IoCodeForErrno(errno));
+    if (Sys().close(Release()) != 0 && errno != EINTR) throw IoError(IoCodeForErrno(errno));
 }
 
 std::size_t ReadFull(int fd, std::uint8_t* buffer, std::size_t count)
@@ -157,8 +157,11 @@ OutputFile::~OutputFile()
 
 void OutputFile::Commit()
 {
+    // The new bytes must be on the disk before they replace the old file: a crash after the
+    // rename must not leave an empty or partial file where a good one was.
+    if (!temporaryName_.empty() && Sys().fsync(fd_.get()) != 0) throw IoError(IoCodeForErrno(errno));
     fd_.Close();
     if (temporaryName_.empty()) return;
-    if (::rename(temporaryName_.c_str(), targetName_.c_str()) != 0) throw IoError(IoCodeForErrno(errno));
+    if (Sys().rename(temporaryName_.c_str(), targetName_.c_str()) != 0) throw IoError(IoCodeForErrno(errno));
     temporaryName_.clear();
 }

@@ -15,6 +15,9 @@
 struct SystemCalls {
     ssize_t (*read)(int fd, void* buffer, std::size_t count);
     ssize_t (*write)(int fd, const void* buffer, std::size_t count);
+    int (*fsync)(int fd);
+    int (*close)(int fd);  // where its failure is reported
+    int (*rename)(const char* from, const char* to);
 };
 SystemCalls& Sys();
 
@@ -48,8 +51,9 @@ struct InputFile {
 std::optional<InputFile> OpenInput(const std::string& name);
 
 // Where the output goes. A regular or missing target is written under a temporary name in
-// the same folder and renamed into place by Commit; anything else (a device, a pipe) is
-// written directly. Without Commit the temporary file is removed and the target is untouched.
+// the same folder, flushed to the disk and renamed into place by Commit; anything else (a
+// device, a pipe) is written directly. Without Commit the temporary file is removed and the
+// target is untouched.
 class OutputFile {
 public:
     // nullopt when the target cannot be written: a missing folder, no permission, a directory.
