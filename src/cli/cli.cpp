@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <iomanip>
+#include <utility>
 
 #include "cipher/registry.h"
 #include "fileenc/fileop.h"
@@ -30,6 +31,40 @@ struct UsageError {
     std::string message;
 };
 
+// Copies of the passphrase belong to this front end, which overwrites them, spare capacity
+// included, before their memory is given back.
+template <class Buffer>  // std::string or std::vector<std::uint8_t>
+void Wipe(Buffer& buffer) noexcept
+{
+    buffer.resize(buffer.capacity());  // within the capacity: no allocation
+    SecureFill(buffer.data(), buffer.size(), 0);
+}
+
+template <class Buffer>
+void Wipe(std::optional<Buffer>& buffer) noexcept
+{
+    if (buffer) Wipe(*buffer);
+}
+
+template <class Buffer>
+struct WipeOnExit {
+    Buffer& buffer;
+    ~WipeOnExit() { Wipe(buffer); }
+};
+
+// Appends without leaving a copy behind in memory given back when the text grows.
+void AppendWiping(std::string& text, char c)
+{
+    if (text.size() == text.capacity()) {
+        std::string larger;
+        larger.reserve(2 * text.capacity() + 1);
+        larger = text;
+        Wipe(text);
+        text.swap(larger);
+    }
+    text += c;
+}
+
 struct Command {
     FileOperation operation;
     std::string cipher, input, output;
@@ -38,14 +73,11 @@ struct Command {
 
 std::vector<std::uint8_t> FromHex(const std::string& hex)
 {
-    auto digit = [&](char c) {
-        if (c >= '0' && c <= '9') return c - '0';
-        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (hex.size() % 2 != 0 || hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
         throw UsageError{"--passphrase-hex takes hexadecimal digits, two per byte"};
-    };
-    if (hex.size() % 2 != 0) throw UsageError{"--passphrase-hex takes hexadecimal digits, two per byte"};
+    auto digit = [](char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; };
     std::vector<std::uint8_t> bytes;
+    bytes.reserve(hex.size() / 2);
     for (std::size_t i = 0; i < hex.size(); i += 2)
         bytes.push_back(static_cast<std::uint8_t>(digit(hex[i]) * 16 + digit(hex[i + 1])));
     return bytes;
@@ -81,30 +113,49 @@ Command Parse(const std::vector<std::string>& args)
     return command;
 }
 
-std::string FirstLineOf(const std::string& path)
+// Unbuffered, so that no stream buffer keeps a copy of the passphrase.
+std::optional<std::string> FirstLineOf(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in;
+    in.rdbuf()->pubsetbuf(nullptr, 0);
+    in.open(path, std::ios::binary);
     if (!in) throw UsageError{"cannot read the passphrase file " + path};
-    std::string line;
-    std::getline(in, line);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::optional<std::string> line(std::in_place);
+    for (char c; in.get(c) && c != '\n';) AppendWiping(*line, c);
+    if (!line->empty() && line->back() == '\r') line->pop_back();
     return line;
+}
+
+std::optional<std::string> TypedPassphrase(FileOperation operation, CliEnvironment& env)
+{
+    auto typed = env.askHidden("Passphrase: ");
+    if (typed && operation == FileOperation::Encrypt) {
+        auto again = env.askHidden("Passphrase again: ");
+        WipeOnExit wipeAgain{again};
+        if (again != typed) {
+            Wipe(typed);
+            throw UsageError{"the two passphrases differ"};
+        }
+    }
+    return typed;  // the one return: the caller's object itself, no copy left here
+}
+
+std::optional<std::string> PassphraseText(const Command& command, CliEnvironment& env)
+{
+    if (command.passphraseFile) return FirstLineOf(*command.passphraseFile);
+    if (command.passphraseEnv) return env.variable(*command.passphraseEnv);
+    return TypedPassphrase(command.operation, env);
 }
 
 std::vector<std::uint8_t> Passphrase(const Command& command, CliEnvironment& env)
 {
     if (command.passphraseHex) return FromHex(*command.passphraseHex);
-    if (command.passphraseFile) return PassphraseBytes(FirstLineOf(*command.passphraseFile));
-    if (command.passphraseEnv) {
-        const auto value = env.variable(*command.passphraseEnv);
-        if (!value) throw UsageError{"environment variable " + *command.passphraseEnv + " is not set"};
-        return PassphraseBytes(*value);
-    }
-    const auto typed = env.askHidden("Passphrase: ");
-    if (!typed) throw UsageError{"no terminal to ask for the passphrase; use a passphrase option"};
-    if (command.operation == FileOperation::Encrypt && env.askHidden("Passphrase again: ") != typed)
-        throw UsageError{"the two passphrases differ"};
-    return PassphraseBytes(*typed);
+    auto text = PassphraseText(command, env);
+    WipeOnExit wipeText{text};
+    if (!text && command.passphraseEnv)
+        throw UsageError{"environment variable " + *command.passphraseEnv + " is not set"};
+    if (!text) throw UsageError{"no terminal to ask for the passphrase; use a passphrase option"};
+    return PassphraseBytes(*text);
 }
 
 void ListCiphers(std::ostream& out)
@@ -120,10 +171,12 @@ void ListCiphers(std::ostream& out)
 
 int RunFileCommand(const std::vector<std::string>& args, CliEnvironment& env)
 {
-    const Command command = Parse(args);
+    Command command = Parse(args);
+    WipeOnExit wipeHex{command.passphraseHex};
     const auto cipher = CreateCipher(command.cipher);
     if (!cipher) throw UsageError{"unknown cipher " + command.cipher + " (see 'zorvanta-cli ciphers')"};
-    const auto passphrase = Passphrase(command, env);
+    auto passphrase = Passphrase(command, env);
+    WipeOnExit wipePassphrase{passphrase};
     const FileOpResult result = command.operation == FileOperation::Encrypt
                                     ? EncryptFile(command.input, command.output, passphrase, *cipher)
                                     : DecryptFile(command.input, command.output, passphrase, *cipher);
