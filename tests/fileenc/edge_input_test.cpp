@@ -1,0 +1,140 @@
+// Unusual inputs through EncryptFile and DecryptFile: odd file names, pipes, files that change
+// while they are read, extreme passphrases. Each works or is refused clearly; nothing is lost.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <filesystem>
+#include <thread>
+
+#include "cipher/blowfish.h"
+#include "cipher/rijndael.h"
+#include "fileenc/fileop.h"
+#include "fileenc/posixfile.h"
+#include "support/tempdir.h"
+
+namespace {
+Bytes Pattern(std::size_t n, std::uint8_t seed = 0)
+{
+    Bytes b(n);
+    for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>(i * 11 + seed + (i >> 8));
+    return b;
+}
+
+// Changes the input file on the second read call, in between the calls of one operation.
+struct ChangingInput {
+    static inline std::string path;
+    static inline std::size_t newSize = 0;
+    static inline int calls = 0;
+    static ssize_t Read(int fd, void* buffer, std::size_t count)
+    {
+        if (++calls == 2) std::filesystem::resize_file(path, newSize);
+        return ::read(fd, buffer, count);
+    }
+    ChangingInput(std::string file, std::size_t size)
+    {
+        path = std::move(file);
+        newSize = size;
+        calls = 0;
+        Sys().read = Read;
+    }
+    ~ChangingInput() { Sys().read = ::read; }
+};
+}  // namespace
+
+TEST(EdgeInputs, OddFileNamesRoundTripAndLeaveNothingElse)
+{
+    TempDir dir;
+    const std::string names[] = {
+        "with spaces  ", "new\nline", "\u00FCml\u00E4ut \u20AC \u4E2D", std::string("bad \xFF\xFE utf-8"),
+        "-starts-with-dash", std::string(NAME_MAX, 'n'),
+    };
+    TZC_blowfish cipher;
+    const Bytes passphrase{'p'};
+    for (const std::string& name : names) {
+        const Bytes plain = Pattern(9000, static_cast<std::uint8_t>(name.size()));
+        WriteFile(dir.path(name), plain);
+        const std::string encrypted = dir.path(name.substr(0, NAME_MAX - 4) + ".enc");
+        ASSERT_EQ(EncryptFile(dir.path(name), encrypted, passphrase, cipher), FileOpResult::Encrypted) << name;
+        std::filesystem::remove(dir.path(name));
+        ASSERT_EQ(DecryptFile(encrypted, dir.path(name), passphrase, cipher), FileOpResult::Decrypted) << name;
+        EXPECT_EQ(ReadFile(dir.path(name)), plain) << name;
+        // Replacing an existing file of that name goes through a temporary name as well.
+        ASSERT_EQ(DecryptFile(encrypted, dir.path(name), passphrase, cipher), FileOpResult::Decrypted) << name;
+        EXPECT_EQ(dir.Entries().size(), 2u) << name;
+        std::filesystem::remove(dir.path(name));
+        std::filesystem::remove(encrypted);
+    }
+}
+
+TEST(EdgeInputs, PipeAsOutputIsWrittenThroughToItsReader)
+{
+    TempDir dir;
+    const Bytes plain = Pattern(3 * 8192 + 7);
+    WriteFile(dir.path("plain"), plain);
+    TZC_rijndael cipher;
+    const Bytes passphrase{'f', 'i', 'f', 'o'};
+    ASSERT_EQ(EncryptFile(dir.path("plain"), dir.path("enc"), passphrase, cipher), FileOpResult::Encrypted);
+    ASSERT_EQ(::mkfifo(dir.path("pipe").c_str(), 0600), 0);
+
+    struct Case {
+        FileOpResult (*operation)(const std::string&, const std::string&, const Bytes&, TZC_blockcipher&);
+        std::string input;
+        Bytes expected;
+        FileOpResult result;
+    };
+    const Case cases[] = {
+        {EncryptFile, dir.path("plain"), ReadFile(dir.path("enc")), FileOpResult::Encrypted},
+        {DecryptFile, dir.path("enc"), plain, FileOpResult::Decrypted},
+    };
+    for (const Case& c : cases) {
+        Bytes received;
+        std::thread reader([&] { received = ReadFile(dir.path("pipe")); });
+        EXPECT_EQ(c.operation(c.input, dir.path("pipe"), passphrase, cipher), c.result);
+        reader.join();
+        EXPECT_EQ(received, c.expected);
+    }
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"enc", "pipe", "plain"}));
+}
+
+TEST(EdgeInputs, InputChangingWhileReadGivesAFileOfExactlyTheBytesRead)
+{
+    TempDir dir;
+    TZC_blowfish cipher;
+    const Bytes passphrase{'g'};
+    struct Case {
+        std::size_t sizeAtStart, sizeAfterFirstRead;
+    };
+    for (const Case c : {Case{2 * 8192 + 50, 5 * 8192 + 100}, Case{4 * 8192 + 30, 8192 + 10}, Case{20000, 100}}) {
+        Bytes content = Pattern(c.sizeAtStart);
+        WriteFile(dir.path("in"), content);
+        {
+            ChangingInput changing(dir.path("in"), c.sizeAfterFirstRead);
+            ASSERT_EQ(EncryptFile(dir.path("in"), dir.path("enc"), passphrase, cipher), FileOpResult::Encrypted);
+        }
+        // The first read took a whole chunk before the change; a file grows by zero bytes.
+        content.resize(std::max<std::size_t>(c.sizeAfterFirstRead, 8192));
+        EXPECT_EQ(ReadFile(dir.path("enc")).size(), content.size() + 32);
+        ASSERT_EQ(DecryptFile(dir.path("enc"), dir.path("dec"), passphrase, cipher), FileOpResult::Decrypted);
+        EXPECT_EQ(ReadFile(dir.path("dec")), content);
+    }
+}
+
+TEST(EdgeInputs, EmptyAndVeryLongPassphrasesAreTakenWhole)
+{
+    TempDir dir;
+    WriteFile(dir.path("plain"), Pattern(500));
+    TZC_blowfish cipher;
+    Bytes longPassphrase(10000);
+    for (std::size_t i = 0; i < longPassphrase.size(); ++i) longPassphrase[i] = static_cast<std::uint8_t>('a' + i % 26);
+    const Bytes almost(longPassphrase.begin(), longPassphrase.end() - 1);
+    for (const Bytes& passphrase : {Bytes{}, longPassphrase}) {
+        ASSERT_EQ(EncryptFile(dir.path("plain"), dir.path("enc"), passphrase, cipher), FileOpResult::Encrypted);
+        ASSERT_EQ(DecryptFile(dir.path("enc"), dir.path("dec"), passphrase, cipher), FileOpResult::Decrypted);
+        EXPECT_EQ(ReadFile(dir.path("dec")), Pattern(500));
+    }
+    // Every character counts: dropping the last one is a different passphrase.
+    EXPECT_EQ(DecryptFile(dir.path("enc"), dir.path("dec2"), almost, cipher), FileOpResult::WrongPassphrase);
+}
