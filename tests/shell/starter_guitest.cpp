@@ -73,7 +73,9 @@ TEST_F(StartUp, CreatesThirteenHiddenWindowsInOrder)
         EXPECT_EQ(windows[i]->minimumSize(), windows[i]->maximumSize()) << "resizable: " << i;
         EXPECT_FALSE(windows[i]->isVisible()) << i;
         EXPECT_EQ(windows[i]->testAttribute(Qt::WA_DeleteOnClose), false);
-        if (i > 0) EXPECT_TRUE(windows[i]->windowFlags() & Qt::WindowStaysOnTopHint) << i;
+        if (i > 0) {
+            EXPECT_TRUE(windows[i]->windowFlags() & Qt::WindowStaysOnTopHint) << i;
+        }
     }
     EXPECT_FALSE(forms.Form1->windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_FALSE(forms.Form1->windowFlags() & Qt::WindowMaximizeButtonHint);

@@ -33,7 +33,8 @@ std::optional<QString> FakeDialogs::NextFileAnswer(QWidget* parent, const FileDi
     lastParent = parent;
     fileRequests.push_back(request);
     if (fileAnswers.empty()) return std::nullopt;
-    auto answer = fileAnswers.front();
+    const QString answer = fileAnswers.front();
     fileAnswers.pop_front();
+    if (answer.isNull()) return std::nullopt;
     return answer;
 }

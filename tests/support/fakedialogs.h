@@ -23,8 +23,9 @@ public:
     std::optional<QString> SaveFile(QWidget* parent, const FileDialogRequest& request) override;
     void OpenAddress(QWidget* parent, const QString& verb, const QString& address, ShowMode show) override;
 
-    // The answers of the next file dialogs, in order; nothing means the user cancels.
-    std::deque<std::optional<QString>> fileAnswers;
+    // The answers of the next file dialogs, in order; a null string, or none left, means the
+    // user cancels.
+    std::deque<QString> fileAnswers;
 
     std::vector<QString> informations;
     std::vector<QString> errors;
@@ -35,3 +36,10 @@ public:
 private:
     std::optional<QString> NextFileAnswer(QWidget* parent, const FileDialogRequest& request);
 };
+
+// Lets test failures show texts readably.
+#include <ostream>
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
