@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QUrl>
 
@@ -28,6 +29,17 @@ protected:
     }
 };
 
+// Windows reads the pattern "*.*" as every file, also one without a dot; Qt would demand the
+// dot. The dialog matches with the patterns appended here and shows the text without them.
+QString MatchingFilter(const QString& shown)
+{
+    const qsizetype open = shown.lastIndexOf(u'(');
+    if (open < 0 || !shown.endsWith(u')')) return shown;
+    QStringList patterns = shown.mid(open + 1).chopped(1).split(u' ', Qt::SkipEmptyParts);
+    patterns.replaceInStrings(QRegularExpression(QStringLiteral("^\\*\\.\\*$")), QStringLiteral("*"));
+    return shown + " (" + patterns.join(u' ') + ")";
+}
+
 std::optional<QString> RunFileDialog(QWidget* parent, const FileDialogRequest& request,
                                      QFileDialog::AcceptMode mode)
 {
@@ -38,7 +50,8 @@ std::optional<QString> RunFileDialog(QWidget* parent, const FileDialogRequest& r
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setAcceptMode(mode);
-    dialog.setNameFilter(request.filter);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setNameFilter(MatchingFilter(request.filter));
     dialog.setDefaultSuffix(request.defaultSuffix);
     if (!request.lastName.isEmpty()) dialog.selectFile(request.lastName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
