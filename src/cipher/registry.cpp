@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "cipher/blowfish.h"
+#include "cipher/idea.h"
 
 namespace {
 template <class Cipher>
@@ -15,6 +16,7 @@ std::unique_ptr<TZC_blockcipher> Make()
 // In the order of their Algorithm names.
 constexpr CipherEntry kCiphers[] = {
     {"Blowfish", Make<TZC_blowfish>},
+    {"IDEA", Make<TZC_idea>},
 };
 
 bool EqualIgnoringCase(std::string_view a, std::string_view b)

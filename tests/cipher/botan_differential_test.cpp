@@ -33,6 +33,7 @@ std::vector<int> Range(int from, int to)
 
 const OracleRow kRows[] = {
     {"Blowfish", "Blowfish", Range(1, 56)},
+    {"IDEA", "IDEA", {16}},
 };
 
 std::string NameOf(const testing::TestParamInfo<OracleRow>& info)
