@@ -86,7 +86,7 @@ FileEncryptionWindow::FileEncryptionWindow(QWidget* mainWindow, Dialogs& dialogs
 
 void FileEncryptionWindow::FormCreate()
 {
-    TZC_blockcipher* const components[] = {&ZC_blowfish1};
+    TZC_blockcipher* const components[] = {&ZC_blowfish1, &ZC_idea1};
     for (TZC_blockcipher* component : components) {
         const QString name = QString::fromStdString(component->Algorithm());
         int position = 0;

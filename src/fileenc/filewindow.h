@@ -15,6 +15,7 @@
 #include <QToolButton>
 
 #include "cipher/blowfish.h"
+#include "cipher/idea.h"
 #include "fileenc/fileop.h"
 #include "shell/dialogs.h"
 #include "shell/toolwindow.h"
@@ -64,4 +65,5 @@ private:
     QString lastSaveName_;
 
     TZC_blowfish ZC_blowfish1;
+    TZC_idea ZC_idea1;
 };
