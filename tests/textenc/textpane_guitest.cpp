@@ -7,7 +7,6 @@
 #include <QVBoxLayout>
 #include <random>
 
-#include "qtapp.h"
 #include "textenc/textpane.h"
 
 namespace {
@@ -38,7 +37,6 @@ protected:
         QTest::sendKeyEvent(QTest::Click, pane_, Qt::Key_unknown, text, Qt::NoModifier);
     }
 
-    QApplication& app_ = TestApplication();
     QWidget window_;
     TextPane* pane_ = nullptr;
     QLineEdit* next_ = nullptr;
