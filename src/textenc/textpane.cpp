@@ -1,5 +1,7 @@
 #include "textenc/textpane.h"
 
+#include <algorithm>
+
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
