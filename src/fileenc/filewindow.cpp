@@ -86,8 +86,11 @@ FileEncryptionWindow::FileEncryptionWindow(QWidget* mainWindow, Dialogs& dialogs
 
 void FileEncryptionWindow::FormCreate()
 {
-    TZC_blockcipher* const components[] = {&ZC_blowfish1, &ZC_idea1};
+    if (design_.ownsCast256) ZC_cast2561 = std::make_unique<TZC_cast256>();
+    TZC_blockcipher* const components[] = {&ZC_blowfish1, &ZC_cast1281, &ZC_gost1,  &ZC_rijndael1,
+                                           &ZC_twofish1,  &ZC_misty11,  &ZC_idea1,  ZC_cast2561.get()};
     for (TZC_blockcipher* component : components) {
+        if (!component) continue;
         const QString name = QString::fromStdString(component->Algorithm());
         int position = 0;
         while (position < CAlgorithmCBx->count() &&

@@ -15,7 +15,13 @@
 #include <QToolButton>
 
 #include "cipher/blowfish.h"
+#include "cipher/cast128.h"
+#include "cipher/cast256.h"
+#include "cipher/gost.h"
 #include "cipher/idea.h"
+#include "cipher/misty1.h"
+#include "cipher/rijndael.h"
+#include "cipher/twofish.h"
 #include "fileenc/fileop.h"
 #include "shell/dialogs.h"
 #include "shell/toolwindow.h"
@@ -65,5 +71,11 @@ private:
     QString lastSaveName_;
 
     TZC_blowfish ZC_blowfish1;
+    TZC_cast128 ZC_cast1281;
+    TZC_gost ZC_gost1;
+    TZC_rijndael ZC_rijndael1;
+    TZC_twofish ZC_twofish1;
+    TZC_misty1 ZC_misty11;
     TZC_idea ZC_idea1;
+    std::unique_ptr<TZC_cast256> ZC_cast2561;  // the Cast 256 window's only
 };

@@ -1,20 +1,18 @@
 #include "shell/guard.h"
 
-QString ErrorBoxText(const QString& message)
-{
-    if (!message.isEmpty() && message.back() > QChar(u'.')) return message + u'.';
-    return message;
-}
+#include <string>
+
+#include "cipher/error.h"
 
 void ShowCurrentError(QWidget* window, Dialogs& dialogs)
 {
-    QString message;
+    std::string message;
     try {
         throw;
     } catch (const std::exception& e) {
-        message = QString::fromUtf8(e.what());
+        message = e.what();
     } catch (...) {
-        message = QStringLiteral("Unknown error");
+        message = "Unknown error";
     }
-    dialogs.Error(window, ErrorBoxText(message));
+    dialogs.Error(window, QString::fromUtf8(WithFullStop(message)));
 }

@@ -12,10 +12,6 @@
 
 class QWidget;
 
-// The message as the error box shows it: a full stop is added when the last character
-// sorts after ".".
-QString ErrorBoxText(const QString& message);
-
 // Shows the error box for the exception being handled; call only from a catch block.
 void ShowCurrentError(QWidget* window, Dialogs& dialogs);
 

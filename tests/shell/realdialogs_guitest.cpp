@@ -91,6 +91,10 @@ TEST(RealDialogs, OpenDialogListsEveryFileAndTakesANewName)
         }
         auto* nameBox = dialog->findChild<QLineEdit*>("fileNameEdit");
         ASSERT_NE(nameBox, nullptr);
+        // The name chosen last time is offered; the folder's contents arrive in the background.
+        for (int wait = 0; wait < 150 && nameBox->text() != "notes.txt"; ++wait) QTest::qWait(20);
+        EXPECT_EQ(nameBox->text(), "notes.txt");
+        QTest::qWait(50);
         nameBox->setText("not there yet");
         QTest::keyClick(nameBox, Qt::Key_Return);
     });
