@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+#include "cipher/error.h"
+#include "fileenc/posixfile.h"
+#include "memorypane.h"
+#include "support/tempdir.h"
+#include "textenc/textfile.h"
+
+namespace {
+std::string WriteText(const TempDir& dir, const std::string& name, const std::string& text)
+{
+    WriteFile(dir.path(name), Bytes(text.begin(), text.end()));
+    return dir.path(name);
+}
+
+std::string ReadText(const std::string& path)
+{
+    const Bytes bytes = ReadFile(path);
+    return {bytes.begin(), bytes.end()};
+}
+
+std::string ErrorOf(auto&& action)
+{
+    try {
+        action();
+    } catch (const ZorvantaError& e) {
+        return e.what();
+    }
+    return "no error";
+}
+
+// Every write reports a full disk.
+class DiskFull {
+public:
+    DiskFull() : saved_(Sys()) { Sys().write = [](int, const void*, std::size_t) -> ssize_t { return errno = ENOSPC, -1; }; }
+    ~DiskFull() { Sys() = saved_; }
+
+private:
+    SystemCalls saved_;
+};
+}  // namespace
+
+TEST(Pane, PutKeepsTheTextBeforeTheFirstNulAndSkipsAnEqualText)
+{
+    MemoryPane pane;
+    pane.Put(std::string("ab\0cd", 5));
+    EXPECT_EQ(pane.Text(), "ab");
+    pane.Put(std::string("ab\0xy", 5));
+    pane.Put("ab");
+    EXPECT_EQ(pane.stored, (std::vector<std::string>{"ab"}));
+
+    EXPECT_EQ(ErrorOf([&] { pane.Put(std::string(kPaneCapacity + 1, 'x')); }), "Text überschreitet Memo-Kapazität");
+    EXPECT_EQ(pane.Text(), "ab");
+    pane.Put(std::string(kPaneCapacity, 'x') + '\0' + "beyond");
+    EXPECT_EQ(pane.Text().size(), kPaneCapacity);
+}
+
+TEST(TextFiles, LoadMakesEveryLineBreakCrLfAndStopsAtNul)
+{
+    const TempDir dir;
+    const struct {
+        std::string file, pane;
+    } cases[] = {
+        {"one\ntwo\n", "one\r\ntwo\r\n"},
+        {"one\rtwo", "one\r\ntwo"},
+        {"one\r\ntwo\r\n", "one\r\ntwo\r\n"},
+        {"a\n\rb", "a\r\n\r\nb"},
+        {"a\r\r\nb", "a\r\n\r\nb"},
+        {"\r", "\r\n"},
+        {std::string("ab\0cd\n", 6), "ab"},
+        {std::string(100000, 'a') + '\0' + "rest", std::string(100000, 'a')},
+        {std::string(65535, 'a') + "\r\nz", std::string(65535, 'a') + "\r\nz"},
+        {"\xE9\xFF\x80\t\x01", "\xE9\xFF\x80\t\x01"},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        MemoryPane pane("old");
+        LoadTextFile(WriteText(dir, "in.txt", c.file), pane);
+        EXPECT_EQ(pane.Text(), c.pane) << c.file.substr(0, 20);
+    }
+}
+
+TEST(TextFiles, LoadErrorsLeaveThePane)
+{
+    const TempDir dir;
+    const std::string missing = dir.path("missing.txt"), folder = dir.root().string();
+    const struct {
+        std::string name, message;
+    } cases[] = {
+        {missing, "Datei " + missing + " kann nicht geöffnet werden"},
+        {folder, "Datei " + folder + " kann nicht geöffnet werden"},
+        {WriteText(dir, "big.txt", std::string(kPaneCapacity + 1, 'a')), "Text überschreitet Memo-Kapazität"},
+        // Fits as read, but not once every LF has become CR LF.
+        {WriteText(dir, "breaks.txt", std::string(kPaneCapacity / 2 + 1, '\n')), "Text überschreitet Memo-Kapazität"},
+    };
+    for (const auto& c : cases) {
+        MemoryPane pane("old");
+        EXPECT_EQ(ErrorOf([&] { LoadTextFile(c.name, pane); }), c.message);
+        EXPECT_EQ(pane.Text(), "old");
+    }
+}
+
+TEST(TextFiles, SaveWritesThePaneByteForByte)
+{
+    const TempDir dir;
+    for (const std::string text : {"", "one\r\ntwo\r\n", "\xE9\xFF\x80\t\x01"}) {
+        const std::string name = WriteText(dir, "out.txt", "a longer file, replaced without a question");
+        SaveTextFile(name, MemoryPane(text));
+        EXPECT_EQ(ReadText(name), text);
+    }
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"out.txt"});
+}
+
+TEST(TextFiles, LfFileSavedAgainGrowsByOneBytePerLineBreak)
+{
+    const TempDir dir;
+    MemoryPane pane;
+    LoadTextFile(WriteText(dir, "lf.txt", "a\nb\nc"), pane);
+    SaveTextFile(dir.path("crlf.txt"), pane);
+    EXPECT_EQ(ReadText(dir.path("crlf.txt")), "a\r\nb\r\nc");
+}
+
+TEST(TextFiles, SaveErrorsKeepTheOldFile)
+{
+    const TempDir dir;
+    const std::string uncreatable = dir.path("no such folder/out.txt"), folder = dir.root().string();
+    EXPECT_EQ(ErrorOf([&] { SaveTextFile(uncreatable, MemoryPane("x")); }),
+              "Datei " + uncreatable + " kann nicht erstellt werden");
+    EXPECT_EQ(ErrorOf([&] { SaveTextFile(folder, MemoryPane("x")); }),
+              "Datei " + folder + " kann nicht erstellt werden");
+
+    const std::string old = WriteText(dir, "old.txt", "old text");
+    {
+        const DiskFull full;
+        EXPECT_EQ(ErrorOf([&] { SaveTextFile(old, MemoryPane("new text")); }), "Stream-Write-Fehler");
+    }
+    EXPECT_EQ(ReadText(old), "old text");
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"old.txt"});
+}
