@@ -145,10 +145,11 @@ void TZC_cast256::ExpandKey(const std::uint8_t* key, std::size_t keyBytes) noexc
     std::memcpy(padded, key, keyBytes);
     std::uint32_t kappa[8];  // the RFC's A .. H
     for (int i = 0; i < 8; ++i) kappa[i] = LoadBE32(padded + 4 * i);
-    auto& [A, B, C, D, E, F, G, H] = kappa;
 
     ScheduleConstants t;
-    auto octave = [&] {
+    // Binds its own names: clang before 16 cannot capture structured bindings.
+    auto octave = [&t](std::uint32_t (&k)[8]) {
+        auto& [A, B, C, D, E, F, G, H] = k;
         t.Mix<1>(G, H);
         t.Mix<2>(F, G);
         t.Mix<3>(E, F);
@@ -161,8 +162,9 @@ void TZC_cast256::ExpandKey(const std::uint8_t* key, std::size_t keyBytes) noexc
 
     Cast256Schedule& ks = schedule();
     for (int i = 0; i < 12; ++i) {
-        octave();
-        octave();
+        octave(kappa);
+        octave(kappa);
+        const auto& [A, B, C, D, E, F, G, H] = kappa;
         const std::uint32_t kr[4] = {A, C, E, G}, km[4] = {H, F, D, B};
         for (int j = 0; j < 4; ++j) {
             ks.Kr[i][j] = kr[j] & 31;

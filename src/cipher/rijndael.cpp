@@ -1,5 +1,6 @@
 #include "cipher/rijndael.h"
 
+#include <cpuid.h>
 #include <immintrin.h>
 
 #include <algorithm>
@@ -313,11 +314,18 @@ void WithRounds(int rounds, F f) noexcept
     }
 }
 
+// Asked of the processor directly: clang 14 does not know "vaes" in __builtin_cpu_supports.
+bool HasVectorAes() noexcept
+{
+    unsigned eax, ebx, ecx, edx;
+    return __get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) && (ecx & bit_VAES) != 0;
+}
+
 TZC_rijndael::Transforms Available() noexcept
 {
     using enum TZC_rijndael::Transforms;
     if (!__builtin_cpu_supports("aes") || !__builtin_cpu_supports("sse4.1")) return Tables;
-    if (!__builtin_cpu_supports("vaes") || !__builtin_cpu_supports("avx2")) return Aes;
+    if (!HasVectorAes() || !__builtin_cpu_supports("avx2")) return Aes;
     return VectorAes;
 }
 
