@@ -37,7 +37,7 @@ template <class Buffer>  // std::string or std::vector<std::uint8_t>
 void Wipe(Buffer& buffer) noexcept
 {
     buffer.resize(buffer.capacity());  // within the capacity: no allocation
-    SecureFill(buffer.data(), buffer.size(), 0);
+    if (!buffer.empty()) SecureFill(buffer.data(), buffer.size(), 0);  // an empty vector has no data
 }
 
 template <class Buffer>
