@@ -12,6 +12,7 @@ inline constexpr int kTooManyOpenFiles = 4;
 inline constexpr int kAccessDenied = 5;
 inline constexpr int kReadBeyondEnd = 100;
 inline constexpr int kDiskFull = 101;
+inline constexpr int kInvalidNumericInput = 106;
 inline constexpr int kHostErrorBase = 1000;
 }  // namespace iocode
 

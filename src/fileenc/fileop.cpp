@@ -1,0 +1,122 @@
+#include "fileenc/fileop.h"
+
+#include <algorithm>
+#include <array>
+
+#include "cipher/sha1.h"
+#include "fileenc/ioerror.h"
+#include "fileenc/posixfile.h"
+
+namespace {
+constexpr std::size_t kChunkBytes = 8192;
+constexpr std::size_t kCheckBlockBytes = 32;
+
+// A buffer that is wiped however the operation ends.
+template <std::size_t N>
+struct WipedBuffer {
+    std::array<std::uint8_t, N> bytes;
+    ~WipedBuffer() { SecureFill(bytes.data(), N, 0x00); }
+    std::uint8_t* data() noexcept { return bytes.data(); }
+};
+
+struct BurnOnExit {
+    TZC_blockcipher& cipher;
+    ~BurnOnExit() { cipher.Burn(); }
+};
+
+// Key block = SHA-1(passphrase) followed by twelve 0xFF bytes; it is both the key and the
+// plaintext of the check block. Leaves the cipher initialised with CV at the IV.
+void ComputeCheckBlock(const std::vector<std::uint8_t>& passphrase, TZC_blockcipher& cipher,
+                       std::uint8_t* checkBlock)
+{
+    WipedBuffer<kCheckBlockBytes> keyBlock;
+    keyBlock.bytes.fill(0xFF);
+    TZC_sha1 sha;
+    sha.Init();
+    sha.Update(passphrase.data(), static_cast<int>(passphrase.size()));
+    sha.Final(keyBlock.data());
+
+    cipher.Init(keyBlock.data(), std::min(cipher.MaxKeySize(), 256), nullptr);
+    std::copy(keyBlock.bytes.begin(), keyBlock.bytes.end(), checkBlock);
+    cipher.EncryptCBC(checkBlock, checkBlock, kCheckBlockBytes);
+    cipher.Reset();
+}
+
+// Reads, transforms and writes in chunks until a chunk comes back short.
+void TransformRest(int input, int output, TZC_blockcipher& cipher, FileOperation operation)
+{
+    WipedBuffer<kChunkBytes> chunk;
+    for (;;) {
+        const std::size_t count = ReadFull(input, chunk.data(), kChunkBytes);
+        if (operation == FileOperation::Encrypt)
+            cipher.EncryptCBC(chunk.data(), chunk.data(), static_cast<int>(count));
+        else
+            cipher.DecryptCBC(chunk.data(), chunk.data(), static_cast<int>(count));
+        WriteFull(output, chunk.data(), count);
+        if (count != kChunkBytes) break;
+    }
+}
+
+FileOpResult Run(FileOperation operation, const std::string& inputName, const std::string& outputName,
+                 const std::vector<std::uint8_t>& passphrase, TZC_blockcipher& cipher)
+{
+    if (inputName.empty()) return FileOpResult::NoInputName;
+    if (outputName.empty()) return FileOpResult::NoOutputName;
+    if (outputName == inputName) return FileOpResult::SameNames;
+
+    auto input = OpenInput(inputName);
+    if (!input) return FileOpResult::InputOpenFailed;
+    // Two names of one file (links, relative and absolute paths) would otherwise lose the input.
+    if (OutputFile::IsSameFile(outputName, input->info)) return FileOpResult::SameNames;
+    auto output = OutputFile::Open(outputName);
+    if (!output) return FileOpResult::OutputOpenFailed;
+
+    BurnOnExit burn{cipher};
+    WipedBuffer<kCheckBlockBytes> checkBlock;
+    ComputeCheckBlock(passphrase, cipher, checkBlock.data());
+    if (operation == FileOperation::Encrypt) {
+        WriteFull(output->fd(), checkBlock.data(), kCheckBlockBytes);
+    } else {
+        WipedBuffer<kCheckBlockBytes> stored;
+        if (ReadFull(input->fd.get(), stored.data(), kCheckBlockBytes) != kCheckBlockBytes)
+            throw IoError(iocode::kReadBeyondEnd);
+        if (stored.bytes != checkBlock.bytes) return FileOpResult::WrongPassphrase;
+    }
+    TransformRest(input->fd.get(), output->fd(), cipher, operation);
+    output->Commit();
+    input->fd.Close();
+    return operation == FileOperation::Encrypt ? FileOpResult::Encrypted : FileOpResult::Decrypted;
+}
+}  // namespace
+
+FileOpResult EncryptFile(const std::string& inputName, const std::string& outputName,
+                         const std::vector<std::uint8_t>& passphrase, TZC_blockcipher& cipher)
+{
+    return Run(FileOperation::Encrypt, inputName, outputName, passphrase, cipher);
+}
+
+FileOpResult DecryptFile(const std::string& inputName, const std::string& outputName,
+                         const std::vector<std::uint8_t>& passphrase, TZC_blockcipher& cipher)
+{
+    return Run(FileOperation::Decrypt, inputName, outputName, passphrase, cipher);
+}
+
+std::string FileOpMessage(FileOpResult result, FileOperation operation, MessageWording wording)
+{
+    const bool encrypting = operation == FileOperation::Encrypt;
+    switch (result) {
+    case FileOpResult::NoInputName:
+    case FileOpResult::NoOutputName: return "No Filenames selected!!";
+    case FileOpResult::SameNames:
+        return encrypting ? "File to be Encrypted/Decrypted and Output File must be different"
+                          : "The Output Filename must be different from the Input Filename";
+    case FileOpResult::InputOpenFailed: return "Unable to open the Input File";
+    case FileOpResult::OutputOpenFailed:
+        return encrypting && wording == MessageWording::Gost ? "Unable to open then Output File"
+                                                             : "Unable to open the Output File";
+    case FileOpResult::WrongPassphrase: return "Incorrect Passphrase";
+    case FileOpResult::Encrypted: return "File Encrypted";
+    case FileOpResult::Decrypted: return "File Decrypted";
+    }
+    return {};
+}

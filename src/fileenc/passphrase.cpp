@@ -1,0 +1,54 @@
+#include "fileenc/passphrase.h"
+
+#include <optional>
+#include <string>
+
+#include "fileenc/cp1252.h"
+
+namespace {
+// Continuation bytes after a UTF-8 lead byte, or -1 for a byte that cannot lead.
+int ContinuationCount(unsigned char lead)
+{
+    if (lead < 0x80) return 0;
+    if (lead >= 0xC2 && lead <= 0xDF) return 1;
+    if (lead >= 0xE0 && lead <= 0xEF) return 2;
+    if (lead >= 0xF0 && lead <= 0xF4) return 3;
+    return -1;
+}
+
+// Decodes UTF-8 strictly (no overlongs, surrogates or values above U+10FFFF).
+std::optional<std::u32string> DecodeUtf8(std::string_view s)
+{
+    static constexpr char32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
+    std::u32string out;
+    for (std::size_t i = 0; i < s.size();) {
+        const auto lead = static_cast<unsigned char>(s[i]);
+        const int extra = ContinuationCount(lead);
+        if (extra < 0 || s.size() - i <= static_cast<std::size_t>(extra)) return std::nullopt;
+        char32_t cp = extra == 0 ? lead : lead & (0x3Fu >> extra);
+        for (int k = 1; k <= extra; ++k) {
+            const auto c = static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]);
+            if ((c & 0xC0) != 0x80) return std::nullopt;
+            cp = (cp << 6) | (c & 0x3Fu);
+        }
+        if (cp < kSmallest[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
+        out += cp;
+        i += static_cast<std::size_t>(extra) + 1;
+    }
+    return out;
+}
+}  // namespace
+
+std::vector<std::uint8_t> PassphraseBytes(std::string_view utf8)
+{
+    const std::vector<std::uint8_t> asGiven(utf8.begin(), utf8.end());
+    const auto text = DecodeUtf8(utf8);
+    if (!text) return asGiven;
+    std::vector<std::uint8_t> cp1252;
+    for (char32_t c : *text) {
+        const auto byte = Cp1252FromCodePoint(c);
+        if (!byte) return asGiven;
+        cp1252.push_back(*byte);
+    }
+    return cp1252;
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "support/testdata.h"
+
+// A fresh folder for one test, removed with everything in it afterwards.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    std::string path(const std::string& name) const { return (root_ / name).string(); }
+    const std::filesystem::path& root() const { return root_; }
+    // Names of every entry of the folder, sorted.
+    std::vector<std::string> Entries() const;
+
+private:
+    std::filesystem::path root_;
+};
+
+void WriteFile(const std::string& path, const Bytes& bytes);
+Bytes ReadFile(const std::string& path);
