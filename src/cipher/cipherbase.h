@@ -75,6 +75,8 @@ private:
 //   void EncryptBlocksCBC(const std::uint8_t* in, std::uint8_t* out, std::size_t blocks,
 //                         std::uint8_t* cv) const noexcept;
 //        a whole CBC run over full blocks, updating cv;
+//   void DecryptBlocksCBC(same parameters) const noexcept;
+//        the same for decryption, in place or not; takes precedence over DecryptBlocks;
 //   void OnBurn() noexcept;   further state to reset when burning.
 // Schedule is a trivially copyable struct holding all key material; Burn fills it with 0xFF.
 template <class Cipher, class Schedule, std::size_t kBlockBytes>
@@ -152,7 +154,10 @@ public:
         auto* src = static_cast<const std::uint8_t*>(in);
         auto* dst = static_cast<std::uint8_t*>(out);
         std::size_t blocks = static_cast<std::size_t>(length) / kBlock;
-        if constexpr (requires { Cipher::kParallelBlocks; }) {
+        if constexpr (requires(const Cipher& c, std::uint8_t* p) { c.DecryptBlocksCBC(p, p, 1, p); }) {
+            self().DecryptBlocksCBC(src, dst, blocks, cv_);
+            blocks = 0;
+        } else if constexpr (requires { Cipher::kParallelBlocks; }) {
             // Blocks decrypt independently: several at once keep the pipeline full.
             constexpr std::size_t kBatch = Cipher::kParallelBlocks;
             std::uint8_t c[kBatch * kBlock];  // the ciphertext, kept for in-place decryption

@@ -9,3 +9,11 @@ class ZorvantaError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+// An error's message as the error box shows it: a full stop is appended when the last
+// character sorts after "." (a letter or digit), not after ".", a space, "!" or ")".
+inline std::string WithFullStop(std::string message)
+{
+    if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') message += '.';
+    return message;
+}

@@ -4,6 +4,11 @@
 #include <cctype>
 
 #include "cipher/blowfish.h"
+#include "cipher/gost.h"
+#include "cipher/idea.h"
+#include "cipher/misty1.h"
+#include "cipher/rijndael.h"
+#include "cipher/twofish.h"
 
 namespace {
 template <class Cipher>
@@ -15,6 +20,11 @@ std::unique_ptr<TZC_blockcipher> Make()
 // In the order of their Algorithm names.
 constexpr CipherEntry kCiphers[] = {
     {"Blowfish", Make<TZC_blowfish>},
+    {"Gost", Make<TZC_gost>},
+    {"IDEA", Make<TZC_idea>},
+    {"Misty1", Make<TZC_misty1>},
+    {"Rijndael", Make<TZC_rijndael>},
+    {"Twofish", Make<TZC_twofish>},
 };
 
 bool EqualIgnoringCase(std::string_view a, std::string_view b)
