@@ -12,13 +12,15 @@ struct BlowfishSchedule {
 // Blowfish (Schneier 1993): 64-bit block, 16 rounds, keys of 8 to 448 bits read cyclically.
 class TZC_blowfish final : public BlockCipherModes<TZC_blowfish, BlowfishSchedule, 8> {
 public:
-    static constexpr std::size_t kParallelBlocks = 4;
+    static constexpr std::size_t kParallelBlocks = 8;
 
     TZC_blowfish();
 
     void EncryptBlock(const std::uint8_t* in, std::uint8_t* out) const noexcept;
     void DecryptBlock(const std::uint8_t* in, std::uint8_t* out) const noexcept;
     void DecryptBlocks(const std::uint8_t* in, std::uint8_t* out) const noexcept;
+    void EncryptBlocksCBC(const std::uint8_t* in, std::uint8_t* out, std::size_t blocks,
+                          std::uint8_t* cv) const noexcept;
 
 private:
     friend class BlockCipherModes<TZC_blowfish, BlowfishSchedule, 8>;

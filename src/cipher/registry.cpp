@@ -4,6 +4,8 @@
 #include <cctype>
 
 #include "cipher/blowfish.h"
+#include "cipher/cast128.h"
+#include "cipher/cast256.h"
 #include "cipher/gost.h"
 #include "cipher/idea.h"
 #include "cipher/misty1.h"
@@ -20,6 +22,8 @@ std::unique_ptr<TZC_blockcipher> Make()
 // In the order of their Algorithm names.
 constexpr CipherEntry kCiphers[] = {
     {"Blowfish", Make<TZC_blowfish>},
+    {"Cast128", Make<TZC_cast128>},
+    {"Cast256", Make<TZC_cast256>},
     {"Gost", Make<TZC_gost>},
     {"IDEA", Make<TZC_idea>},
     {"Misty1", Make<TZC_misty1>},

@@ -41,6 +41,8 @@ std::vector<int> Range(int from, int to)
 
 const OracleRow kRows[] = {
     {"Blowfish", "Blowfish", Range(1, 56)},
+    {"Cast128", "CAST-128", Range(11, 16)},
+    {"Cast256", "CAST-256", {16, 20, 24, 28, 32}},
     {"Gost", "GOST-28147-89(R3411_94_TestParam)", {32}},
     {"IDEA", "IDEA", {16}},
     {"Misty1", "MISTY1", {16}, ReverseEachHalf},

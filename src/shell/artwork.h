@@ -1,0 +1,25 @@
+#pragma once
+
+// The program's pictures, drawn when the windows are created.
+
+#include <QIcon>
+#include <QPixmap>
+#include <QString>
+
+// 425 x 425: a blue perspective grid fading into a black sky, with the title banner on top.
+QPixmap MainBackground();
+
+// 397 x 283: dark blue swirls with the title lettered in red capitals in the centre.
+QPixmap SwirlBackground(const QString& title);
+
+// A word lettered in red on black, for the small pictures of Help and About (85 x 57).
+QPixmap Lettering(const QString& word, QSize size);
+
+// 227 x 57: the program's name as a red logo on black.
+QPixmap Logo();
+
+// The open-folder glyph of the browse buttons, with its greyed form for the disabled state.
+QIcon FolderIcon();
+
+// The 32 x 32 icon of the program and all its windows, in a handful of flat colours.
+QIcon ProgramIcon();

@@ -1,0 +1,39 @@
+#pragma once
+
+// Every message box, file dialog and desktop-shell request of the program goes through this
+// interface, so that tests can hand the windows a fake that records and answers instead.
+
+#include <optional>
+
+#include <QString>
+
+class QWidget;
+
+struct FileDialogRequest {
+    QString filter;         // as shown, e.g. "All Files (*.*)"
+    QString lastName;       // offered again as the selection; empty on first use
+    QString defaultSuffix;  // appended to a typed name without one; empty for none
+};
+
+enum class ShowMode { Normal, Maximized };
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+
+    // Modal; both boxes have a single OK button.
+    virtual void Information(QWidget* parent, const QString& text) = 0;
+    virtual void Error(QWidget* parent, const QString& text) = 0;
+
+    // The full name of the chosen file, or nothing when the user cancels. The open dialog
+    // accepts a name that does not exist; the save dialog replaces a file without asking.
+    virtual std::optional<QString> OpenFile(QWidget* parent, const FileDialogRequest& request) = 0;
+    virtual std::optional<QString> SaveFile(QWidget* parent, const FileDialogRequest& request) = 0;
+
+    // Hands an address to the desktop; the outcome is not examined.
+    virtual void OpenAddress(QWidget* parent, const QString& verb, const QString& address,
+                             ShowMode show) = 0;
+};
+
+// The real dialogs, parented to the calling window.
+Dialogs& QtDialogs();

@@ -1,0 +1,40 @@
+#include "support/fakedialogs.h"
+
+void FakeDialogs::Information(QWidget* parent, const QString& text)
+{
+    lastParent = parent;
+    informations.push_back(text);
+}
+
+void FakeDialogs::Error(QWidget* parent, const QString& text)
+{
+    lastParent = parent;
+    errors.push_back(text);
+}
+
+std::optional<QString> FakeDialogs::OpenFile(QWidget* parent, const FileDialogRequest& request)
+{
+    return NextFileAnswer(parent, request);
+}
+
+std::optional<QString> FakeDialogs::SaveFile(QWidget* parent, const FileDialogRequest& request)
+{
+    return NextFileAnswer(parent, request);
+}
+
+void FakeDialogs::OpenAddress(QWidget* parent, const QString& verb, const QString& address, ShowMode show)
+{
+    lastParent = parent;
+    shellRequests.push_back({verb, address, show});
+}
+
+std::optional<QString> FakeDialogs::NextFileAnswer(QWidget* parent, const FileDialogRequest& request)
+{
+    lastParent = parent;
+    fileRequests.push_back(request);
+    if (fileAnswers.empty()) return std::nullopt;
+    const QString answer = fileAnswers.front();
+    fileAnswers.pop_front();
+    if (answer.isNull()) return std::nullopt;
+    return answer;
+}
