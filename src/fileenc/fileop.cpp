@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
 
 #include "cipher/sha1.h"
 #include "fileenc/ioerror.h"
 #include "fileenc/posixfile.h"
 
 namespace {
-constexpr std::size_t kChunkBytes = 8192;
 constexpr std::size_t kCheckBlockBytes = 32;
 
 // A buffer that is wiped however the operation ends.
@@ -45,15 +45,16 @@ void ComputeCheckBlock(const std::vector<std::uint8_t>& passphrase, TZC_blockcip
 // Reads, transforms and writes in chunks until a chunk comes back short.
 void TransformRest(int input, int output, TZC_blockcipher& cipher, FileOperation operation)
 {
-    WipedBuffer<kChunkBytes> chunk;
+    const auto buffer = std::make_unique<WipedBuffer<kFileChunkBytes>>();
+    WipedBuffer<kFileChunkBytes>& chunk = *buffer;
     for (;;) {
-        const std::size_t count = ReadFull(input, chunk.data(), kChunkBytes);
+        const std::size_t count = ReadFull(input, chunk.data(), kFileChunkBytes);
         if (operation == FileOperation::Encrypt)
             cipher.EncryptCBC(chunk.data(), chunk.data(), static_cast<int>(count));
         else
             cipher.DecryptCBC(chunk.data(), chunk.data(), static_cast<int>(count));
         WriteFull(output, chunk.data(), count);
-        if (count != kChunkBytes) break;
+        if (count != kFileChunkBytes) break;
     }
 }
 

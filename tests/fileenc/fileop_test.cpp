@@ -114,7 +114,8 @@ TEST_F(FileProcedure, EmptyPassphraseEndToEndValues)
 
 TEST_F(FileProcedure, ChunkedFilesEqualOneCbcPassAndRoundTrip)
 {
-    for (std::size_t size : {0, 5, 8191, 8192, 8193, 16384, 3 * 8192 + 13}) {
+    for (std::size_t size : {std::size_t{0}, std::size_t{5}, std::size_t{8191}, std::size_t{8192}, std::size_t{8193},
+                             std::size_t{16384}, kFileChunkBytes - 3, kFileChunkBytes, 3 * kFileChunkBytes + 13}) {
         const Bytes plain = Pattern(size);
         WriteFile(Path("plain"), plain);
         ASSERT_EQ(Encrypt(Path("plain"), Path("enc")), FileOpResult::Encrypted);
@@ -229,7 +230,7 @@ TEST_F(FileProcedure, ShortEncryptedFileRaisesEofAndLosesNothing)
 
 TEST_F(FileProcedure, DiskFullInMidFileKeepsTheEarlierOutputAndLeavesNoTemporary)
 {
-    WriteFile(Path("in"), Pattern(3 * 8192 + 100));
+    WriteFile(Path("in"), Pattern(3 * kFileChunkBytes + 100));
     WriteFile(Path("out"), Pattern(50));
     for (int error : {ENOSPC, 0, EIO}) {
         FailingWrite failing(3, error);  // the check block and one chunk get through

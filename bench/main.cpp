@@ -1,0 +1,138 @@
+// Our eight ciphers in CBC mode against the mainstream libraries, then our file procedure against
+// cat and against our raw CBC speed. Run through scripts/bench.
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "report.h"
+#ifdef ZB_HAVE_FILEOP
+#include "filebench.h"
+#endif
+
+namespace {
+// The key sizes the file procedure gives each cipher.
+constexpr BenchCipher kCiphers[] = {
+    {"Blowfish", "Blowfish", 256}, {"Cast128", "CAST-128", 128},     {"Cast256", "CAST-256", 256},
+    {"Gost", "GOST 28147-89", 256}, {"IDEA", "IDEA", 128},           {"Misty1", "MISTY1", 128},
+    {"Rijndael", "AES-256", 256},  {"Twofish", "Twofish", 256},
+};
+
+constexpr std::size_t kBufferBytes = std::size_t{64} << 20;
+
+struct Options {
+    int repetitions = 3;
+    std::filesystem::path folder;  // for the file procedure's files
+    bool fileBench = true;
+    std::string only;  // one cipher by our name, or all when empty
+};
+
+[[noreturn]] void Usage(const char* program)
+{
+    std::fprintf(stderr,
+                 "usage: %s [--reps N] [--dir FOLDER] [--only CIPHER] [--no-file]\n"
+                 "  --reps N       best of N repetitions (default 3)\n"
+                 "  --dir FOLDER   where the file procedure's 256 MiB files go (default: the temp folder)\n"
+                 "  --only CIPHER  one cipher by our name: Blowfish Cast128 Cast256 Gost IDEA Misty1 Rijndael Twofish\n"
+                 "  --no-file      skip the file procedure\n",
+                 program);
+    std::exit(2);
+}
+
+Options ParseOptions(int argc, char** argv)
+{
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string option = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (option == "--reps" && hasValue) {
+            options.repetitions = std::atoi(argv[++i]);
+            if (options.repetitions < 1) Usage(argv[0]);
+        } else if (option == "--dir" && hasValue) {
+            options.folder = argv[++i];
+        } else if (option == "--only" && hasValue) {
+            options.only = argv[++i];
+        } else if (option == "--no-file") {
+            options.fileBench = false;
+        } else {
+            Usage(argv[0]);
+        }
+    }
+    if (options.folder.empty()) options.folder = std::filesystem::temp_directory_path();
+    return options;
+}
+
+// Fixed pseudo-random bytes (splitmix64), the same in every run.
+std::vector<std::uint8_t> PseudoRandomBytes(std::size_t count, std::uint64_t seed)
+{
+    std::vector<std::uint8_t> bytes(count);
+    for (std::size_t i = 0; i < count; i += 8) {
+        std::uint64_t z = (seed += 0x9e3779b97f4a7c15);
+        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9;
+        z = (z ^ (z >> 27)) * 0x94d049bb133111eb;
+        z ^= z >> 31;
+        std::memcpy(bytes.data() + i, &z, std::min<std::size_t>(8, count - i));
+    }
+    return bytes;
+}
+
+LibraryResult Measure(const CbcLibrary& library, const BenchCipher& cipher, std::span<const std::uint8_t> key,
+                      std::vector<std::uint8_t>& buffer, const std::vector<std::uint8_t>& plain, int repetitions)
+{
+    std::memcpy(buffer.data(), plain.data(), plain.size());
+    try {
+        auto cbc = library.make(cipher.name);
+        if (!cbc) return {library.name, std::nullopt, "-"};
+        return {library.name, MeasureCbc(*cbc, key, buffer, plain, repetitions), ""};
+    } catch (const std::exception& error) {
+        return {library.name, std::nullopt, std::string("failed: ") + error.what()};
+    }
+}
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const Options options = ParseOptions(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+
+    std::vector<CbcLibrary> libraries = {OurLibrary()};
+    for (const CbcLibrary& peer : PeerLibraries()) libraries.push_back(peer);
+    std::printf("CBC over a %zu MiB buffer, in place, in %zu-byte chunks; best of %d; CPU time; MB = 10^6 bytes.\n",
+                kBufferBytes >> 20, kChunkBytes, options.repetitions);
+    std::printf("Key setup: our Init (IV included); a peer's key and IV setup for encryption.\n");
+    std::printf("Libraries:");
+    for (const CbcLibrary& library : libraries) std::printf(" %s;", std::string(library.name).c_str());
+    std::printf("\n");
+    if (!MissingPeers().empty()) std::printf("Peers left out, not installed: %s\n", std::string(MissingPeers()).c_str());
+
+    const std::vector<std::uint8_t> plain = PseudoRandomBytes(kBufferBytes, 1);
+    std::vector<std::uint8_t> buffer(kBufferBytes);
+    const std::vector<std::uint8_t> keyBlock = PseudoRandomBytes(32, 2);
+
+    std::vector<CipherResult> results;
+    for (const BenchCipher& cipher : kCiphers) {
+        if (!options.only.empty() && options.only != cipher.name) continue;
+        CipherResult result{cipher, {}};
+        const std::span<const std::uint8_t> key(keyBlock.data(), static_cast<std::size_t>(cipher.keyBits / 8));
+        for (const CbcLibrary& library : libraries)
+            result.libraries.push_back(Measure(library, cipher, key, buffer, plain, options.repetitions));
+        if (result.libraries.front().note == "-") result.libraries.front().note = "not in this build yet";
+        PrintCipherTable(result);
+        results.push_back(std::move(result));
+    }
+    PrintSummary(results);
+
+    if (!options.fileBench) return 0;
+#ifdef ZB_HAVE_FILEOP
+    return RunFileBench(results, options.folder, options.repetitions) ? 0 : 1;
+#else
+    std::printf("\nFile procedure: not in this build yet (the library that holds it is missing).\n");
+    return 0;
+#endif
+}
