@@ -92,7 +92,8 @@ void CheckDecryption(const Bytes& encrypted, const Bytes& passphrase, TZC_blockc
 }
 }  // namespace
 
-// Input: cipher, passphrase length and passphrase, plain length, cut and damage positions,
+// Input: cipher, passphrase length and passphrase, plain length (a chunk selector and two
+// bytes), cut and damage positions (three bytes each),
 // then the bytes the plain text repeats.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -101,9 +102,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto cipher = ciphers[input.Byte() % ciphers.size()].create();
     const std::string_view passText = input.Take(input.Byte() % 16);
     const Bytes passphrase(passText.begin(), passText.end());
-    const std::size_t plainSize = input.Number(2) % (3 * 8192 + 100);
-    const std::size_t cut = input.Number(2);
-    const std::size_t damage = input.Number(2);
+    // Mostly small files, and now and then one across chunk boundaries.
+    const std::size_t chunks = input.Byte() % 8 == 7 ? 2 : 0;
+    const std::size_t plainSize = chunks * kFileChunkBytes + input.Number(2) % 20000;
+    const std::size_t cut = input.Number(3);
+    const std::size_t damage = input.Number(3);
     const std::string_view seed = input.Rest();
 
     // The raw bytes as an encrypted file: random bytes never carry the right check block.

@@ -72,7 +72,7 @@ TEST(EdgeInputs, OddFileNamesRoundTripAndLeaveNothingElse)
 TEST(EdgeInputs, PipeAsOutputIsWrittenThroughToItsReader)
 {
     TempDir dir;
-    const Bytes plain = Pattern(3 * 8192 + 7);
+    const Bytes plain = Pattern(2 * kFileChunkBytes + 7);
     WriteFile(dir.path("plain"), plain);
     TZC_rijndael cipher;
     const Bytes passphrase{'f', 'i', 'f', 'o'};
@@ -107,7 +107,8 @@ TEST(EdgeInputs, InputChangingWhileReadGivesAFileOfExactlyTheBytesRead)
     struct Case {
         std::size_t sizeAtStart, sizeAfterFirstRead;
     };
-    for (const Case c : {Case{2 * 8192 + 50, 5 * 8192 + 100}, Case{4 * 8192 + 30, 8192 + 10}, Case{20000, 100}}) {
+    for (const Case c : {Case{kFileChunkBytes + 50, 3 * kFileChunkBytes + 100}, Case{3 * kFileChunkBytes, kFileChunkBytes + 10},
+                         Case{kFileChunkBytes + 20000, 100}}) {
         Bytes content = Pattern(c.sizeAtStart);
         WriteFile(dir.path("in"), content);
         {
@@ -115,7 +116,7 @@ TEST(EdgeInputs, InputChangingWhileReadGivesAFileOfExactlyTheBytesRead)
             ASSERT_EQ(EncryptFile(dir.path("in"), dir.path("enc"), passphrase, cipher), FileOpResult::Encrypted);
         }
         // The first read took a whole chunk before the change; a file grows by zero bytes.
-        content.resize(std::max<std::size_t>(c.sizeAfterFirstRead, 8192));
+        content.resize(std::max(c.sizeAfterFirstRead, kFileChunkBytes));
         EXPECT_EQ(ReadFile(dir.path("enc")).size(), content.size() + 32);
         ASSERT_EQ(DecryptFile(dir.path("enc"), dir.path("dec"), passphrase, cipher), FileOpResult::Decrypted);
         EXPECT_EQ(ReadFile(dir.path("dec")), content);

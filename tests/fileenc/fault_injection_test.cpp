@@ -130,7 +130,7 @@ bool Burned(const TZC_blowfish& cipher)
 TEST(FaultInjection, EveryFailingCallIsReportedOrRetriedAndLosesNothing)
 {
     TempDir dir;
-    const Bytes plain = Pattern(3 * 8192 + 1000);
+    const Bytes plain = Pattern(3 * kFileChunkBytes + 1000);
     const Bytes precious(77, 0x5A);
     const Bytes passphrase{'k', 'e', 'y'};
     WriteFile(dir.path("plain"), plain);

@@ -29,7 +29,7 @@ Bytes Slice(const Bytes& b, std::size_t from, std::size_t n)
 TEST(FileProcedureWiping, KeyBlockCheckBlocksAndChunkBufferAreWiped)
 {
     TempDir dir;
-    Bytes plain(3 * 8192 + 1000);
+    Bytes plain(2 * kFileChunkBytes + 1000);
     for (std::size_t i = 0; i < plain.size(); ++i) plain[i] = static_cast<std::uint8_t>(i * 5 + 1);
     WriteFile(dir.path("plain"), plain);
     const Bytes passphrase{'w', 'i', 'p', 'e', ' ', 'm', 'e'};
@@ -42,12 +42,12 @@ TEST(FileProcedureWiping, KeyBlockCheckBlocksAndChunkBufferAreWiped)
     EXPECT_TRUE(Wiped(encrypting, keyBlock, 32));
     EXPECT_TRUE(Wiped(encrypting, checkBlock, 32));
     // The chunk buffer still holds the last, partial chunk when it is wiped.
-    EXPECT_TRUE(Wiped(encrypting, Slice(encrypted, encrypted.size() - 1000, 1000), 8192));
+    EXPECT_TRUE(Wiped(encrypting, Slice(encrypted, encrypted.size() - 1000, 1000), kFileChunkBytes));
 
     const auto decrypting = WipesDuring([&] { DecryptFile(dir.path("enc"), dir.path("dec"), passphrase, cipher); });
     ASSERT_EQ(ReadFile(dir.path("dec")), plain);
     EXPECT_TRUE(Wiped(decrypting, keyBlock, 32));
-    EXPECT_TRUE(Wiped(decrypting, Slice(plain, plain.size() - 1000, 1000), 8192));
+    EXPECT_TRUE(Wiped(decrypting, Slice(plain, plain.size() - 1000, 1000), kFileChunkBytes));
 
     // Refused: the key block of the wrong passphrase is wiped as well.
     const Bytes wrong{'n', 'o'};
