@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "cipher/bitops.h"
 #include "fileenc/cp1252.h"
 
 namespace {
@@ -21,17 +22,22 @@ std::optional<std::u32string> DecodeUtf8(std::string_view s)
 {
     static constexpr char32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
     std::u32string out;
+    out.reserve(s.size());  // grown without reallocation: passphrases leave no stale copies
+    const auto invalid = [&out]() -> std::optional<std::u32string> {
+        if (!out.empty()) SecureFill(out.data(), out.size() * sizeof(char32_t), 0);
+        return std::nullopt;
+    };
     for (std::size_t i = 0; i < s.size();) {
         const auto lead = static_cast<unsigned char>(s[i]);
         const int extra = ContinuationCount(lead);
-        if (extra < 0 || s.size() - i <= static_cast<std::size_t>(extra)) return std::nullopt;
+        if (extra < 0 || s.size() - i <= static_cast<std::size_t>(extra)) return invalid();
         char32_t cp = extra == 0 ? lead : lead & (0x3Fu >> extra);
         for (int k = 1; k <= extra; ++k) {
             const auto c = static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]);
-            if ((c & 0xC0) != 0x80) return std::nullopt;
+            if ((c & 0xC0) != 0x80) return invalid();
             cp = (cp << 6) | (c & 0x3Fu);
         }
-        if (cp < kSmallest[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
+        if (cp < kSmallest[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return invalid();
         out += cp;
         i += static_cast<std::size_t>(extra) + 1;
     }
@@ -41,14 +47,15 @@ std::optional<std::u32string> DecodeUtf8(std::string_view s)
 
 std::vector<std::uint8_t> PassphraseBytes(std::string_view utf8)
 {
-    const std::vector<std::uint8_t> asGiven(utf8.begin(), utf8.end());
-    const auto text = DecodeUtf8(utf8);
-    if (!text) return asGiven;
-    std::vector<std::uint8_t> cp1252;
-    for (char32_t c : *text) {
-        const auto byte = Cp1252FromCodePoint(c);
-        if (!byte) return asGiven;
-        cp1252.push_back(*byte);
+    auto text = DecodeUtf8(utf8);
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(utf8.size());  // never reallocated, so no stale copy is left behind
+    for (std::size_t i = 0; text && i < text->size(); ++i) {
+        const auto byte = Cp1252FromCodePoint((*text)[i]);
+        if (!byte) break;
+        bytes.push_back(*byte);
     }
-    return cp1252;
+    if (!text || bytes.size() != text->size()) bytes.assign(utf8.begin(), utf8.end());
+    if (text && !text->empty()) SecureFill(text->data(), text->size() * sizeof(char32_t), 0);
+    return bytes;
 }
