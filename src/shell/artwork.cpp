@@ -103,7 +103,7 @@ QPixmap MainBackground()
     return QPixmap::fromImage(image);
 }
 
-QPixmap SwirlBackground(const QString& title)
+QPixmap SwirlBackground(const QString& title, int titleTop)
 {
     constexpr int kWidth = 397, kHeight = 283;
     QImage image(kWidth, kHeight, QImage::Format_RGB32);
@@ -123,8 +123,8 @@ QPixmap SwirlBackground(const QString& title)
         }
     }
     QPainter painter(&image);
-    const QRectF middle(0, 120, kWidth, 40);
-    DrawRedLettering(painter, middle, title.toUpper(), TitleFont(22), 2.0);
+    const QRectF band(0, titleTop, kWidth, 40);
+    DrawRedLettering(painter, band, title.toUpper(), TitleFont(22), 2.0);
     painter.end();
     return QPixmap::fromImage(image);
 }

@@ -9,8 +9,12 @@
 // 425 x 425: a blue perspective grid fading into a black sky, with the title banner on top.
 QPixmap MainBackground();
 
-// 397 x 283: dark blue swirls with the title lettered in red capitals in the centre.
-QPixmap SwirlBackground(const QString& title);
+// 397 x 283: dark blue swirls with the title lettered in red capitals in a 40-pixel band
+// from titleTop: the centre for the file windows, lower for the text windows, whose
+// keycode and phrase boxes take the centre.
+inline constexpr int kCentreTitleTop = 120;
+inline constexpr int kLowerTitleTop = 156;
+QPixmap SwirlBackground(const QString& title, int titleTop = kCentreTitleTop);
 
 // A word lettered in red on black, for the small pictures of Help and About (85 x 57).
 QPixmap Lettering(const QString& word, QSize size);

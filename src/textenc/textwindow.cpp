@@ -19,7 +19,7 @@ TextWindow::TextWindow(QWidget* mainWindow, Dialogs& dialogs, const QString& cap
                        const QString& artworkTitle)
     : ToolWindow(mainWindow, caption, clientSize), dialogs_(dialogs)
 {
-    Image1 = MakePicture(this, SwirlBackground(artworkTitle), QRect(0, 0, 393, 281));
+    Image1 = MakePicture(this, SwirlBackground(artworkTitle, kLowerTitleTop), QRect(0, 0, 393, 281));
 }
 
 void TextWindow::MakeMemo1()
