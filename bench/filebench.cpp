@@ -181,7 +181,7 @@ bool RunFileBench(const std::vector<CipherResult>& results, const fs::path& fold
             Run({"dd", "if=" + plain.string(), "of=" + copy.string(), "bs=8192", "status=none"});
         });
         fs::remove(copy);
-        std::printf("\nFile procedure on a %ju MiB file in %s (page cache warm, no fsync; CPU time)\n",
+        std::printf("\nFile procedure on a %ju MiB file in %s (page cache warm; CPU time, so the final fsync's wait is not counted)\n",
                     kFileBytes >> 20, folder.c_str());
         std::printf("  copies: cat %.1f MB/s, dd bs=8192 %.1f MB/s\n", MBps(catSeconds), MBps(ddSeconds));
         std::printf("  %-14s %14s %14s %13s %14s %14s %13s\n", "cipher", "file enc MB/s", "raw enc MB/s",
