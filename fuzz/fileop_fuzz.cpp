@@ -13,7 +13,7 @@
 
 #include "cipher/registry.h"
 #include "fileenc/fileop.h"
-#include "fileenc/ioerror.h"
+#include "platform/ioerror.h"
 #include "property.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include "cipher/registry.h"
 #include "fileenc/fileop.h"
-#include "fileenc/ioerror.h"
+#include "platform/ioerror.h"
 #include "fileenc/passphrase.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "cipher/sha1.h"
-#include "fileenc/ioerror.h"
-#include "fileenc/posixfile.h"
+#include "platform/ioerror.h"
+#include "platform/posixfile.h"
 
 namespace {
 constexpr std::size_t kCheckBlockBytes = 32;

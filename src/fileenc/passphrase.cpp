@@ -4,7 +4,7 @@
 #include <string>
 
 #include "cipher/bitops.h"
-#include "fileenc/cp1252.h"
+#include "platform/cp1252.h"
 
 namespace {
 // Continuation bytes after a UTF-8 lead byte, or -1 for a byte that cannot lead.

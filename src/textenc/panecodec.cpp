@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "fileenc/cp1252.h"
+#include "platform/cp1252.h"
 
 namespace {
 constexpr char16_t kParagraphSeparator = u'\u2029';

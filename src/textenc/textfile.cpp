@@ -3,8 +3,8 @@
 #include <cstdint>
 
 #include "cipher/error.h"
-#include "fileenc/ioerror.h"
-#include "fileenc/posixfile.h"
+#include "platform/ioerror.h"
+#include "platform/posixfile.h"
 
 namespace {
 constexpr std::size_t kChunk = 64 * 1024;

@@ -12,7 +12,7 @@
 #include "cipher/blowfish.h"
 #include "cipher/rijndael.h"
 #include "fileenc/fileop.h"
-#include "fileenc/posixfile.h"
+#include "platform/posixfile.h"
 #include "support/tempdir.h"
 
 namespace {

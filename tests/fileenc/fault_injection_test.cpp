@@ -11,8 +11,8 @@
 
 #include "cipher/blowfish.h"
 #include "fileenc/fileop.h"
-#include "fileenc/ioerror.h"
-#include "fileenc/posixfile.h"
+#include "platform/ioerror.h"
+#include "platform/posixfile.h"
 #include "support/tempdir.h"
 
 namespace {

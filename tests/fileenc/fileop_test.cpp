@@ -9,8 +9,8 @@
 #include "cipher/blowfish.h"
 #include "cipher/sha1.h"
 #include "fileenc/fileop.h"
-#include "fileenc/ioerror.h"
-#include "fileenc/posixfile.h"
+#include "platform/ioerror.h"
+#include "platform/posixfile.h"
 #include "support/tempdir.h"
 
 namespace {

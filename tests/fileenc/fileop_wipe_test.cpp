@@ -5,7 +5,7 @@
 #include "cipher/sha1.h"
 #include "cipher/twofish.h"
 #include "fileenc/fileop.h"
-#include "fileenc/ioerror.h"
+#include "platform/ioerror.h"
 #include "fileenc/wipe_observer.h"
 #include "support/tempdir.h"
 

@@ -2,7 +2,7 @@
 
 #include <iconv.h>
 
-#include "fileenc/cp1252.h"
+#include "platform/cp1252.h"
 #include "fileenc/passphrase.h"
 #include "support/testdata.h"
 

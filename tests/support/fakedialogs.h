@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "shell/dialogs.h"
+#include "gui/base/dialogs.h"
 
 struct ShellRequest {
     QString verb;

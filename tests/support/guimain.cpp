@@ -2,7 +2,7 @@
 
 #include <QApplication>
 
-#include "shell/fonts.h"
+#include "gui/base/fonts.h"
 
 // The windows need an application object for their whole life; every test shares this one.
 int main(int argc, char* argv[])

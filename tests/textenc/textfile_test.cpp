@@ -3,7 +3,7 @@
 #include <cerrno>
 
 #include "cipher/error.h"
-#include "fileenc/posixfile.h"
+#include "platform/posixfile.h"
 #include "memorypane.h"
 #include "support/tempdir.h"
 #include "textenc/textfile.h"

@@ -1,8 +1,0 @@
-#pragma once
-
-#include "fileenc/filewindow.h"
-
-class TForm5 final : public FileEncryptionWindow {
-public:
-    TForm5(QWidget* mainWindow, Dialogs& dialogs);
-};

@@ -1,8 +1,0 @@
-#pragma once
-
-#include "fileenc/filewindow.h"
-
-class TForm6 final : public FileEncryptionWindow {
-public:
-    TForm6(QWidget* mainWindow, Dialogs& dialogs);
-};

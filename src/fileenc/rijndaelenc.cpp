@@ -1,7 +1,0 @@
-#include "fileenc/rijndaelenc.h"
-
-TForm8::TForm8(QWidget* mainWindow, Dialogs& dialogs)
-    : FileEncryptionWindow(mainWindow, dialogs, {.caption = QStringLiteral("Zorvanta - Rijndael Encryption"),
-                                                   .listPosition = 5})
-{
-}

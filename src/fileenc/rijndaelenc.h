@@ -1,8 +1,0 @@
-#pragma once
-
-#include "fileenc/filewindow.h"
-
-class TForm8 final : public FileEncryptionWindow {
-public:
-    TForm8(QWidget* mainWindow, Dialogs& dialogs);
-};

@@ -1,7 +1,0 @@
-#include "fileenc/twofishenc.h"
-
-TForm10::TForm10(QWidget* mainWindow, Dialogs& dialogs)
-    : FileEncryptionWindow(mainWindow, dialogs, {.caption = QStringLiteral("Zorvanta - Twofish Encryption"),
-                                                   .listPosition = 6})
-{
-}

@@ -1,8 +1,0 @@
-#pragma once
-
-#include "fileenc/filewindow.h"
-
-class TForm10 final : public FileEncryptionWindow {
-public:
-    TForm10(QWidget* mainWindow, Dialogs& dialogs);
-};

@@ -1,0 +1,65 @@
+#include "gui/base/controls.h"
+
+QPushButton* MakeButton(QWidget* parent, const QString& caption, const QRect& geometry)
+{
+    auto* button = new QPushButton(caption, parent);
+    button->setGeometry(geometry);
+    button->setAutoDefault(true);
+    return button;
+}
+
+QPushButton* MakeFlatButton(QWidget* parent, const QString& caption, const QRect& geometry,
+                            const QColor& textColor)
+{
+    auto* button = new QPushButton(caption, parent);
+    button->setGeometry(geometry);
+    button->setFlat(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    SetTextColor(button, textColor);
+    return button;
+}
+
+QLabel* MakeLabel(QWidget* parent, const QString& text, const QRect& geometry, const QColor& textColor)
+{
+    auto* label = new QLabel(text, parent);
+    label->setGeometry(geometry);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setAttribute(Qt::WA_TranslucentBackground);
+    SetTextColor(label, textColor);
+    return label;
+}
+
+QLabel* MakePicture(QWidget* parent, const QPixmap& picture, const QRect& geometry)
+{
+    auto* label = new QLabel(parent);
+    label->setGeometry(geometry);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setPixmap(picture);
+    return label;
+}
+
+QFrame* MakeBevel(QWidget* parent, const QRect& geometry, BevelStyle style)
+{
+    auto* bevel = new QFrame(parent);
+    bevel->setGeometry(geometry);
+    bevel->setFrameShape(QFrame::Panel);
+    bevel->setFrameShadow(style == BevelStyle::Raised ? QFrame::Raised : QFrame::Sunken);
+    bevel->setAttribute(Qt::WA_TransparentForMouseEvents);
+    return bevel;
+}
+
+void SetTextColor(QWidget* widget, const QColor& color)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, color);
+    palette.setColor(QPalette::ButtonText, color);
+    widget->setPalette(palette);
+}
+
+void SetBackground(QWidget* widget, const QColor& color)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, color);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}

@@ -1,0 +1,96 @@
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QUrl>
+
+#include "gui/base/dialogs.h"
+
+namespace {
+// A modal box with one OK button, centred on the screen rather than on its parent.
+class CentredMessageBox : public QMessageBox {
+public:
+    CentredMessageBox(Icon icon, const QString& caption, const QString& text, QWidget* parent)
+        : QMessageBox(icon, caption, text, QMessageBox::Ok, parent)
+    {
+    }
+
+protected:
+    void showEvent(QShowEvent* event) override
+    {
+        QMessageBox::showEvent(event);
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen.center());
+        move(std::max(frame.left(), 0), std::max(frame.top(), 0));
+    }
+};
+
+// Windows reads the pattern "*.*" as every file, also one without a dot; Qt would demand the
+// dot. The dialog matches with the patterns appended here and shows the text without them.
+QString MatchingFilter(const QString& shown)
+{
+    const qsizetype open = shown.lastIndexOf(u'(');
+    if (open < 0 || !shown.endsWith(u')')) return shown;
+    QStringList patterns = shown.mid(open + 1).chopped(1).split(u' ', Qt::SkipEmptyParts);
+    patterns.replaceInStrings(QRegularExpression(QStringLiteral("^\\*\\.\\*$")), QStringLiteral("*"));
+    return shown + " (" + patterns.join(u' ') + ")";
+}
+
+std::optional<QString> RunFileDialog(QWidget* parent, const FileDialogRequest& request,
+                                     QFileDialog::AcceptMode mode)
+{
+    // Qt's own dialog behaves the same on every desktop; AnyFile lets the open dialog take a
+    // name that does not exist yet.
+    QFileDialog dialog(parent);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setAcceptMode(mode);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setNameFilter(MatchingFilter(request.filter));
+    dialog.setDefaultSuffix(request.defaultSuffix);
+    if (!request.lastName.isEmpty()) dialog.selectFile(request.lastName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().front();
+}
+
+class RealDialogs final : public Dialogs {
+public:
+    void Information(QWidget* parent, const QString& text) override
+    {
+        CentredMessageBox(QMessageBox::Information, QStringLiteral("Information"), text, parent).exec();
+    }
+
+    void Error(QWidget* parent, const QString& text) override
+    {
+        CentredMessageBox(QMessageBox::Critical, QCoreApplication::applicationName(), text, parent).exec();
+    }
+
+    std::optional<QString> OpenFile(QWidget* parent, const FileDialogRequest& request) override
+    {
+        return RunFileDialog(parent, request, QFileDialog::AcceptOpen);
+    }
+
+    std::optional<QString> SaveFile(QWidget* parent, const FileDialogRequest& request) override
+    {
+        return RunFileDialog(parent, request, QFileDialog::AcceptSave);
+    }
+
+    // The desktop picks the program by the address's scheme (mail program for mailto:, the
+    // browser for the web); it takes no verb and no show mode.
+    void OpenAddress(QWidget*, const QString&, const QString& address, ShowMode) override
+    {
+        QDesktopServices::openUrl(QUrl(address));
+    }
+};
+}  // namespace
+
+Dialogs& QtDialogs()
+{
+    static RealDialogs dialogs;
+    return dialogs;
+}

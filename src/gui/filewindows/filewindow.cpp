@@ -1,0 +1,164 @@
+#include "gui/filewindows/filewindow.h"
+
+#include <QFile>
+
+#include "fileenc/passphrase.h"
+#include "gui/base/artwork.h"
+#include "gui/base/controls.h"
+#include "gui/base/fonts.h"
+#include "gui/base/guard.h"
+
+Q_DECLARE_METATYPE(TZC_blockcipher*)
+
+namespace {
+const QString kAllFiles = QStringLiteral("All Files (*.*)");
+
+QToolButton* MakeBrowseButton(QWidget* parent, const QRect& geometry)
+{
+    auto* button = new QToolButton(parent);
+    button->setGeometry(geometry);
+    button->setAutoRaise(true);
+    button->setIcon(FolderIcon());
+    button->setIconSize(QSize(18, 16));
+    button->setFocusPolicy(Qt::NoFocus);
+    return button;
+}
+
+QLineEdit* MakeEditBox(QWidget* parent, const QRect& geometry)
+{
+    auto* box = new QLineEdit(parent);
+    box->setGeometry(geometry);
+    return box;
+}
+
+// The window title lettered on the background: the caption without the product name.
+QString ArtworkTitle(const QString& caption)
+{
+    return caption.section(QStringLiteral(" - "), 1);
+}
+
+std::string FileName(const QLineEdit* box)
+{
+    return QFile::encodeName(box->text()).toStdString();
+}
+}  // namespace
+
+FileEncryptionWindow::FileEncryptionWindow(QWidget* mainWindow, Dialogs& dialogs, const FileWindowDesign& design)
+    : ToolWindow(mainWindow, design.caption, QSize(393, 280)), design_(design), dialogs_(dialogs)
+{
+    setFont(Arial13());
+    const QFont controlFont = SansSerif8();
+
+    // Created from the lowest layer up; the focusable controls also in their Tab order.
+    Image1 = MakePicture(this, SwirlBackground(ArtworkTitle(design.caption)), QRect(0, 0, 393, 281));
+    COutBrowseBtn = MakeBrowseButton(this, QRect(320, 80, 25, 25));
+    CInBrowseBtn = MakeBrowseButton(this, QRect(320, 32, 25, 25));
+    Label1 = MakeLabel(this, QStringLiteral("File to be Encrypted / Decrypted :"), QRect(48, 16, 160, 13), Qt::white);
+    Label2 = MakeLabel(this, QStringLiteral("Output File :"), QRect(48, 64, 57, 13), Qt::white);
+    Label3 = MakeLabel(this, QStringLiteral("Enter Passphrase here :"), QRect(140, 176, 113, 13), Qt::white);
+    Bevel1 = MakeBevel(this, QRect(72, 168, 249, 57), BevelStyle::Sunken);
+    CDecryptBtn = MakeButton(this, QStringLiteral("Decrypt File"), QRect(224, 232, 105, 17));
+    CEncryptBtn = MakeButton(this, QStringLiteral("Encrypt File"), QRect(64, 232, 105, 17));
+    COutFileBox = MakeEditBox(this, QRect(48, 80, 265, 24));
+    CInFileBox = MakeEditBox(this, QRect(48, 32, 265, 24));
+    CAlgorithmCBx = new QComboBox(this);
+    CAlgorithmCBx->setGeometry(design.listLeft, 256, 225, 24);
+    CAlgorithmCBx->setVisible(false);
+    CPassphraseBox = MakeEditBox(this, QRect(84, 192, 225, 21));
+    Button1 = MakeButton(this, QStringLiteral("Close..."), QRect(312, 256, 75, 17));
+    for (QWidget* control : std::initializer_list<QWidget*>{Label1, Label2, Label3, CDecryptBtn, CEncryptBtn,
+                                                            CPassphraseBox, Button1})
+        control->setFont(controlFont);
+
+    const std::pair<QAbstractButton*, void (FileEncryptionWindow::*)()> handlers[] = {
+        {COutBrowseBtn, &FileEncryptionWindow::COutBrowseBtnClick},
+        {CInBrowseBtn, &FileEncryptionWindow::CInBrowseBtnClick},
+        {CDecryptBtn, &FileEncryptionWindow::CDecryptBtnClick},
+        {CEncryptBtn, &FileEncryptionWindow::CEncryptBtnClick},
+        {Button1, &FileEncryptionWindow::Button1Click},
+    };
+    for (const auto& [button, handler] : handlers)
+        connect(button, &QAbstractButton::clicked, this, Guarded(this, dialogs, [this, handler] { (this->*handler)(); }));
+    CDecryptBtn->setFocus();
+
+    Guarded(this, dialogs, [this] { FormCreate(); })();
+}
+
+void FileEncryptionWindow::FormCreate()
+{
+    if (design_.ownsCast256) ZC_cast2561 = std::make_unique<TZC_cast256>();
+    TZC_blockcipher* const components[] = {&ZC_blowfish1, &ZC_cast1281, &ZC_gost1,  &ZC_rijndael1,
+                                           &ZC_twofish1,  &ZC_misty11,  &ZC_idea1,  ZC_cast2561.get()};
+    for (TZC_blockcipher* component : components) {
+        if (!component) continue;
+        const QString name = QString::fromStdString(component->Algorithm());
+        int position = 0;
+        while (position < CAlgorithmCBx->count() &&
+               QString::compare(CAlgorithmCBx->itemText(position), name, Qt::CaseInsensitive) <= 0)
+            ++position;
+        CAlgorithmCBx->insertItem(position, name, QVariant::fromValue(component));
+    }
+    CAlgorithmCBx->setCurrentIndex(design_.listPosition);
+}
+
+TZC_blockcipher& FileEncryptionWindow::SelectedCipher() const
+{
+    auto* cipher = CAlgorithmCBx->currentData().value<TZC_blockcipher*>();
+    if (!cipher) throw ZorvantaError("No cipher at list position " + std::to_string(design_.listPosition));
+    return *cipher;
+}
+
+void FileEncryptionWindow::CInBrowseBtnClick()
+{
+    if (const auto name = dialogs_.OpenFile(this, {kAllFiles, lastOpenName_, {}})) {
+        lastOpenName_ = *name;
+        CInFileBox->setText(*name);
+    }
+}
+
+void FileEncryptionWindow::COutBrowseBtnClick()
+{
+    if (const auto name = dialogs_.SaveFile(this, {kAllFiles, lastSaveName_, {}})) {
+        lastSaveName_ = *name;
+        COutFileBox->setText(*name);
+    }
+}
+
+void FileEncryptionWindow::CEncryptBtnClick()
+{
+    RunFileOperation(FileOperation::Encrypt);
+}
+
+void FileEncryptionWindow::CDecryptBtnClick()
+{
+    RunFileOperation(FileOperation::Decrypt);
+}
+
+void FileEncryptionWindow::RunFileOperation(FileOperation operation)
+{
+    const auto passphrase = PassphraseBytes(CPassphraseBox->text().toUtf8().toStdString());
+    const auto run = operation == FileOperation::Encrypt ? EncryptFile : DecryptFile;
+    const FileOpResult result = run(FileName(CInFileBox), FileName(COutFileBox), passphrase, SelectedCipher());
+    const MessageWording wording = operation == FileOperation::Encrypt ? design_.encryptWording
+                                                                       : MessageWording::Standard;
+    dialogs_.Information(this, QString::fromStdString(FileOpMessage(result, operation, wording)));
+    switch (result) {
+    case FileOpResult::NoInputName:
+        CInFileBox->setFocus();
+        break;
+    case FileOpResult::NoOutputName:
+        COutFileBox->setFocus();
+        break;
+    case FileOpResult::SameNames:
+        COutFileBox->setFocus();
+        COutFileBox->selectAll();
+        break;
+    default:
+        break;
+    }
+}
+
+void FileEncryptionWindow::Button1Click()
+{
+    close();
+}

@@ -1,0 +1,81 @@
+#pragma once
+
+// The one design of the seven file encryption windows. Each window owns one component of
+// every block cipher, lists them sorted by name in a hidden list and always uses the entry at
+// its own fixed position; the thin classes of the units around this one only fill in the
+// details below.
+
+#include <memory>
+
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
+
+#include "cipher/blowfish.h"
+#include "cipher/cast128.h"
+#include "cipher/cast256.h"
+#include "cipher/gost.h"
+#include "cipher/idea.h"
+#include "cipher/misty1.h"
+#include "cipher/rijndael.h"
+#include "cipher/twofish.h"
+#include "fileenc/fileop.h"
+#include "gui/base/dialogs.h"
+#include "gui/base/toolwindow.h"
+
+struct FileWindowDesign {
+    QString caption;          // "Zorvanta - Blowfish Encryption"
+    int listPosition;         // the entry of the sorted list this window uses
+    MessageWording encryptWording = MessageWording::Standard;
+    int listLeft = 88;
+    bool ownsCast256 = false;
+};
+
+class FileEncryptionWindow : public ToolWindow {
+public:
+    FileEncryptionWindow(QWidget* mainWindow, Dialogs& dialogs, const FileWindowDesign& design);
+
+    // The component the window encrypts and decrypts with.
+    TZC_blockcipher& SelectedCipher() const;
+
+    QLabel* Image1;
+    QToolButton* COutBrowseBtn;
+    QToolButton* CInBrowseBtn;
+    QLabel* Label1;
+    QLabel* Label2;
+    QLabel* Label3;
+    QFrame* Bevel1;
+    QPushButton* CDecryptBtn;
+    QPushButton* CEncryptBtn;
+    QLineEdit* COutFileBox;
+    QLineEdit* CInFileBox;
+    QComboBox* CAlgorithmCBx;
+    QLineEdit* CPassphraseBox;
+    QPushButton* Button1;
+
+private:
+    void FormCreate();
+    void CInBrowseBtnClick();
+    void COutBrowseBtnClick();
+    void CEncryptBtnClick();
+    void CDecryptBtnClick();
+    void Button1Click();
+    void RunFileOperation(FileOperation operation);
+
+    const FileWindowDesign design_;
+    Dialogs& dialogs_;
+    QString lastOpenName_;
+    QString lastSaveName_;
+
+    TZC_blowfish ZC_blowfish1;
+    TZC_cast128 ZC_cast1281;
+    TZC_gost ZC_gost1;
+    TZC_rijndael ZC_rijndael1;
+    TZC_twofish ZC_twofish1;
+    TZC_misty1 ZC_misty11;
+    TZC_idea ZC_idea1;
+    std::unique_ptr<TZC_cast256> ZC_cast2561;  // the Cast 256 window's only
+};

@@ -1,0 +1,18 @@
+#include <QApplication>
+
+#include "gui/base/artwork.h"
+#include "gui/base/dialogs.h"
+#include "gui/base/fonts.h"
+#include "gui/shell/starter.h"
+#include "gui/base/toolwindow.h"
+
+int main(int argc, char* argv[])
+{
+    QApplication application(argc, argv);
+    LoadFonts();
+    QApplication::setWindowIcon(ProgramIcon());
+    const auto form1 = CreateForms(QtDialogs());
+    CentreOnScreen(form1.get());
+    form1->show();
+    return QApplication::exec();
+}

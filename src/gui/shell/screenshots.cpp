@@ -1,0 +1,60 @@
+// Takes a picture of every window of the program for the README and for checking the layout:
+// zorvanta-screenshots DIRECTORY (run under a display such as Xvfb).
+
+#include <cstdio>
+
+#include <QApplication>
+#include <QDir>
+
+#include "gui/filewindows/blowfishenc.h"
+#include "gui/filewindows/cast256enc.h"
+#include "gui/filewindows/gostenc.h"
+#include "gui/filewindows/ideaenc.h"
+#include "gui/filewindows/misty1enc.h"
+#include "gui/filewindows/rijndaelenc.h"
+#include "gui/filewindows/twofishenc.h"
+#include "gui/shell/about.h"
+#include "gui/base/artwork.h"
+#include "gui/base/dialogs.h"
+#include "gui/base/fonts.h"
+#include "gui/shell/help.h"
+#include "gui/shell/starter.h"
+#include "gui/textwindows/desenc.h"
+#include "gui/textwindows/multienc.h"
+#include "gui/textwindows/singleenc.h"
+
+int main(int argc, char* argv[])
+{
+    QApplication application(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s DIRECTORY\n", argv[0]);
+        return 2;
+    }
+    const QDir directory(QString::fromLocal8Bit(argv[1]));
+    LoadFonts();
+    QApplication::setWindowIcon(ProgramIcon());
+    const auto form1 = CreateForms(QtDialogs());
+    const Forms& forms = form1->forms();
+    const std::pair<QWidget*, const char*> windows[] = {
+        {forms.Form1, "form1-starter"},      {forms.Form2, "form2-singleenc"},
+        {forms.Form3, "form3-multienc"},     {forms.Form4, "form4-desenc"},
+        {forms.Form5, "form5-blowfishenc"},  {forms.Form6, "form6-gostenc"},
+        {forms.Form7, "form7-ideaenc"},      {forms.Form8, "form8-rijndaelenc"},
+        {forms.Form9, "form9-misty1enc"},    {forms.Form10, "form10-twofishenc"},
+        {forms.Form11, "form11-cast256enc"}, {forms.Form12, "form12-help"},
+        {forms.Form13, "form13-about"},
+    };
+    int failures = 0;
+    for (const auto& [window, name] : windows) {
+        window->show();
+        window->activateWindow();
+        QApplication::processEvents();
+        const QString file = directory.filePath(QString::fromLatin1(name) + ".png");
+        if (!window->grab().save(file)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+            ++failures;
+        }
+        window->hide();
+    }
+    return failures == 0 ? 0 : 1;
+}

@@ -1,0 +1,258 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "gui/filewindows/blowfishenc.h"
+#include "gui/filewindows/cast256enc.h"
+#include "gui/filewindows/gostenc.h"
+#include "gui/filewindows/ideaenc.h"
+#include "gui/filewindows/misty1enc.h"
+#include "gui/filewindows/rijndaelenc.h"
+#include "gui/filewindows/twofishenc.h"
+#include "support/fakedialogs.h"
+#include "support/windowtest.h"
+
+namespace {
+const QStringList kCommonList = {"Blowfish", "Cast128", "Gost", "IDEA", "Misty1", "Rijndael", "Twofish"};
+const QStringList kCast256List = {"Blowfish", "Cast128", "Cast256", "Gost", "IDEA", "Misty1", "Rijndael", "Twofish"};
+
+struct Instance {
+    std::function<FileEncryptionWindow*(QWidget*, Dialogs&)> create;
+    QString caption;
+    QString cipher;
+    QStringList list;
+    int listLeft;
+};
+
+template <class Form>
+FileEncryptionWindow* Create(QWidget* main, Dialogs& dialogs)
+{
+    return new Form(main, dialogs);
+}
+
+const Instance kInstances[] = {
+    {Create<TForm5>, "Zorvanta - Blowfish Encryption", "Blowfish", kCommonList, 88},
+    {Create<TForm6>, "Zorvanta - Gost Encryption", "Gost", kCommonList, 88},
+    {Create<TForm7>, "Zorvanta - IDEA Encryption", "IDEA", kCommonList, 88},
+    {Create<TForm8>, "Zorvanta - Rijndael Encryption", "Rijndael", kCommonList, 88},
+    {Create<TForm9>, "Zorvanta - Misty 1 Encryption", "Misty1", kCommonList, 80},
+    {Create<TForm10>, "Zorvanta - Twofish Encryption", "Twofish", kCommonList, 88},
+    {Create<TForm11>, "Zorvanta - Cast 256 Encryption", "Cast256", kCast256List, 88},
+};
+
+QStringList ListEntries(const QComboBox* list)
+{
+    QStringList entries;
+    for (int i = 0; i < list->count(); ++i) entries << list->itemText(i);
+    return entries;
+}
+
+class FileWindow : public testing::Test {
+protected:
+    FileEncryptionWindow* Open(const Instance& instance)
+    {
+        FileEncryptionWindow* window = instance.create(&main, dialogs);
+        EXPECT_TRUE(ShowActive(window));
+        return window;
+    }
+
+    // Types a whole operation into the window as a user would, through the browse buttons.
+    void Run(FileEncryptionWindow* window, QPushButton* button, const QString& in, const QString& out,
+             const QString& passphrase)
+    {
+        dialogs.fileAnswers = {in, out};
+        QTest::mouseClick(window->CInBrowseBtn, Qt::LeftButton);
+        QTest::mouseClick(window->COutBrowseBtn, Qt::LeftButton);
+        window->CPassphraseBox->clear();
+        QTest::keyClicks(window->CPassphraseBox, passphrase);
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+
+    QString Path(const QString& name) const { return folder.filePath(name); }
+
+    static void Write(const QString& path, const QByteArray& bytes)
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+
+    static QByteArray Read(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+
+    QTemporaryDir folder;
+    FakeDialogs dialogs;
+    QWidget main;
+};
+}  // namespace
+
+TEST_F(FileWindow, EachInstanceListsItsComponentsSortedAndUsesItsOwnCipher)
+{
+    for (const Instance& instance : kInstances) {
+        const std::string name = instance.caption.toStdString();
+        FileEncryptionWindow* window = instance.create(&main, dialogs);
+        EXPECT_EQ(window->windowTitle(), instance.caption);
+        EXPECT_EQ(window->size(), QSize(393, 280)) << name;
+        EXPECT_EQ(ListEntries(window->CAlgorithmCBx), instance.list) << name;
+        EXPECT_EQ(window->CAlgorithmCBx->currentText(), instance.cipher) << name;
+        EXPECT_EQ(QString::fromStdString(window->SelectedCipher().Algorithm()), instance.cipher) << name;
+        EXPECT_FALSE(window->SelectedCipher().Initialized()) << name;
+        EXPECT_EQ(window->CAlgorithmCBx->geometry(), QRect(instance.listLeft, 256, 225, 24)) << name;
+        EXPECT_TRUE(window->CAlgorithmCBx->isHidden()) << name;
+    }
+    EXPECT_TRUE(dialogs.errors.empty());
+}
+
+TEST_F(FileWindow, EncryptsAndDecryptsThroughTheWindowInEveryInstance)
+{
+    const QByteArray plain("The quick brown fox jumps over the lazy dog \x00\xff\x80", 47);
+    Write(Path("plain"), plain);
+    for (const Instance& instance : kInstances) {
+        const std::string name = instance.caption.toStdString();
+        FileEncryptionWindow* window = Open(instance);
+        dialogs.informations.clear();
+        Run(window, window->CEncryptBtn, Path("plain"), Path("sealed"), "pass phrase");
+        Run(window, window->CDecryptBtn, Path("sealed"), Path("opened"), "pass phrase");
+        EXPECT_EQ(dialogs.informations, (std::vector<QString>{"File Encrypted", "File Decrypted"})) << name;
+        EXPECT_EQ(Read(Path("sealed")).size(), plain.size() + 32) << name;
+        EXPECT_EQ(Read(Path("opened")), plain) << name;
+        EXPECT_EQ(dialogs.lastParent, window);
+        window->close();
+    }
+    EXPECT_TRUE(dialogs.errors.empty());
+}
+
+TEST_F(FileWindow, AFileIsRefusedByEveryOtherCipher)
+{
+    Write(Path("plain"), "secret");
+    FileEncryptionWindow* twofish = Open(kInstances[5]);
+    Run(twofish, twofish->CEncryptBtn, Path("plain"), Path("sealed"), "pw");
+    ASSERT_EQ(dialogs.informations, std::vector<QString>{"File Encrypted"});
+    for (const Instance& instance : kInstances) {
+        FileEncryptionWindow* window = Open(instance);
+        dialogs.informations.clear();
+        Run(window, window->CDecryptBtn, Path("sealed"), Path("out"), "pw");
+        const QString expected = instance.cipher == "Twofish" ? "File Decrypted" : "Incorrect Passphrase";
+        EXPECT_EQ(dialogs.informations, std::vector<QString>{expected}) << instance.caption.toStdString();
+    }
+}
+
+TEST_F(FileWindow, OutcomeMessagesAndFocusMoves)
+{
+    Write(Path("plain"), "data");
+    const QString missingFolder = Path("no such folder/out");
+    struct Case {
+        const char* what;
+        int instance;
+        bool encrypt;
+        QString in, out, passphrase;
+        QString message;
+        const char* focus;  // "in", "out" or "button"
+        bool outSelected;
+    };
+    const Case cases[] = {
+        {"empty input", 0, true, "", Path("out"), "", "No Filenames selected!!", "in", false},
+        {"empty output", 0, false, Path("plain"), "", "", "No Filenames selected!!", "out", false},
+        {"same names", 0, true, Path("plain"), Path("plain"), "",
+         "File to be Encrypted/Decrypted and Output File must be different", "out", true},
+        {"same names", 0, false, Path("plain"), Path("plain"), "",
+         "The Output Filename must be different from the Input Filename", "out", true},
+        {"missing input", 0, true, Path("nothing"), Path("out"), "", "Unable to open the Input File", "button", false},
+        {"missing folder", 0, true, Path("plain"), missingFolder, "", "Unable to open the Output File", "button", false},
+        {"missing folder", 1, true, Path("plain"), missingFolder, "", "Unable to open then Output File", "button", false},
+        {"missing folder", 1, false, Path("plain"), missingFolder, "", "Unable to open the Output File", "button", false},
+    };
+    for (const Case& c : cases) {
+        FileEncryptionWindow* window = Open(kInstances[c.instance]);
+        QPushButton* button = c.encrypt ? window->CEncryptBtn : window->CDecryptBtn;
+        window->CInFileBox->setText(c.in);
+        window->COutFileBox->setText(c.out);
+        window->CPassphraseBox->setText(c.passphrase);
+        dialogs.informations.clear();
+        QTest::mouseClick(button, Qt::LeftButton);
+        const std::string what = std::string(c.what) + (c.encrypt ? " encrypting in " : " decrypting in ") +
+                                 window->windowTitle().toStdString();
+        EXPECT_EQ(dialogs.informations, std::vector<QString>{c.message}) << what;
+        QWidget* const focus = std::string(c.focus) == "in"    ? window->CInFileBox
+                               : std::string(c.focus) == "out" ? window->COutFileBox
+                                                               : static_cast<QWidget*>(button);
+        EXPECT_EQ(window->focusWidget(), focus) << what;
+        EXPECT_EQ(window->COutFileBox->selectedText(), c.outSelected ? c.out : QString()) << what;
+        EXPECT_EQ(window->CInFileBox->text(), c.in) << "boxes keep their texts";
+        EXPECT_EQ(window->COutFileBox->text(), c.out);
+        window->close();
+    }
+    EXPECT_TRUE(dialogs.errors.empty());
+}
+
+TEST_F(FileWindow, WrongPassphraseAndShortFileThenTheWindowGoesOn)
+{
+    Write(Path("plain"), "data");
+    Write(Path("short"), QByteArray(31, 'x'));
+    FileEncryptionWindow* window = Open(kInstances[0]);
+    Run(window, window->CEncryptBtn, Path("plain"), Path("sealed"), "right");
+    Run(window, window->CDecryptBtn, Path("sealed"), Path("out"), "wrong");
+    EXPECT_EQ(dialogs.informations, (std::vector<QString>{"File Encrypted", "Incorrect Passphrase"}));
+    EXPECT_EQ(window->focusWidget(), window->CDecryptBtn);
+
+    // A read failure is raised, not returned: the error box shows it, and no information box.
+    Run(window, window->CDecryptBtn, Path("short"), Path("out"), "right");
+    EXPECT_EQ(dialogs.errors, std::vector<QString>{"Lesen nach Dateiende (EOF)"});
+    EXPECT_EQ(dialogs.informations.size(), 2u);
+    EXPECT_EQ(dialogs.lastParent, window);
+    Run(window, window->CDecryptBtn, Path("sealed"), Path("out"), "right");
+    EXPECT_EQ(dialogs.informations.back(), "File Decrypted");
+    EXPECT_EQ(Read(Path("out")), "data");
+}
+
+TEST_F(FileWindow, BrowseDialogsOfferTheLastNameAndCancelChangesNothing)
+{
+    FileEncryptionWindow* window = Open(kInstances[0]);
+    dialogs.fileAnswers = {"/tmp/first in", "/tmp/first out", QString(), QString(), "/tmp/second in"};
+    for (int i = 0; i < 2; ++i) {
+        QTest::mouseClick(window->CInBrowseBtn, Qt::LeftButton);
+        QTest::mouseClick(window->COutBrowseBtn, Qt::LeftButton);
+        EXPECT_EQ(window->CInFileBox->text(), "/tmp/first in") << "cancelled: " << i;
+        EXPECT_EQ(window->COutFileBox->text(), "/tmp/first out");
+    }
+    QTest::mouseClick(window->CInBrowseBtn, Qt::LeftButton);
+    EXPECT_EQ(window->CInFileBox->text(), "/tmp/second in");
+
+    const QString offered[] = {"", "", "/tmp/first in", "/tmp/first out", "/tmp/first in"};
+    ASSERT_EQ(dialogs.fileRequests.size(), std::size(offered));
+    for (std::size_t i = 0; i < std::size(offered); ++i) {
+        EXPECT_EQ(dialogs.fileRequests[i].lastName, offered[i]) << i;
+        EXPECT_EQ(dialogs.fileRequests[i].filter, "All Files (*.*)");
+        EXPECT_EQ(dialogs.fileRequests[i].defaultSuffix, "");
+    }
+}
+
+TEST_F(FileWindow, TextsSurviveCloseAndShowAndTabCyclesThroughTheControls)
+{
+    FileEncryptionWindow* window = Open(kInstances[4]);
+    EXPECT_EQ(QApplication::focusWidget(), window->CDecryptBtn);
+    const auto cycle = TabCycle(window, 6);
+    const std::vector<QWidget*> expected = {window->CDecryptBtn,    window->CEncryptBtn, window->COutFileBox,
+                                            window->CInFileBox,     window->CPassphraseBox, window->Button1,
+                                            window->CDecryptBtn};
+    EXPECT_EQ(cycle, expected);
+
+    QTest::keyClicks(window->CInFileBox, "in name");
+    QTest::keyClicks(window->COutFileBox, "out name");
+    QTest::keyClicks(window->CPassphraseBox, "visible words");
+    EXPECT_EQ(window->CPassphraseBox->displayText(), "visible words");
+    window->CInFileBox->setFocus();
+    QTest::mouseClick(window->Button1, Qt::LeftButton);
+    EXPECT_FALSE(window->isVisible());
+    window->ShowTool();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    EXPECT_EQ(window->CInFileBox->text(), "in name");
+    EXPECT_EQ(window->COutFileBox->text(), "out name");
+    EXPECT_EQ(window->CPassphraseBox->text(), "visible words");
+}

@@ -1,0 +1,106 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include "gui/base/dialogs.h"
+#include "support/windowtest.h"
+
+namespace {
+// Waits for the modal window the code under test opens, hands it to inspect and closes it.
+void WhenModalOpens(const std::function<void(QWidget*)>& inspect)
+{
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, inspect] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible()) return;
+        poll->stop();
+        poll->deleteLater();
+        inspect(modal);
+    });
+    poll->start(20);
+}
+}  // namespace
+
+TEST(RealDialogs, MessageBoxesShowTheirCaptionIconAndText)
+{
+    QCoreApplication::setApplicationName("Zorvanta v1.3");
+    QWidget window;
+    ASSERT_TRUE(ShowActive(&window));
+    struct Box {
+        std::function<void()> open;
+        QString caption;
+        QMessageBox::Icon icon;
+        QString text;
+    };
+    const Box boxes[] = {
+        {[&] { QtDialogs().Information(&window, "File Encrypted"); }, "Information", QMessageBox::Information,
+         "File Encrypted"},
+        {[&] { QtDialogs().Error(&window, "Datei nicht gefunden."); }, "Zorvanta v1.3", QMessageBox::Critical,
+         "Datei nicht gefunden."},
+    };
+    for (const Box& box : boxes) {
+        bool seen = false;
+        WhenModalOpens([&](QWidget* modal) {
+            auto* messageBox = qobject_cast<QMessageBox*>(modal);
+            ASSERT_NE(messageBox, nullptr);
+            seen = true;
+            EXPECT_EQ(messageBox->windowTitle(), box.caption);
+            EXPECT_EQ(messageBox->icon(), box.icon);
+            EXPECT_EQ(messageBox->text(), box.text);
+            EXPECT_EQ(messageBox->parentWidget(), &window);
+            ASSERT_EQ(messageBox->buttons().size(), 1);
+            QTest::keyClick(messageBox, Qt::Key_Return);
+        });
+        box.open();
+        EXPECT_TRUE(seen) << box.text.toStdString();
+    }
+}
+
+TEST(RealDialogs, OpenDialogListsEveryFileAndTakesANewName)
+{
+    QTemporaryDir folder;
+    for (const char* name : {"README", "notes.txt"}) {
+        QFile file(folder.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    QWidget window;
+    ASSERT_TRUE(ShowActive(&window));
+    QStringList listed;
+    WhenModalOpens([&](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        auto* filters = dialog->findChild<QComboBox*>("fileTypeCombo");
+        ASSERT_NE(filters, nullptr);
+        EXPECT_EQ(filters->currentText(), "All Files (*.*)");
+        auto* model = dialog->findChild<QFileSystemModel*>();
+        ASSERT_NE(model, nullptr);
+        const QModelIndex root = model->index(folder.path());
+        for (int wait = 0; wait < 150 && model->rowCount(root) < 2; ++wait) QTest::qWait(20);  // read in the background
+        for (int row = 0; row < model->rowCount(root); ++row) {
+            const QModelIndex entry = model->index(row, 0, root);
+            if (model->flags(entry) & Qt::ItemIsEnabled) listed << model->fileName(entry);
+        }
+        auto* nameBox = dialog->findChild<QLineEdit*>("fileNameEdit");
+        ASSERT_NE(nameBox, nullptr);
+        // The name chosen last time is offered; the folder's contents arrive in the background.
+        for (int wait = 0; wait < 150 && nameBox->text() != "notes.txt"; ++wait) QTest::qWait(20);
+        EXPECT_EQ(nameBox->text(), "notes.txt");
+        QTest::qWait(50);
+        nameBox->setText("not there yet");
+        QTest::keyClick(nameBox, Qt::Key_Return);
+    });
+    const auto chosen = QtDialogs().OpenFile(&window, {"All Files (*.*)", folder.filePath("notes.txt"), {}});
+    listed.sort();
+    EXPECT_EQ(listed, (QStringList{"README", "notes.txt"}));
+    ASSERT_TRUE(chosen.has_value());
+    EXPECT_EQ(*chosen, folder.filePath("not there yet"));
+}
