@@ -139,7 +139,7 @@ void PrintCipherRow(const CipherResult& result, const ScratchFolder& folder, int
         return;
     }
     const fs::path plain = folder / "plain", encrypted = folder / "encrypted", decrypted = folder / "decrypted";
-    const std::vector<std::uint8_t> passphrase = {'b', 'e', 'n', 'c', 'h'};
+    const SecretBytes passphrase = {'b', 'e', 'n', 'c', 'h'};
     auto cipher = CreateCipher(result.cipher.name);
     try {
         const double encryptSeconds = BestSeconds(repetitions, encrypted, [&] {

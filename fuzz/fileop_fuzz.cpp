@@ -59,7 +59,7 @@ std::size_t Entries()
 // Decrypts `encrypted` over an existing output and checks the outcome. `intact` is how many
 // leading bytes of the file are the untouched encryption of `plain` (all of them when the file
 // was neither cut nor damaged).
-void CheckDecryption(const Bytes& encrypted, const Bytes& passphrase, TZC_blockcipher& cipher, bool checkBlockIntact,
+void CheckDecryption(const Bytes& encrypted, const SecretBytes& passphrase, TZC_blockcipher& cipher, bool checkBlockIntact,
                      const Bytes& plain, std::size_t intact)
 {
     Write(PathOf("enc"), encrypted);
@@ -101,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto ciphers = AllCiphers();
     const auto cipher = ciphers[input.Byte() % ciphers.size()].create();
     const std::string_view passText = input.Take(input.Byte() % 16);
-    const Bytes passphrase(passText.begin(), passText.end());
+    const SecretBytes passphrase(passText.begin(), passText.end());
     // Mostly small files, and now and then one across chunk boundaries.
     const std::size_t chunks = input.Byte() % 8 == 7 ? 2 : 0;
     const std::size_t plainSize = chunks * kFileChunkBytes + input.Number(2) % 20000;

@@ -40,6 +40,13 @@ public:
     virtual void EncryptCFB8bit(const void* in, void* out, int length) = 0;
     virtual void DecryptCFB8bit(const void* in, void* out, int length) = 0;
 
+    // CBC decryption of whole blocks from an explicit chain (the ciphertext block before in,
+    // or the IV), which it advances to the last ciphertext block; the component's own CV does
+    // not move. Several threads may call it at once on one initialised component, each with
+    // its own chain, so a long run can be split at any block. in and out may be equal.
+    virtual void DecryptCBCBlocks(const std::uint8_t* in, std::uint8_t* out, std::size_t blocks,
+                                  std::uint8_t* chain) const = 0;
+
     // Views of the running state, for tests of the mode rules and of wiping.
     virtual const std::uint8_t* IV() const noexcept = 0;
     virtual const std::uint8_t* ChainingBlock() const noexcept = 0;
@@ -153,10 +160,17 @@ public:
         if (length <= 0) return;
         auto* src = static_cast<const std::uint8_t*>(in);
         auto* dst = static_cast<std::uint8_t*>(out);
-        std::size_t blocks = static_cast<std::size_t>(length) / kBlock;
+        DecryptCBCBlocks(src, dst, static_cast<std::size_t>(length) / kBlock, cv_);
+        FinishPartialBlock(src, dst, length);
+    }
+
+    void DecryptCBCBlocks(const std::uint8_t* src, std::uint8_t* dst, std::size_t blocks,
+                          std::uint8_t* chain) const final
+    {
+        CheckInitialized();
         if constexpr (requires(const Cipher& c, std::uint8_t* p) { c.DecryptBlocksCBC(p, p, 1, p); }) {
-            self().DecryptBlocksCBC(src, dst, blocks, cv_);
-            blocks = 0;
+            self().DecryptBlocksCBC(src, dst, blocks, chain);
+            return;
         } else if constexpr (requires { Cipher::kParallelBlocks; }) {
             // Blocks decrypt independently: several at once keep the pipeline full.
             constexpr std::size_t kBatch = Cipher::kParallelBlocks;
@@ -164,9 +178,9 @@ public:
             for (; blocks >= kBatch; blocks -= kBatch, src += sizeof c, dst += sizeof c) {
                 std::memcpy(c, src, sizeof c);
                 self().DecryptBlocks(c, dst);
-                XorInto<kBlock>(dst, cv_);
+                XorInto<kBlock>(dst, chain);
                 for (std::size_t i = 1; i < kBatch; ++i) XorInto<kBlock>(dst + i * kBlock, c + (i - 1) * kBlock);
-                std::memcpy(cv_, c + (kBatch - 1) * kBlock, kBlock);
+                std::memcpy(chain, c + (kBatch - 1) * kBlock, kBlock);
             }
             SecureFill(c, sizeof c, 0xFF);
         }
@@ -174,11 +188,10 @@ public:
         for (; blocks > 0; --blocks, src += kBlock, dst += kBlock) {
             std::memcpy(c, src, kBlock);
             self().DecryptBlock(c, dst);
-            XorInto<kBlock>(dst, cv_);
-            std::memcpy(cv_, c, kBlock);
+            XorInto<kBlock>(dst, chain);
+            std::memcpy(chain, c, kBlock);
         }
         SecureFill(c, kBlock, 0xFF);
-        FinishPartialBlock(static_cast<const std::uint8_t*>(in), static_cast<std::uint8_t*>(out), length);
     }
 
     void EncryptCFB8bit(const void* in, void* out, int length) final { CFB8(in, out, length, true); }

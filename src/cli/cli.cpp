@@ -71,12 +71,12 @@ struct Command {
     std::optional<std::string> passphraseFile, passphraseEnv, passphraseHex;
 };
 
-std::vector<std::uint8_t> FromHex(const std::string& hex)
+SecretBytes FromHex(const std::string& hex)
 {
     if (hex.size() % 2 != 0 || hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
         throw UsageError{"--passphrase-hex takes hexadecimal digits, two per byte"};
     auto digit = [](char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; };
-    std::vector<std::uint8_t> bytes;
+    SecretBytes bytes;
     bytes.reserve(hex.size() / 2);
     for (std::size_t i = 0; i < hex.size(); i += 2)
         bytes.push_back(static_cast<std::uint8_t>(digit(hex[i]) * 16 + digit(hex[i + 1])));
@@ -147,7 +147,7 @@ std::optional<std::string> PassphraseText(const Command& command, CliEnvironment
     return TypedPassphrase(command.operation, env);
 }
 
-std::vector<std::uint8_t> Passphrase(const Command& command, CliEnvironment& env)
+SecretBytes Passphrase(const Command& command, CliEnvironment& env)
 {
     if (command.passphraseHex) return FromHex(*command.passphraseHex);
     auto text = PassphraseText(command, env);
@@ -175,8 +175,7 @@ int RunFileCommand(const std::vector<std::string>& args, CliEnvironment& env)
     WipeOnExit wipeHex{command.passphraseHex};
     const auto cipher = CreateCipher(command.cipher);
     if (!cipher) throw UsageError{"unknown cipher " + command.cipher + " (see 'zorvanta-cli ciphers')"};
-    auto passphrase = Passphrase(command, env);
-    WipeOnExit wipePassphrase{passphrase};
+    const SecretBytes passphrase = Passphrase(command, env);
     const FileOpResult result = command.operation == FileOperation::Encrypt
                                     ? EncryptFile(command.input, command.output, passphrase, *cipher)
                                     : DecryptFile(command.input, command.output, passphrase, *cipher);

@@ -6,7 +6,6 @@
 
 #include "cipher/sha1.h"
 #include "platform/ioerror.h"
-#include "platform/posixfile.h"
 
 namespace {
 constexpr std::size_t kCheckBlockBytes = 32;
@@ -26,8 +25,7 @@ struct BurnOnExit {
 
 // Key block = SHA-1(passphrase) followed by twelve 0xFF bytes; it is both the key and the
 // plaintext of the check block. Leaves the cipher initialised with CV at the IV.
-void ComputeCheckBlock(const std::vector<std::uint8_t>& passphrase, TZC_blockcipher& cipher,
-                       std::uint8_t* checkBlock)
+void ComputeCheckBlock(const SecretBytes& passphrase, TZC_blockcipher& cipher, std::uint8_t* checkBlock)
 {
     WipedBuffer<kCheckBlockBytes> keyBlock;
     keyBlock.bytes.fill(0xFF);
@@ -42,24 +40,34 @@ void ComputeCheckBlock(const std::vector<std::uint8_t>& passphrase, TZC_blockcip
     cipher.Reset();
 }
 
-// Reads, transforms and writes in chunks until a chunk comes back short.
-void TransformRest(int input, int output, TZC_blockcipher& cipher, FileOperation operation)
+std::optional<std::uint64_t> SizeOf(const struct stat& info)
 {
-    const auto buffer = std::make_unique<WipedBuffer<kFileChunkBytes>>();
-    WipedBuffer<kFileChunkBytes>& chunk = *buffer;
-    for (;;) {
-        const std::size_t count = ReadFull(input, chunk.data(), kFileChunkBytes);
+    if (!S_ISREG(info.st_mode)) return std::nullopt;
+    return static_cast<std::uint64_t>(info.st_size);
+}
+
+// Reads, transforms and writes in chunks until a chunk comes back short. False when the
+// observer asked to stop.
+bool TransformRest(const InputFile& input, OutputFile& output, TZC_blockcipher& cipher, FileOperation operation,
+                   const FileOpOptions& options)
+{
+    SecretBytes chunk(options.chunkBytes);
+    const auto total = SizeOf(input.info);
+    for (std::uint64_t done = 0;;) {
+        const std::size_t count = ReadFull(input.fd.get(), chunk.data(), chunk.size(), *options.calls);
+        done += count;
         if (operation == FileOperation::Encrypt)
             cipher.EncryptCBC(chunk.data(), chunk.data(), static_cast<int>(count));
         else
             cipher.DecryptCBC(chunk.data(), chunk.data(), static_cast<int>(count));
-        WriteFull(output, chunk.data(), count);
-        if (count != kFileChunkBytes) break;
+        output.Write(chunk.data(), count);
+        if (options.observer && !options.observer->Continue(done, total)) return false;
+        if (count != chunk.size()) return true;
     }
 }
 
 FileOpResult Run(FileOperation operation, const std::string& inputName, const std::string& outputName,
-                 const std::vector<std::uint8_t>& passphrase, TZC_blockcipher& cipher)
+                 const SecretBytes& passphrase, TZC_blockcipher& cipher, const FileOpOptions& options)
 {
     if (inputName.empty()) return FileOpResult::NoInputName;
     if (outputName.empty()) return FileOpResult::NoOutputName;
@@ -69,38 +77,38 @@ FileOpResult Run(FileOperation operation, const std::string& inputName, const st
     if (!input) return FileOpResult::InputOpenFailed;
     // Two names of one file (links, relative and absolute paths) would otherwise lose the input.
     if (OutputFile::IsSameFile(outputName, input->info)) return FileOpResult::SameNames;
-    auto output = OutputFile::Open(outputName);
+    auto output = OutputFile::Open(outputName, *options.calls);
     if (!output) return FileOpResult::OutputOpenFailed;
 
     BurnOnExit burn{cipher};
     WipedBuffer<kCheckBlockBytes> checkBlock;
     ComputeCheckBlock(passphrase, cipher, checkBlock.data());
     if (operation == FileOperation::Encrypt) {
-        WriteFull(output->fd(), checkBlock.data(), kCheckBlockBytes);
+        output->Write(checkBlock.data(), kCheckBlockBytes);
     } else {
         WipedBuffer<kCheckBlockBytes> stored;
-        if (ReadFull(input->fd.get(), stored.data(), kCheckBlockBytes) != kCheckBlockBytes)
+        if (ReadFull(input->fd.get(), stored.data(), kCheckBlockBytes, *options.calls) != kCheckBlockBytes)
             throw IoError(iocode::kReadBeyondEnd);
         if (stored.bytes != checkBlock.bytes) return FileOpResult::WrongPassphrase;
     }
-    TransformRest(input->fd.get(), output->fd(), cipher, operation);
+    if (!TransformRest(*input, *output, cipher, operation, options)) return FileOpResult::Cancelled;
     // Every failure must come before the commit, so that a reported error never replaces a file.
-    input->fd.Close();
+    input->fd.Close(*options.calls);
     output->Commit();
     return operation == FileOperation::Encrypt ? FileOpResult::Encrypted : FileOpResult::Decrypted;
 }
 }  // namespace
 
-FileOpResult EncryptFile(const std::string& inputName, const std::string& outputName,
-                         const std::vector<std::uint8_t>& passphrase, TZC_blockcipher& cipher)
+FileOpResult EncryptFile(const std::string& inputName, const std::string& outputName, const SecretBytes& passphrase,
+                         TZC_blockcipher& cipher, const FileOpOptions& options)
 {
-    return Run(FileOperation::Encrypt, inputName, outputName, passphrase, cipher);
+    return Run(FileOperation::Encrypt, inputName, outputName, passphrase, cipher, options);
 }
 
-FileOpResult DecryptFile(const std::string& inputName, const std::string& outputName,
-                         const std::vector<std::uint8_t>& passphrase, TZC_blockcipher& cipher)
+FileOpResult DecryptFile(const std::string& inputName, const std::string& outputName, const SecretBytes& passphrase,
+                         TZC_blockcipher& cipher, const FileOpOptions& options)
 {
-    return Run(FileOperation::Decrypt, inputName, outputName, passphrase, cipher);
+    return Run(FileOperation::Decrypt, inputName, outputName, passphrase, cipher, options);
 }
 
 std::string FileOpMessage(FileOpResult result, FileOperation operation, MessageWording wording)
@@ -119,6 +127,7 @@ std::string FileOpMessage(FileOpResult result, FileOperation operation, MessageW
     case FileOpResult::WrongPassphrase: return "Incorrect Passphrase";
     case FileOpResult::Encrypted: return "File Encrypted";
     case FileOpResult::Decrypted: return "File Decrypted";
+    case FileOpResult::Cancelled: return "Cancelled";
     }
     return {};
 }

@@ -4,10 +4,12 @@
 // ciphertext of the whole file, exactly as long as the plain file.
 
 #include <cstdint>
+#include <optional>
 #include <string>
-#include <vector>
 
 #include "cipher/cipherbase.h"
+#include "platform/posixfile.h"
+#include "platform/secretbytes.h"
 
 // The file passes through one buffer of this size. Chunks of any multiple of the block size
 // give the same bytes as one pass; large ones save system calls, which otherwise cost the
@@ -23,6 +25,7 @@ enum class FileOpResult {
     WrongPassphrase,
     Encrypted,
     Decrypted,
+    Cancelled,  // the observer asked to stop: nothing was created, an existing output kept
 };
 
 enum class FileOperation { Encrypt, Decrypt };
@@ -34,10 +37,25 @@ enum class MessageWording { Standard, Gost };
 std::string FileOpMessage(FileOpResult result, FileOperation operation,
                           MessageWording wording = MessageWording::Standard);
 
+// Told how far a run has come, at most once per chunk; it may ask the run to stop.
+class FileOpObserver {
+public:
+    virtual ~FileOpObserver() = default;
+    // done: input bytes read so far; total: the input's size when it is known (a regular
+    // file), nullopt for a pipe. Returns false to stop the run, which then ends Cancelled.
+    virtual bool Continue(std::uint64_t done, std::optional<std::uint64_t> total) = 0;
+};
+
+struct FileOpOptions {
+    FileOpObserver* observer = nullptr;
+    const SystemCalls* calls = &HostCalls();
+    std::size_t chunkBytes = kFileChunkBytes;  // a multiple of 16; smaller only in tests
+};
+
 // Both take the names exactly as typed and the passphrase as bytes (see passphrase.h).
 // They initialise the cipher and leave it burned. Expected refusals come back as outcomes;
 // a read or write failure after both files are open raises IoError.
 FileOpResult EncryptFile(const std::string& inputName, const std::string& outputName,
-                         const std::vector<std::uint8_t>& passphrase, TZC_blockcipher& cipher);
+                         const SecretBytes& passphrase, TZC_blockcipher& cipher, const FileOpOptions& options = {});
 FileOpResult DecryptFile(const std::string& inputName, const std::string& outputName,
-                         const std::vector<std::uint8_t>& passphrase, TZC_blockcipher& cipher);
+                         const SecretBytes& passphrase, TZC_blockcipher& cipher, const FileOpOptions& options = {});

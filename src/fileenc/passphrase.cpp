@@ -45,11 +45,11 @@ std::optional<std::u32string> DecodeUtf8(std::string_view s)
 }
 }  // namespace
 
-std::vector<std::uint8_t> PassphraseBytes(std::string_view utf8)
+SecretBytes PassphraseBytes(std::string_view utf8)
 {
     auto text = DecodeUtf8(utf8);
-    std::vector<std::uint8_t> bytes;
-    bytes.reserve(utf8.size());  // never reallocated, so no stale copy is left behind
+    SecretBytes bytes;
+    bytes.reserve(utf8.size());
     for (std::size_t i = 0; text && i < text->size(); ++i) {
         const auto byte = Cp1252FromCodePoint((*text)[i]);
         if (!byte) break;

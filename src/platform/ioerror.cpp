@@ -1,8 +1,17 @@
 #include "platform/ioerror.h"
 
 #include <cerrno>
+#include <utility>
 
-IoError::IoError(int code) : ZorvantaError(IoErrorText(code)), code_(code) {}
+IoError::IoError(int code, int hostError, std::string path)
+    : ZorvantaError(IoErrorText(code)), code_(code), hostError_(hostError), path_(std::move(path))
+{
+}
+
+IoError IoError::FromErrno(int error, std::string path)
+{
+    return IoError(IoCodeForErrno(error), error, std::move(path));
+}
 
 std::string IoErrorText(int code)
 {

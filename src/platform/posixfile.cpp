@@ -11,9 +11,9 @@
 
 #include "platform/ioerror.h"
 
-SystemCalls& Sys()
+const SystemCalls& HostCalls()
 {
-    static SystemCalls calls{::read, ::write, ::fsync, ::close, ::rename};
+    static constexpr SystemCalls calls{::read, ::write, ::fsync, ::close, ::rename};
     return calls;
 }
 
@@ -38,19 +38,19 @@ int FileDescriptor::Release() noexcept
     return fd;
 }
 
-void FileDescriptor::Close()
+void FileDescriptor::Close(const SystemCalls& calls)
 {
-    if (Sys().close(Release()) != 0 && errno != EINTR) throw IoError(IoCodeForErrno(errno));
+    if (calls.close(Release()) != 0 && errno != EINTR) throw IoError::FromErrno(errno);
 }
 
-std::size_t ReadFull(int fd, std::uint8_t* buffer, std::size_t count)
+std::size_t ReadFull(int fd, std::uint8_t* buffer, std::size_t count, const SystemCalls& calls)
 {
     std::size_t done = 0;
     while (done < count) {
-        const ssize_t n = Sys().read(fd, buffer + done, count - done);
+        const ssize_t n = calls.read(fd, buffer + done, count - done);
         if (n < 0) {
             if (errno == EINTR) continue;
-            throw IoError(IoCodeForErrno(errno));
+            throw IoError::FromErrno(errno);
         }
         if (n == 0) break;
         done += static_cast<std::size_t>(n);
@@ -58,14 +58,14 @@ std::size_t ReadFull(int fd, std::uint8_t* buffer, std::size_t count)
     return done;
 }
 
-void WriteFull(int fd, const std::uint8_t* buffer, std::size_t count)
+void WriteFull(int fd, const std::uint8_t* buffer, std::size_t count, const SystemCalls& calls)
 {
     std::size_t done = 0;
     while (done < count) {
-        const ssize_t n = Sys().write(fd, buffer + done, count - done);
+        const ssize_t n = calls.write(fd, buffer + done, count - done);
         if (n < 0) {
             if (errno == EINTR) continue;
-            throw IoError(IoCodeForErrno(errno));
+            throw IoError::FromErrno(errno);
         }
         if (n == 0) throw IoError(iocode::kDiskFull);
         done += static_cast<std::size_t>(n);
@@ -115,7 +115,7 @@ bool OutputFile::IsSameFile(const std::string& name, const struct stat& input)
     return ::stat(name.c_str(), &info) == 0 && info.st_dev == input.st_dev && info.st_ino == input.st_ino;
 }
 
-std::optional<OutputFile> OutputFile::Open(const std::string& name)
+std::optional<OutputFile> OutputFile::Open(const std::string& name, const SystemCalls& calls)
 {
     struct stat existing;
     const bool exists = ::stat(name.c_str(), &existing) == 0;
@@ -123,7 +123,7 @@ std::optional<OutputFile> OutputFile::Open(const std::string& name)
     if (exists && !S_ISREG(existing.st_mode)) {
         FileDescriptor direct(::open(name.c_str(), O_WRONLY | O_CLOEXEC));
         if (direct.get() < 0) return std::nullopt;
-        return OutputFile(std::move(direct), {}, name);
+        return OutputFile(std::move(direct), {}, name, calls);
     }
     if (exists) {
         // The target must be writable as it is, though it is only replaced at the end.
@@ -141,12 +141,12 @@ std::optional<OutputFile> OutputFile::Open(const std::string& name)
     } else {
         ::fchmod(fd.get(), ModeForNewFiles());
     }
-    return OutputFile(std::move(fd), std::move(temporary), target);
+    return OutputFile(std::move(fd), std::move(temporary), target, calls);
 }
 
 OutputFile::OutputFile(OutputFile&& other) noexcept
     : fd_(std::move(other.fd_)), temporaryName_(std::exchange(other.temporaryName_, {})),
-      targetName_(std::move(other.targetName_))
+      targetName_(std::move(other.targetName_)), calls_(other.calls_)
 {
 }
 
@@ -159,9 +159,9 @@ void OutputFile::Commit()
 {
     // The new bytes must be on the disk before they replace the old file: a crash after the
     // rename must not leave an empty or partial file where a good one was.
-    if (!temporaryName_.empty() && Sys().fsync(fd_.get()) != 0) throw IoError(IoCodeForErrno(errno));
-    fd_.Close();
+    if (!temporaryName_.empty() && calls_->fsync(fd_.get()) != 0) throw IoError::FromErrno(errno, targetName_);
+    fd_.Close(*calls_);
     if (temporaryName_.empty()) return;
-    if (Sys().rename(temporaryName_.c_str(), targetName_.c_str()) != 0) throw IoError(IoCodeForErrno(errno));
+    if (calls_->rename(temporaryName_.c_str(), targetName_.c_str()) != 0) throw IoError::FromErrno(errno, targetName_);
     temporaryName_.clear();
 }

@@ -47,13 +47,13 @@ void LoadTextFile(const std::string& fileName, Pane& pane)
     pane.Put(WithCrLfLineBreaks(ReadUpToNul(file->fd.get())));
 }
 
-void SaveTextFile(const std::string& fileName, const Pane& pane)
+void SaveTextFile(const std::string& fileName, const Pane& pane, const SystemCalls& calls)
 {
-    auto file = OutputFile::Open(fileName);
+    auto file = OutputFile::Open(fileName, calls);
     if (!file) throw ZorvantaError("Datei " + fileName + " kann nicht erstellt werden");
     const std::string text = pane.Text();
     try {
-        WriteFull(file->fd(), reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+        file->Write(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
         file->Commit();
     } catch (const IoError&) {
         throw ZorvantaError("Stream-Write-Fehler");

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/posixfile.h"
 #include "textenc/pane.h"
 
 // Every lone CR and every lone LF becomes CR LF (so LF CR is two line breaks).
@@ -19,4 +20,4 @@ void LoadTextFile(const std::string& fileName, Pane& pane);
 // Writes the pane's text as the file, replacing one that exists. Errors: "Datei %s kann nicht
 // erstellt werden" and "Stream-Write-Fehler"; on either an existing file keeps its old
 // contents, since the new text replaces it only once it is completely written.
-void SaveTextFile(const std::string& fileName, const Pane& pane);
+void SaveTextFile(const std::string& fileName, const Pane& pane, const SystemCalls& calls = HostCalls());

@@ -21,7 +21,8 @@ TEST(CliWiping, EveryPassphraseSourceLeavesItsCopiesWiped)
     WriteFile(dir.path("plain"), {1, 2, 3});
     const std::string text = "a long passphrase caf\u00E9, past the short-string size";
     WriteFile(dir.path("pass.txt"), BytesOf(text + "\n"));
-    const Bytes hashed = PassphraseBytes(text);
+    const SecretBytes converted = PassphraseBytes(text);
+    const Bytes hashed(converted.begin(), converted.end());
     std::string hex;
     for (std::uint8_t b : hashed) hex += "0123456789abcdef"[b >> 4], hex += "0123456789abcdef"[b & 15];
 

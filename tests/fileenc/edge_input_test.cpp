@@ -38,9 +38,9 @@ struct ChangingInput {
         path = std::move(file);
         newSize = size;
         calls = 0;
-        Sys().read = Read;
+        table.read = Read;
     }
-    ~ChangingInput() { Sys().read = ::read; }
+    SystemCalls table = HostCalls();
 };
 }  // namespace
 
@@ -52,7 +52,7 @@ TEST(EdgeInputs, OddFileNamesRoundTripAndLeaveNothingElse)
         "-starts-with-dash", std::string(NAME_MAX, 'n'),
     };
     TZC_blowfish cipher;
-    const Bytes passphrase{'p'};
+    const SecretBytes passphrase{'p'};
     for (const std::string& name : names) {
         const Bytes plain = Pattern(9000, static_cast<std::uint8_t>(name.size()));
         WriteFile(dir.path(name), plain);
@@ -75,12 +75,13 @@ TEST(EdgeInputs, PipeAsOutputIsWrittenThroughToItsReader)
     const Bytes plain = Pattern(2 * kFileChunkBytes + 7);
     WriteFile(dir.path("plain"), plain);
     TZC_rijndael cipher;
-    const Bytes passphrase{'f', 'i', 'f', 'o'};
+    const SecretBytes passphrase{'f', 'i', 'f', 'o'};
     ASSERT_EQ(EncryptFile(dir.path("plain"), dir.path("enc"), passphrase, cipher), FileOpResult::Encrypted);
     ASSERT_EQ(::mkfifo(dir.path("pipe").c_str(), 0600), 0);
 
     struct Case {
-        FileOpResult (*operation)(const std::string&, const std::string&, const Bytes&, TZC_blockcipher&);
+        FileOpResult (*operation)(const std::string&, const std::string&, const SecretBytes&, TZC_blockcipher&,
+                                  const FileOpOptions&);
         std::string input;
         Bytes expected;
         FileOpResult result;
@@ -92,7 +93,7 @@ TEST(EdgeInputs, PipeAsOutputIsWrittenThroughToItsReader)
     for (const Case& c : cases) {
         Bytes received;
         std::thread reader([&] { received = ReadFile(dir.path("pipe")); });
-        EXPECT_EQ(c.operation(c.input, dir.path("pipe"), passphrase, cipher), c.result);
+        EXPECT_EQ(c.operation(c.input, dir.path("pipe"), passphrase, cipher, {}), c.result);
         reader.join();
         EXPECT_EQ(received, c.expected);
     }
@@ -103,7 +104,7 @@ TEST(EdgeInputs, InputChangingWhileReadGivesAFileOfExactlyTheBytesRead)
 {
     TempDir dir;
     TZC_blowfish cipher;
-    const Bytes passphrase{'g'};
+    const SecretBytes passphrase{'g'};
     struct Case {
         std::size_t sizeAtStart, sizeAfterFirstRead;
     };
@@ -112,8 +113,9 @@ TEST(EdgeInputs, InputChangingWhileReadGivesAFileOfExactlyTheBytesRead)
         Bytes content = Pattern(c.sizeAtStart);
         WriteFile(dir.path("in"), content);
         {
-            ChangingInput changing(dir.path("in"), c.sizeAfterFirstRead);
-            ASSERT_EQ(EncryptFile(dir.path("in"), dir.path("enc"), passphrase, cipher), FileOpResult::Encrypted);
+            const ChangingInput changing(dir.path("in"), c.sizeAfterFirstRead);
+            ASSERT_EQ(EncryptFile(dir.path("in"), dir.path("enc"), passphrase, cipher, {.calls = &changing.table}),
+                      FileOpResult::Encrypted);
         }
         // The first read took a whole chunk before the change; a file grows by zero bytes.
         content.resize(std::max(c.sizeAfterFirstRead, kFileChunkBytes));
@@ -128,10 +130,10 @@ TEST(EdgeInputs, EmptyAndVeryLongPassphrasesAreTakenWhole)
     TempDir dir;
     WriteFile(dir.path("plain"), Pattern(500));
     TZC_blowfish cipher;
-    Bytes longPassphrase(10000);
+    SecretBytes longPassphrase(10000);
     for (std::size_t i = 0; i < longPassphrase.size(); ++i) longPassphrase[i] = static_cast<std::uint8_t>('a' + i % 26);
-    const Bytes almost(longPassphrase.begin(), longPassphrase.end() - 1);
-    for (const Bytes& passphrase : {Bytes{}, longPassphrase}) {
+    const SecretBytes almost(longPassphrase.begin(), longPassphrase.end() - 1);
+    for (const SecretBytes& passphrase : {SecretBytes{}, longPassphrase}) {
         ASSERT_EQ(EncryptFile(dir.path("plain"), dir.path("enc"), passphrase, cipher), FileOpResult::Encrypted);
         ASSERT_EQ(DecryptFile(dir.path("enc"), dir.path("dec"), passphrase, cipher), FileOpResult::Decrypted);
         EXPECT_EQ(ReadFile(dir.path("dec")), Pattern(500));

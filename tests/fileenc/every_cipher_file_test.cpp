@@ -6,7 +6,7 @@
 #include "support/tempdir.h"
 
 namespace {
-const Bytes kPassphrase{'o', 'p', 'e', 'n', ' ', 's', 'e', 's', 'a', 'm', 'e'};
+const SecretBytes kPassphrase{'o', 'p', 'e', 'n', ' ', 's', 'e', 's', 'a', 'm', 'e'};
 }
 
 TEST(EveryCipherFile, RoundTripsAndIsRefusedByEveryOtherCipher)

@@ -89,8 +89,7 @@ struct Injector {
         return Hit(Call::Rename) ? static_cast<int>(Fail(fault.error)) : ::rename(from, to);
     }
 
-    Injector() { Sys() = {Read, Write, Fsync, Close, Rename}; }
-    ~Injector() { Sys() = {::read, ::write, ::fsync, ::close, ::rename}; }
+    static constexpr SystemCalls kTable{Read, Write, Fsync, Close, Rename};
 
     static void Arm(const Fault& f, int nth)
     {
@@ -132,7 +131,7 @@ TEST(FaultInjection, EveryFailingCallIsReportedOrRetriedAndLosesNothing)
     TempDir dir;
     const Bytes plain = Pattern(3 * kFileChunkBytes + 1000);
     const Bytes precious(77, 0x5A);
-    const Bytes passphrase{'k', 'e', 'y'};
+    const SecretBytes passphrase{'k', 'e', 'y'};
     WriteFile(dir.path("plain"), plain);
     TZC_blowfish cipher;
     ASSERT_EQ(EncryptFile(dir.path("plain"), dir.path("encrypted"), passphrase, cipher), FileOpResult::Encrypted);
@@ -147,11 +146,12 @@ TEST(FaultInjection, EveryFailingCallIsReportedOrRetriedAndLosesNothing)
         {FileOperation::Encrypt, dir.path("plain"), encrypted},
         {FileOperation::Decrypt, dir.path("encrypted"), plain},
     };
-    Injector injector;
     for (const Operation& op : operations) {
         const auto run = [&] {
-            return (op.operation == FileOperation::Encrypt ? EncryptFile : DecryptFile)(op.input, dir.path("out"),
-                                                                                          passphrase, cipher);
+            const FileOpOptions options{.calls = &Injector::kTable};
+            return op.operation == FileOperation::Encrypt
+                       ? EncryptFile(op.input, dir.path("out"), passphrase, cipher, options)
+                       : DecryptFile(op.input, dir.path("out"), passphrase, cipher, options);
         };
         for (const Fault& fault : kFaults) {
             WriteFile(dir.path("out"), precious);

@@ -14,8 +14,8 @@
 #include "support/tempdir.h"
 
 namespace {
-const Bytes kEmpty;
-const Bytes kPassphrase{'s', 'e', 'c', 'r', 'e', 't'};
+const SecretBytes kEmpty;
+const SecretBytes kPassphrase{'s', 'e', 'c', 'r', 'e', 't'};
 
 Bytes Pattern(std::size_t n)
 {
@@ -25,7 +25,7 @@ Bytes Pattern(std::size_t n)
 }
 
 // The expected file: the check block, then one CBC pass over the whole plain text.
-Bytes ReferenceEncryption(const Bytes& passphrase, const Bytes& plain)
+Bytes ReferenceEncryption(const SecretBytes& passphrase, const Bytes& plain)
 {
     std::uint8_t keyBlock[32];
     std::fill(std::begin(keyBlock), std::end(keyBlock), 0xFF);
@@ -46,11 +46,11 @@ Bytes ReferenceEncryption(const Bytes& passphrase, const Bytes& plain)
 
 class FileProcedure : public testing::Test {
 protected:
-    FileOpResult Encrypt(const std::string& in, const std::string& out, const Bytes& pass = kPassphrase)
+    FileOpResult Encrypt(const std::string& in, const std::string& out, const SecretBytes& pass = kPassphrase)
     {
         return EncryptFile(in, out, pass, cipher);
     }
-    FileOpResult Decrypt(const std::string& in, const std::string& out, const Bytes& pass = kPassphrase)
+    FileOpResult Decrypt(const std::string& in, const std::string& out, const SecretBytes& pass = kPassphrase)
     {
         return DecryptFile(in, out, pass, cipher);
     }
@@ -77,9 +77,9 @@ struct FailingWrite {
     {
         countdown = nth;
         error = err;
-        Sys().write = Write;
+        table.write = Write;
     }
-    ~FailingWrite() { Sys().write = ::write; }
+    SystemCalls table = HostCalls();
 };
 }  // namespace
 
@@ -233,9 +233,9 @@ TEST_F(FileProcedure, DiskFullInMidFileKeepsTheEarlierOutputAndLeavesNoTemporary
     WriteFile(Path("in"), Pattern(3 * kFileChunkBytes + 100));
     WriteFile(Path("out"), Pattern(50));
     for (int error : {ENOSPC, 0, EIO}) {
-        FailingWrite failing(3, error);  // the check block and one chunk get through
+        const FailingWrite failing(3, error);  // the check block and one chunk get through
         try {
-            Encrypt(Path("in"), Path("out"));
+            EncryptFile(Path("in"), Path("out"), kPassphrase, cipher, {.calls = &failing.table});
             ADD_FAILURE() << "no error";
         } catch (const IoError& e) {
             EXPECT_STREQ(e.what(), error == EIO ? "I/O-Fehler 1005" : "Kapazität der Diskette/Festplatte erschöpft");

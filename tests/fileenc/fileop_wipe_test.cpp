@@ -10,7 +10,7 @@
 #include "support/tempdir.h"
 
 namespace {
-Bytes KeyBlock(const Bytes& passphrase)
+Bytes KeyBlock(const SecretBytes& passphrase)
 {
     Bytes keyBlock(32, 0xFF);
     TZC_sha1 sha;
@@ -32,7 +32,7 @@ TEST(FileProcedureWiping, KeyBlockCheckBlocksAndChunkBufferAreWiped)
     Bytes plain(2 * kFileChunkBytes + 1000);
     for (std::size_t i = 0; i < plain.size(); ++i) plain[i] = static_cast<std::uint8_t>(i * 5 + 1);
     WriteFile(dir.path("plain"), plain);
-    const Bytes passphrase{'w', 'i', 'p', 'e', ' ', 'm', 'e'};
+    const SecretBytes passphrase{'w', 'i', 'p', 'e', ' ', 'm', 'e'};
     const Bytes keyBlock = KeyBlock(passphrase);
     TZC_twofish cipher;
 
@@ -50,7 +50,7 @@ TEST(FileProcedureWiping, KeyBlockCheckBlocksAndChunkBufferAreWiped)
     EXPECT_TRUE(Wiped(decrypting, Slice(plain, plain.size() - 1000, 1000), kFileChunkBytes));
 
     // Refused: the key block of the wrong passphrase is wiped as well.
-    const Bytes wrong{'n', 'o'};
+    const SecretBytes wrong{'n', 'o'};
     const auto refusing = WipesDuring([&] {
         EXPECT_EQ(DecryptFile(dir.path("enc"), dir.path("dec2"), wrong, cipher), FileOpResult::WrongPassphrase);
     });

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <map>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -11,7 +12,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 Bytes FromHex(const std::string& hex);
 std::string ToHex(const std::uint8_t* p, std::size_t n);
-inline std::string ToHex(const Bytes& b) { return ToHex(b.data(), b.size()); }
+inline std::string ToHex(std::span<const std::uint8_t> b) { return ToHex(b.data(), b.size()); }
 
 std::string DataPath(const std::string& file);
 

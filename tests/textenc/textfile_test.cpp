@@ -32,14 +32,12 @@ std::string ErrorOf(auto&& action)
 }
 
 // Every write reports a full disk.
-class DiskFull {
-public:
-    DiskFull() : saved_(Sys()) { Sys().write = [](int, const void*, std::size_t) -> ssize_t { return errno = ENOSPC, -1; }; }
-    ~DiskFull() { Sys() = saved_; }
-
-private:
-    SystemCalls saved_;
-};
+SystemCalls DiskFull()
+{
+    SystemCalls calls = HostCalls();
+    calls.write = [](int, const void*, std::size_t) -> ssize_t { return errno = ENOSPC, -1; };
+    return calls;
+}
 }  // namespace
 
 TEST(Pane, PutKeepsTheTextBeforeTheFirstNulAndSkipsAnEqualText)
@@ -133,8 +131,8 @@ TEST(TextFiles, SaveErrorsKeepTheOldFile)
 
     const std::string old = WriteText(dir, "old.txt", "old text");
     {
-        const DiskFull full;
-        EXPECT_EQ(ErrorOf([&] { SaveTextFile(old, MemoryPane("new text")); }), "Stream-Write-Fehler");
+        const SystemCalls full = DiskFull();
+        EXPECT_EQ(ErrorOf([&] { SaveTextFile(old, MemoryPane("new text"), full); }), "Stream-Write-Fehler");
     }
     EXPECT_EQ(ReadText(old), "old text");
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"old.txt"});

@@ -137,8 +137,10 @@ void FileEncryptionWindow::CDecryptBtnClick()
 void FileEncryptionWindow::RunFileOperation(FileOperation operation)
 {
     const auto passphrase = PassphraseBytes(CPassphraseBox->text().toUtf8().toStdString());
-    const auto run = operation == FileOperation::Encrypt ? EncryptFile : DecryptFile;
-    const FileOpResult result = run(FileName(CInFileBox), FileName(COutFileBox), passphrase, SelectedCipher());
+    const std::string input = FileName(CInFileBox), output = FileName(COutFileBox);
+    const FileOpResult result = operation == FileOperation::Encrypt
+                                    ? EncryptFile(input, output, passphrase, SelectedCipher())
+                                    : DecryptFile(input, output, passphrase, SelectedCipher());
     const MessageWording wording = operation == FileOperation::Encrypt ? design_.encryptWording
                                                                        : MessageWording::Standard;
     dialogs_.Information(this, QString::fromStdString(FileOpMessage(result, operation, wording)));
