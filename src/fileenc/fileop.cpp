@@ -1,22 +1,16 @@
 #include "fileenc/fileop.h"
 
 #include <algorithm>
-#include <array>
-#include <memory>
+#include <functional>
+#include <thread>
 
 #include "cipher/sha1.h"
+#include "fileenc/cbcdecryption.h"
+#include "fileenc/chunkstream.h"
 #include "platform/ioerror.h"
 
 namespace {
 constexpr std::size_t kCheckBlockBytes = 32;
-
-// A buffer that is wiped however the operation ends.
-template <std::size_t N>
-struct WipedBuffer {
-    std::array<std::uint8_t, N> bytes;
-    ~WipedBuffer() { SecureFill(bytes.data(), N, 0x00); }
-    std::uint8_t* data() noexcept { return bytes.data(); }
-};
 
 struct BurnOnExit {
     TZC_blockcipher& cipher;
@@ -25,19 +19,19 @@ struct BurnOnExit {
 
 // Key block = SHA-1(passphrase) followed by twelve 0xFF bytes; it is both the key and the
 // plaintext of the check block. Leaves the cipher initialised with CV at the IV.
-void ComputeCheckBlock(const SecretBytes& passphrase, TZC_blockcipher& cipher, std::uint8_t* checkBlock)
+SecretBytes ComputeCheckBlock(const SecretBytes& passphrase, TZC_blockcipher& cipher)
 {
-    WipedBuffer<kCheckBlockBytes> keyBlock;
-    keyBlock.bytes.fill(0xFF);
+    SecretBytes keyBlock(kCheckBlockBytes, 0xFF);
     TZC_sha1 sha;
     sha.Init();
     sha.Update(passphrase.data(), static_cast<int>(passphrase.size()));
     sha.Final(keyBlock.data());
 
     cipher.Init(keyBlock.data(), std::min(cipher.MaxKeySize(), 256), nullptr);
-    std::copy(keyBlock.bytes.begin(), keyBlock.bytes.end(), checkBlock);
-    cipher.EncryptCBC(checkBlock, checkBlock, kCheckBlockBytes);
+    SecretBytes checkBlock = keyBlock;
+    cipher.EncryptCBC(checkBlock.data(), checkBlock.data(), kCheckBlockBytes);
     cipher.Reset();
+    return checkBlock;
 }
 
 std::optional<std::uint64_t> SizeOf(const struct stat& info)
@@ -46,24 +40,36 @@ std::optional<std::uint64_t> SizeOf(const struct stat& info)
     return static_cast<std::uint64_t>(info.st_size);
 }
 
-// Reads, transforms and writes in chunks until a chunk comes back short. False when the
-// observer asked to stop.
-bool TransformRest(const InputFile& input, OutputFile& output, TZC_blockcipher& cipher, FileOperation operation,
-                   const FileOpOptions& options)
+// Threads pay off from a few chunks on; a small regular file goes through one buffer. What
+// counts is the chunk size, so that small chunks reach the threaded path as well.
+bool WorthThreads(const std::optional<std::uint64_t>& total, std::size_t chunkBytes)
 {
-    SecretBytes chunk(options.chunkBytes);
+    return !total || *total > 2 * chunkBytes;
+}
+
+std::size_t CipherThreads(const FileOpOptions& options)
+{
+    if (options.cipherThreads > 0) return options.cipherThreads;
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
+// The body after the check block: CBC over the whole of it, as one serial pass would do.
+bool TransformBody(FileOperation operation, InputFile& input, const std::string& inputName, OutputFile& output,
+                   const std::string& outputName, TZC_blockcipher& cipher, const FileOpOptions& options)
+{
     const auto total = SizeOf(input.info);
-    for (std::uint64_t done = 0;;) {
-        const std::size_t count = ReadFull(input.fd.get(), chunk.data(), chunk.size(), *options.calls);
-        done += count;
-        if (operation == FileOperation::Encrypt)
-            cipher.EncryptCBC(chunk.data(), chunk.data(), static_cast<int>(count));
-        else
-            cipher.DecryptCBC(chunk.data(), chunk.data(), static_cast<int>(count));
-        output.Write(chunk.data(), count);
-        if (options.observer && !options.observer->Continue(done, total)) return false;
-        if (count != chunk.size()) return true;
+    const bool threaded = WorthThreads(total, options.chunkBytes);
+    const std::uint64_t checkBlockRead = operation == FileOperation::Decrypt ? kCheckBlockBytes : 0;
+    const ChunkStream stream{input.fd.get(), inputName, output, outputName, options, checkBlockRead, total};
+    if (operation == FileOperation::Encrypt) {
+        // CBC encryption is serial by nature: the threads only take the disk off its path.
+        return StreamChunks(stream, [&cipher](std::uint8_t* data, std::size_t count) {
+            cipher.EncryptCBC(data, data, static_cast<int>(count));
+        }, threaded);
     }
+    // A segment shorter than a sixteenth of a chunk is not worth waking a thread for.
+    CbcDecryption decryption(cipher, threaded ? CipherThreads(options) : 1, options.chunkBytes / 16);
+    return StreamChunks(stream, std::ref(decryption), threaded);
 }
 
 FileOpResult Run(FileOperation operation, const std::string& inputName, const std::string& outputName,
@@ -81,17 +87,17 @@ FileOpResult Run(FileOperation operation, const std::string& inputName, const st
     if (!output) return FileOpResult::OutputOpenFailed;
 
     BurnOnExit burn{cipher};
-    WipedBuffer<kCheckBlockBytes> checkBlock;
-    ComputeCheckBlock(passphrase, cipher, checkBlock.data());
+    const SecretBytes checkBlock = ComputeCheckBlock(passphrase, cipher);
     if (operation == FileOperation::Encrypt) {
         output->Write(checkBlock.data(), kCheckBlockBytes);
     } else {
-        WipedBuffer<kCheckBlockBytes> stored;
+        SecretBytes stored(kCheckBlockBytes);
         if (ReadFull(input->fd.get(), stored.data(), kCheckBlockBytes, *options.calls) != kCheckBlockBytes)
             throw IoError(iocode::kReadBeyondEnd);
-        if (stored.bytes != checkBlock.bytes) return FileOpResult::WrongPassphrase;
+        if (stored != checkBlock) return FileOpResult::WrongPassphrase;
     }
-    if (!TransformRest(*input, *output, cipher, operation, options)) return FileOpResult::Cancelled;
+    if (!TransformBody(operation, *input, inputName, *output, outputName, cipher, options))
+        return FileOpResult::Cancelled;
     // Every failure must come before the commit, so that a reported error never replaces a file.
     input->fd.Close(*options.calls);
     output->Commit();

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <filesystem>
 
@@ -48,16 +49,17 @@ const Fault kFaults[] = {
     {Call::Rename, Kind::Error, EACCES, "Dateizugriff verweigert"},
 };
 
-// Counts the calls of each kind and turns the n-th call of one kind into a fault.
+// Counts the calls of each kind and turns the n-th call of one kind into a fault. Reads and
+// writes come from threads of their own, so the counts are atomic.
 struct Injector {
     static inline Fault fault{};
-    static inline int countdown = 0;  // 0: no fault armed
-    static inline int calls[5] = {};
+    static inline std::atomic<int> countdown = 0;  // 0: no fault armed
+    static inline std::atomic<int> calls[5] = {};
 
     static bool Hit(Call call)
     {
         ++calls[static_cast<int>(call)];
-        return call == fault.call && countdown > 0 && --countdown == 0;
+        return call == fault.call && countdown.load() > 0 && countdown.fetch_sub(1) == 1;
     }
     static ssize_t Fail(int error)
     {
@@ -95,7 +97,7 @@ struct Injector {
     {
         fault = f;
         countdown = nth;
-        std::fill(std::begin(calls), std::end(calls), 0);
+        for (auto& count : calls) count = 0;
     }
     static int CallsOf(Call call) { return calls[static_cast<int>(call)]; }
 };

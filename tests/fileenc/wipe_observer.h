@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 #include "support/testdata.h"
@@ -17,8 +18,9 @@ struct ObservedWipe {
     bool filled;   // every byte held the fill value when SecureFill returned
 };
 
-// Recording is on while the pointer is set.
+// Recording is on while the pointer is set. Wipes come from the engine's threads too.
 inline std::vector<ObservedWipe>* observedWipes = nullptr;
+inline std::mutex observedWipesMutex;
 
 extern "C" void __real__Z10SecureFillPvmh(void* p, std::size_t n, std::uint8_t value);
 
@@ -28,8 +30,10 @@ extern "C" void __wrap__Z10SecureFillPvmh(void* p, std::size_t n, std::uint8_t v
     Bytes before;
     if (observedWipes) before.assign(bytes, bytes + n);
     __real__Z10SecureFillPvmh(p, n, value);
-    if (observedWipes)
-        observedWipes->push_back({std::move(before), std::all_of(bytes, bytes + n, [&](std::uint8_t b) { return b == value; })});
+    if (!observedWipes) return;
+    const bool filled = std::all_of(bytes, bytes + n, [&](std::uint8_t b) { return b == value; });
+    const std::lock_guard lock(observedWipesMutex);
+    observedWipes->push_back({std::move(before), filled});
 }
 
 // The wipes seen while `action` ran.
