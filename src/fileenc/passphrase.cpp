@@ -1,12 +1,14 @@
 #include "fileenc/passphrase.h"
 
 #include <optional>
-#include <string>
+#include <vector>
 
-#include "cipher/bitops.h"
 #include "platform/cp1252.h"
 
 namespace {
+// The passphrase as code points: wiped when freed, like SecretBytes.
+using SecretCodePoints = std::vector<char32_t, WipingAllocator<char32_t>>;
+
 // Continuation bytes after a UTF-8 lead byte, or -1 for a byte that cannot lead.
 int ContinuationCount(unsigned char lead)
 {
@@ -18,27 +20,23 @@ int ContinuationCount(unsigned char lead)
 }
 
 // Decodes UTF-8 strictly (no overlongs, surrogates or values above U+10FFFF).
-std::optional<std::u32string> DecodeUtf8(std::string_view s)
+std::optional<SecretCodePoints> DecodeUtf8(std::string_view s)
 {
     static constexpr char32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
-    std::u32string out;
-    out.reserve(s.size());  // grown without reallocation: passphrases leave no stale copies
-    const auto invalid = [&out]() -> std::optional<std::u32string> {
-        if (!out.empty()) SecureFill(out.data(), out.size() * sizeof(char32_t), 0);
-        return std::nullopt;
-    };
+    SecretCodePoints out;
+    out.reserve(s.size());
     for (std::size_t i = 0; i < s.size();) {
         const auto lead = static_cast<unsigned char>(s[i]);
         const int extra = ContinuationCount(lead);
-        if (extra < 0 || s.size() - i <= static_cast<std::size_t>(extra)) return invalid();
+        if (extra < 0 || s.size() - i <= static_cast<std::size_t>(extra)) return std::nullopt;
         char32_t cp = extra == 0 ? lead : lead & (0x3Fu >> extra);
         for (int k = 1; k <= extra; ++k) {
             const auto c = static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]);
-            if ((c & 0xC0) != 0x80) return invalid();
+            if ((c & 0xC0) != 0x80) return std::nullopt;
             cp = (cp << 6) | (c & 0x3Fu);
         }
-        if (cp < kSmallest[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return invalid();
-        out += cp;
+        if (cp < kSmallest[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
+        out.push_back(cp);
         i += static_cast<std::size_t>(extra) + 1;
     }
     return out;
@@ -56,6 +54,5 @@ SecretBytes PassphraseBytes(std::string_view utf8)
         bytes.push_back(*byte);
     }
     if (!text || bytes.size() != text->size()) bytes.assign(utf8.begin(), utf8.end());
-    if (text && !text->empty()) SecureFill(text->data(), text->size() * sizeof(char32_t), 0);
     return bytes;
 }
