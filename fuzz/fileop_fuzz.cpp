@@ -1,7 +1,10 @@
 // The file procedure fed encrypted files that are random, truncated or damaged, for every
 // cipher: decryption refuses a short file with the EOF error and a wrong check block with
 // WrongPassphrase, touching nothing either way; an intact check block decrypts, and every
-// block before the first damage comes back as it was.
+// block before the first damage comes back as it was. The input chooses a small chunk size and
+// the number of decryption threads, and files span up to several chunks, so that the threaded
+// path's edges (first and last chunk, empty, partial block, exact multiples, segment splits)
+// are reached at thousands of inputs a second.
 #include <stdlib.h>
 
 #include <algorithm>
@@ -12,6 +15,7 @@
 #include <vector>
 
 #include "cipher/registry.h"
+#include "cipher/sha1.h"
 #include "fileenc/fileop.h"
 #include "platform/ioerror.h"
 #include "property.h"
@@ -56,17 +60,35 @@ std::size_t Entries()
     return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(Folder()), {}));
 }
 
+// The body as one serial CBC pass makes it, with the key the file format derives from the
+// passphrase; whatever the chunks and threads, the file procedure must give these bytes.
+Bytes SerialPass(TZC_blockcipher& cipher, const SecretBytes& passphrase, Bytes body, FileOperation operation)
+{
+    Bytes keyBlock(32, 0xFF);
+    TZC_sha1 sha;
+    sha.Init();
+    sha.Update(passphrase.data(), static_cast<int>(passphrase.size()));
+    sha.Final(keyBlock.data());
+    cipher.Init(keyBlock.data(), std::min(cipher.MaxKeySize(), 256), nullptr);
+    if (operation == FileOperation::Encrypt)
+        cipher.EncryptCBC(body.data(), body.data(), static_cast<int>(body.size()));
+    else
+        cipher.DecryptCBC(body.data(), body.data(), static_cast<int>(body.size()));
+    cipher.Burn();
+    return body;
+}
+
 // Decrypts `encrypted` over an existing output and checks the outcome. `intact` is how many
 // leading bytes of the file are the untouched encryption of `plain` (all of them when the file
 // was neither cut nor damaged).
-void CheckDecryption(const Bytes& encrypted, const SecretBytes& passphrase, TZC_blockcipher& cipher, bool checkBlockIntact,
-                     const Bytes& plain, std::size_t intact)
+void CheckDecryption(const Bytes& encrypted, const SecretBytes& passphrase, TZC_blockcipher& cipher,
+                     const FileOpOptions& options, bool checkBlockIntact, const Bytes& plain, std::size_t intact)
 {
     Write(PathOf("enc"), encrypted);
     Write(PathOf("out"), kPrecious);
     const std::size_t entries = Entries();
     try {
-        const FileOpResult result = DecryptFile(PathOf("enc"), PathOf("out"), passphrase, cipher);
+        const FileOpResult result = DecryptFile(PathOf("enc"), PathOf("out"), passphrase, cipher, options);
         Require(encrypted.size() >= 32, "a file shorter than the check block is refused");
         Require(!cipher.Initialized(), "the cipher is burned");
         if (result == FileOpResult::WrongPassphrase) {
@@ -78,6 +100,8 @@ void CheckDecryption(const Bytes& encrypted, const SecretBytes& passphrase, TZC_
         Require(result == FileOpResult::Decrypted && checkBlockIntact, "only the right check block decrypts");
         const Bytes out = Read(PathOf("out"));
         Require(out.size() == encrypted.size() - 32, "the output is as long as the body");
+        Require(out == SerialPass(cipher, passphrase, Bytes(encrypted.begin() + 32, encrypted.end()), FileOperation::Decrypt),
+                "the output is one serial CBC pass over the body");
         const std::size_t block = static_cast<std::size_t>(cipher.BlockSize() / 8);
         // Damage garbles its own block and the next; a cut changes how the last block decrypts.
         const std::size_t good = intact < 32 ? 0 : std::min((intact - 32) / block * block, out.size());
@@ -92,42 +116,47 @@ void CheckDecryption(const Bytes& encrypted, const SecretBytes& passphrase, TZC_
 }
 }  // namespace
 
-// Input: cipher, passphrase length and passphrase, plain length (a chunk selector and two
-// bytes), cut and damage positions (three bytes each),
-// then the bytes the plain text repeats.
+// Input: cipher, chunk size (64 to 4096 bytes), decryption threads, passphrase length and
+// passphrase, plain length (whole chunks, then two bytes for the rest of a chunk), cut and
+// damage positions (three bytes each), then the bytes the plain text repeats.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     FuzzInput input(data, size);
     const auto ciphers = AllCiphers();
     const auto cipher = ciphers[input.Byte() % ciphers.size()].create();
+    FileOpOptions options;
+    options.chunkBytes = 16 * (4 + input.Byte() % 253u);
+    options.cipherThreads = 1 + input.Byte() % 4u;
     const std::string_view passText = input.Take(input.Byte() % 16);
     const SecretBytes passphrase(passText.begin(), passText.end());
-    // Mostly small files, and now and then one across chunk boundaries.
-    const std::size_t chunks = input.Byte() % 8 == 7 ? 2 : 0;
-    const std::size_t plainSize = chunks * kFileChunkBytes + input.Number(2) % 20000;
+    const std::size_t wholeChunks = input.Byte() % 7u;
+    const std::size_t plainSize = wholeChunks * options.chunkBytes + input.Number(2) % options.chunkBytes;
     const std::size_t cut = input.Number(3);
     const std::size_t damage = input.Number(3);
     const std::string_view seed = input.Rest();
 
     // The raw bytes as an encrypted file: random bytes never carry the right check block.
-    CheckDecryption(Bytes(seed.begin(), seed.end()), passphrase, *cipher, false, {}, 0);
+    CheckDecryption(Bytes(seed.begin(), seed.end()), passphrase, *cipher, options, false, {}, 0);
 
     Bytes plain(plainSize);
     for (std::size_t i = 0; i < plainSize; ++i)
         plain[i] = seed.empty() ? static_cast<std::uint8_t>(i) : static_cast<std::uint8_t>(seed[i % seed.size()] + i / seed.size());
     Write(PathOf("plain"), plain);
-    Require(EncryptFile(PathOf("plain"), PathOf("encrypted"), passphrase, *cipher) == FileOpResult::Encrypted, "encrypts");
+    Require(EncryptFile(PathOf("plain"), PathOf("encrypted"), passphrase, *cipher, options) == FileOpResult::Encrypted,
+            "encrypts");
     Bytes encrypted = Read(PathOf("encrypted"));
     Require(encrypted.size() == plainSize + 32, "the encrypted file is 32 bytes longer");
-    CheckDecryption(encrypted, passphrase, *cipher, true, plain, encrypted.size());
+    Require(Bytes(encrypted.begin() + 32, encrypted.end()) == SerialPass(*cipher, passphrase, plain, FileOperation::Encrypt),
+            "the body is one serial CBC pass over the plain text");
+    CheckDecryption(encrypted, passphrase, *cipher, options, true, plain, encrypted.size());
 
     // Cut short, then damaged in one byte.
     encrypted.resize(std::min(encrypted.size(), cut % (encrypted.size() + 1)));
-    CheckDecryption(encrypted, passphrase, *cipher, encrypted.size() >= 32, plain, encrypted.size());
+    CheckDecryption(encrypted, passphrase, *cipher, options, encrypted.size() >= 32, plain, encrypted.size());
     if (!encrypted.empty()) {
         const std::size_t at = damage % encrypted.size();
         encrypted[at] ^= static_cast<std::uint8_t>(1 + damage / encrypted.size() % 255);
-        CheckDecryption(encrypted, passphrase, *cipher, encrypted.size() >= 32 && at >= 32, plain, at);
+        CheckDecryption(encrypted, passphrase, *cipher, options, encrypted.size() >= 32 && at >= 32, plain, at);
     }
     return 0;
 }

@@ -68,17 +68,17 @@ struct Chunk {
     std::size_t count = 0;
 };
 
-// Where each chunk waits: free, read (for the cipher) or transformed (for the writer). One
-// lock serves all three; it is taken a few times per chunk.
+// Where each chunk waits: free, read (for the cipher) or transformed (for the writer). Each
+// stage has one thread taking from it, woken only by its own queue.
 class ChunkQueues {
 public:
-    enum Stage { Free, Read, Transformed };
+    enum Stage { Free, Read, Transformed, kStages };
 
     // Waits for a chunk of that stage; nullptr once the run has stopped.
     Chunk* Take(Stage stage)
     {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return stopped_ || !queues_[stage].empty(); });
+        filled_[stage].wait(lock, [&] { return stopped_ || !queues_[stage].empty(); });
         if (stopped_) return nullptr;
         Chunk* chunk = queues_[stage].front();
         queues_[stage].pop_front();
@@ -90,7 +90,7 @@ public:
             const std::lock_guard lock(mutex_);
             queues_[stage].push_back(chunk);
         }
-        changed_.notify_all();
+        filled_[stage].notify_one();
     }
     // Stops every thread; the first failure is kept for the caller.
     void Stop(std::exception_ptr failure = nullptr)
@@ -100,7 +100,7 @@ public:
             stopped_ = true;
             if (!failure_) failure_ = failure;
         }
-        changed_.notify_all();
+        for (auto& filled : filled_) filled.notify_all();
     }
     void RaiseFailure()
     {
@@ -110,8 +110,8 @@ public:
 
 private:
     std::mutex mutex_;
-    std::condition_variable changed_;
-    std::array<std::deque<Chunk*>, 3> queues_;
+    std::array<std::condition_variable, kStages> filled_;
+    std::array<std::deque<Chunk*>, kStages> queues_;
     bool stopped_ = false;
     std::exception_ptr failure_;
 };
