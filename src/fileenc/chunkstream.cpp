@@ -7,22 +7,10 @@
 #include <mutex>
 #include <thread>
 
-#include "platform/ioerror.h"
+#include "fileenc/namedfailure.h"
 #include "platform/secretbytes.h"
 
 namespace {
-// Runs action; an IoError that names no file is raised again naming path.
-template <class Action>
-auto NamingFailures(const std::string& path, Action action)
-{
-    try {
-        return action();
-    } catch (const IoError& e) {
-        if (!e.path().empty()) throw;
-        throw IoError(e.code(), e.hostError(), path);
-    }
-}
-
 std::size_t ReadChunk(const ChunkStream& stream, std::uint8_t* buffer)
 {
     return NamingFailures(stream.inputName, [&] {

@@ -7,6 +7,7 @@
 #include "cipher/sha1.h"
 #include "fileenc/cbcdecryption.h"
 #include "fileenc/chunkstream.h"
+#include "fileenc/namedfailure.h"
 #include "platform/ioerror.h"
 
 namespace {
@@ -89,18 +90,20 @@ FileOpResult Run(FileOperation operation, const std::string& inputName, const st
     BurnOnExit burn{cipher};
     const SecretBytes checkBlock = ComputeCheckBlock(passphrase, cipher);
     if (operation == FileOperation::Encrypt) {
-        output->Write(checkBlock.data(), kCheckBlockBytes);
+        NamingFailures(outputName, [&] { output->Write(checkBlock.data(), kCheckBlockBytes); });
     } else {
         SecretBytes stored(kCheckBlockBytes);
-        if (ReadFull(input->fd.get(), stored.data(), kCheckBlockBytes, *options.calls) != kCheckBlockBytes)
-            throw IoError(iocode::kReadBeyondEnd);
+        const std::size_t read = NamingFailures(inputName, [&] {
+            return ReadFull(input->fd.get(), stored.data(), kCheckBlockBytes, *options.calls);
+        });
+        if (read != kCheckBlockBytes) throw IoError(iocode::kReadBeyondEnd, 0, inputName);
         if (stored != checkBlock) return FileOpResult::WrongPassphrase;
     }
     if (!TransformBody(operation, *input, inputName, *output, outputName, cipher, options))
         return FileOpResult::Cancelled;
     // Every failure must come before the commit, so that a reported error never replaces a file.
-    input->fd.Close(*options.calls);
-    output->Commit();
+    NamingFailures(inputName, [&] { input->fd.Close(*options.calls); });
+    NamingFailures(outputName, [&] { output->Commit(); });
     return operation == FileOperation::Encrypt ? FileOpResult::Encrypted : FileOpResult::Decrypted;
 }
 }  // namespace

@@ -1,6 +1,7 @@
 // Host calls of the file procedure failing, interrupted or cut short at every point of a
 // multi-chunk file: the error reaches the caller with its text, or the call is retried;
-// either way nothing the user had is lost and nothing is left open, behind or unburned.
+// either way nothing the user had is lost and nothing is left open, behind or unburned. An
+// error names the file that failed.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -176,6 +177,8 @@ TEST(FaultInjection, EveryFailingCallIsReportedOrRetriedAndLosesNothing)
                         ADD_FAILURE() << "no error";
                     } catch (const IoError& e) {
                         EXPECT_STREQ(e.what(), fault.expected);
+                        const auto failed = std::filesystem::path(e.path()).filename();
+                        EXPECT_TRUE(failed == std::filesystem::path(op.input).filename() || failed == "out") << e.path();
                     }
                     EXPECT_EQ(ReadFile(dir.path("out")), precious);
                 } else {
