@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -51,8 +52,9 @@ void Write(const std::string& path, const Bytes& bytes)
 
 Bytes Read(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    Bytes bytes(std::filesystem::file_size(path));
+    std::ifstream(path, std::ios::binary).read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return bytes;
 }
 
 std::size_t Entries()
@@ -60,35 +62,53 @@ std::size_t Entries()
     return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(Folder()), {}));
 }
 
-// The body as one serial CBC pass makes it, with the key the file format derives from the
-// passphrase; whatever the chunks and threads, the file procedure must give these bytes.
-Bytes SerialPass(TZC_blockcipher& cipher, const SecretBytes& passphrase, Bytes body, FileOperation operation)
-{
-    Bytes keyBlock(32, 0xFF);
-    TZC_sha1 sha;
-    sha.Init();
-    sha.Update(passphrase.data(), static_cast<int>(passphrase.size()));
-    sha.Final(keyBlock.data());
-    cipher.Init(keyBlock.data(), std::min(cipher.MaxKeySize(), 256), nullptr);
-    if (operation == FileOperation::Encrypt)
-        cipher.EncryptCBC(body.data(), body.data(), static_cast<int>(body.size()));
-    else
-        cipher.DecryptCBC(body.data(), body.data(), static_cast<int>(body.size()));
-    cipher.Burn();
-    return body;
-}
+// A second component of the cipher, keyed once per input the way the file format keys it:
+// whatever the chunks and threads, the file procedure must give the bytes of its serial pass.
+class SerialReference {
+public:
+    SerialReference(const CipherEntry& entry, const SecretBytes& passphrase) : cipher_(entry.create())
+    {
+        Bytes keyBlock(32, 0xFF);
+        TZC_sha1 sha;
+        sha.Init();
+        sha.Update(passphrase.data(), static_cast<int>(passphrase.size()));
+        sha.Final(keyBlock.data());
+        cipher_->Init(keyBlock.data(), std::min(cipher_->MaxKeySize(), 256), nullptr);
+    }
+    Bytes Pass(Bytes body, FileOperation operation)
+    {
+        cipher_->Reset();
+        if (operation == FileOperation::Encrypt)
+            cipher_->EncryptCBC(body.data(), body.data(), static_cast<int>(body.size()));
+        else
+            cipher_->DecryptCBC(body.data(), body.data(), static_cast<int>(body.size()));
+        return body;
+    }
+
+private:
+    std::unique_ptr<TZC_blockcipher> cipher_;
+};
+
+// What every run of one input shares.
+struct Subject {
+    const SecretBytes& passphrase;
+    TZC_blockcipher& cipher;
+    const FileOpOptions& options;
+    SerialReference& reference;
+};
 
 // Decrypts `encrypted` over an existing output and checks the outcome. `intact` is how many
 // leading bytes of the file are the untouched encryption of `plain` (all of them when the file
 // was neither cut nor damaged).
-void CheckDecryption(const Bytes& encrypted, const SecretBytes& passphrase, TZC_blockcipher& cipher,
-                     const FileOpOptions& options, bool checkBlockIntact, const Bytes& plain, std::size_t intact)
+void CheckDecryption(const Bytes& encrypted, const Subject& subject, bool checkBlockIntact, const Bytes& plain,
+                     std::size_t intact)
 {
+    TZC_blockcipher& cipher = subject.cipher;
     Write(PathOf("enc"), encrypted);
     Write(PathOf("out"), kPrecious);
     const std::size_t entries = Entries();
     try {
-        const FileOpResult result = DecryptFile(PathOf("enc"), PathOf("out"), passphrase, cipher, options);
+        const FileOpResult result = DecryptFile(PathOf("enc"), PathOf("out"), subject.passphrase, cipher, subject.options);
         Require(encrypted.size() >= 32, "a file shorter than the check block is refused");
         Require(!cipher.Initialized(), "the cipher is burned");
         if (result == FileOpResult::WrongPassphrase) {
@@ -100,7 +120,7 @@ void CheckDecryption(const Bytes& encrypted, const SecretBytes& passphrase, TZC_
         Require(result == FileOpResult::Decrypted && checkBlockIntact, "only the right check block decrypts");
         const Bytes out = Read(PathOf("out"));
         Require(out.size() == encrypted.size() - 32, "the output is as long as the body");
-        Require(out == SerialPass(cipher, passphrase, Bytes(encrypted.begin() + 32, encrypted.end()), FileOperation::Decrypt),
+        Require(out == subject.reference.Pass(Bytes(encrypted.begin() + 32, encrypted.end()), FileOperation::Decrypt),
                 "the output is one serial CBC pass over the body");
         const std::size_t block = static_cast<std::size_t>(cipher.BlockSize() / 8);
         // Damage garbles its own block and the next; a cut changes how the last block decrypts.
@@ -123,7 +143,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     FuzzInput input(data, size);
     const auto ciphers = AllCiphers();
-    const auto cipher = ciphers[input.Byte() % ciphers.size()].create();
+    const CipherEntry& entry = ciphers[input.Byte() % ciphers.size()];
+    const auto cipher = entry.create();
     FileOpOptions options;
     options.chunkBytes = 16 * (4 + input.Byte() % 253u);
     options.cipherThreads = 1 + input.Byte() % 4u;
@@ -134,9 +155,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t cut = input.Number(3);
     const std::size_t damage = input.Number(3);
     const std::string_view seed = input.Rest();
+    SerialReference reference(entry, passphrase);
+    const Subject subject{passphrase, *cipher, options, reference};
 
     // The raw bytes as an encrypted file: random bytes never carry the right check block.
-    CheckDecryption(Bytes(seed.begin(), seed.end()), passphrase, *cipher, options, false, {}, 0);
+    CheckDecryption(Bytes(seed.begin(), seed.end()), subject, false, {}, 0);
 
     Bytes plain(plainSize);
     for (std::size_t i = 0; i < plainSize; ++i)
@@ -146,17 +169,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             "encrypts");
     Bytes encrypted = Read(PathOf("encrypted"));
     Require(encrypted.size() == plainSize + 32, "the encrypted file is 32 bytes longer");
-    Require(Bytes(encrypted.begin() + 32, encrypted.end()) == SerialPass(*cipher, passphrase, plain, FileOperation::Encrypt),
+    Require(Bytes(encrypted.begin() + 32, encrypted.end()) == reference.Pass(plain, FileOperation::Encrypt),
             "the body is one serial CBC pass over the plain text");
-    CheckDecryption(encrypted, passphrase, *cipher, options, true, plain, encrypted.size());
+    CheckDecryption(encrypted, subject, true, plain, encrypted.size());
 
     // Cut short, then damaged in one byte.
     encrypted.resize(std::min(encrypted.size(), cut % (encrypted.size() + 1)));
-    CheckDecryption(encrypted, passphrase, *cipher, options, encrypted.size() >= 32, plain, encrypted.size());
+    CheckDecryption(encrypted, subject, encrypted.size() >= 32, plain, encrypted.size());
     if (!encrypted.empty()) {
         const std::size_t at = damage % encrypted.size();
         encrypted[at] ^= static_cast<std::uint8_t>(1 + damage / encrypted.size() % 255);
-        CheckDecryption(encrypted, passphrase, *cipher, options, encrypted.size() >= 32 && at >= 32, plain, at);
+        CheckDecryption(encrypted, subject, encrypted.size() >= 32 && at >= 32, plain, at);
     }
     return 0;
 }
