@@ -1,5 +1,6 @@
 // Our eight ciphers in CBC mode against the mainstream libraries, then our file procedure against
-// cat and against our raw CBC speed. Run through scripts/bench.
+// cat and against our raw CBC speed, then whole zorvanta-cli processes against the peers, openssl
+// enc and cp. Run through scripts/bench.
 
 #include <algorithm>
 #include <cstdio>
@@ -11,9 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "benchfiles.h"
 #include "report.h"
 #ifdef ZB_HAVE_FILEOP
 #include "filebench.h"
+#endif
+#ifdef ZB_HAVE_CLI
+#include "e2ebench.h"
 #endif
 
 namespace {
@@ -28,19 +33,27 @@ constexpr std::size_t kBufferBytes = std::size_t{64} << 20;
 
 struct Options {
     int repetitions = 3;
-    std::filesystem::path folder;  // for the file procedure's files
+    std::filesystem::path folder;  // for the files of the file procedure and of whole processes
+    bool cbcTables = true;
     bool fileBench = true;
+    bool endToEnd = true;
+    std::uintmax_t cipherFileMiB = 64;
     std::string only;  // one cipher by our name, or all when empty
 };
 
 [[noreturn]] void Usage(const char* program)
 {
     std::fprintf(stderr,
-                 "usage: %s [--reps N] [--dir FOLDER] [--only CIPHER] [--no-file]\n"
+                 "usage: %s [--reps N] [--dir FOLDER] [--only CIPHER] [--no-file] [--no-e2e | --e2e-only]\n"
+                 "          [--size-mib N]\n"
                  "  --reps N       best of N repetitions (default 3)\n"
-                 "  --dir FOLDER   where the file procedure's 256 MiB files go (default: the temp folder)\n"
+                 "  --dir FOLDER   where the files go, up to 2.5 GiB at a time (default: /dev/shm, a tmpfs,\n"
+                 "                 else the temp folder)\n"
                  "  --only CIPHER  one cipher by our name: Blowfish Cast128 Cast256 Gost IDEA Misty1 Rijndael Twofish\n"
-                 "  --no-file      skip the file procedure\n",
+                 "  --no-file      skip the file procedure\n"
+                 "  --no-e2e       skip the whole zorvanta-cli processes\n"
+                 "  --e2e-only     whole processes only; the in-memory CBC runs for their ratios, untabled\n"
+                 "  --size-mib N   the file each cipher's whole processes work on (default 64)\n",
                  program);
     std::exit(2);
 }
@@ -60,11 +73,20 @@ Options ParseOptions(int argc, char** argv)
             options.only = argv[++i];
         } else if (option == "--no-file") {
             options.fileBench = false;
+        } else if (option == "--no-e2e") {
+            options.endToEnd = false;
+        } else if (option == "--e2e-only") {
+            options.cbcTables = options.fileBench = false;
+        } else if (option == "--size-mib" && hasValue) {
+            const long mebibytes = std::atol(argv[++i]);
+            if (mebibytes < 1) Usage(argv[0]);
+            options.cipherFileMiB = static_cast<std::uintmax_t>(mebibytes);
         } else {
             Usage(argv[0]);
         }
     }
-    if (options.folder.empty()) options.folder = std::filesystem::temp_directory_path();
+    if (!options.endToEnd && !options.cbcTables) Usage(argv[0]);
+    if (options.folder.empty()) options.folder = DefaultBenchFolder();
     return options;
 }
 
@@ -94,13 +116,9 @@ LibraryResult Measure(const CbcLibrary& library, const BenchCipher& cipher, std:
         return {library.name, std::nullopt, std::string("failed: ") + error.what()};
     }
 }
-}  // namespace
-
-int main(int argc, char** argv)
+// Every library on every cipher of options; prints the tables unless options leave them out.
+std::vector<CipherResult> MeasureCiphers(const Options& options)
 {
-    const Options options = ParseOptions(argc, argv);
-    std::setvbuf(stdout, nullptr, _IOLBF, 0);
-
     std::vector<CbcLibrary> libraries = {OurLibrary()};
     for (const CbcLibrary& peer : PeerLibraries()) libraries.push_back(peer);
     std::printf("CBC over a %zu MiB buffer, in place, in %zu-byte chunks; best of %d; CPU time; MB = 10^6 bytes.\n",
@@ -110,6 +128,7 @@ int main(int argc, char** argv)
     for (const CbcLibrary& library : libraries) std::printf(" %s;", std::string(library.name).c_str());
     std::printf("\n");
     if (!MissingPeers().empty()) std::printf("Peers left out, not installed: %s\n", std::string(MissingPeers()).c_str());
+    if (!options.cbcTables) std::printf("In-memory tables left out (--e2e-only); measured for the ratios below.\n");
 
     const std::vector<std::uint8_t> plain = PseudoRandomBytes(kBufferBytes, 1);
     std::vector<std::uint8_t> buffer(kBufferBytes);
@@ -123,16 +142,36 @@ int main(int argc, char** argv)
         for (const CbcLibrary& library : libraries)
             result.libraries.push_back(Measure(library, cipher, key, buffer, plain, options.repetitions));
         if (result.libraries.front().note == "-") result.libraries.front().note = "not in this build yet";
-        PrintCipherTable(result);
+        if (options.cbcTables) PrintCipherTable(result);
         results.push_back(std::move(result));
     }
-    PrintSummary(results);
+    if (options.cbcTables) PrintSummary(results);
+    return results;
+}
+}  // namespace
 
-    if (!options.fileBench) return 0;
+int main(int argc, char** argv)
+{
+    const Options options = ParseOptions(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    const std::vector<CipherResult> results = MeasureCiphers(options);
+    bool ran = true;
+
+    if (options.fileBench) {
 #ifdef ZB_HAVE_FILEOP
-    return RunFileBench(results, options.folder, options.repetitions) ? 0 : 1;
+        ran = RunFileBench(results, options.folder, options.repetitions) && ran;
 #else
-    std::printf("\nFile procedure: not in this build yet (the library that holds it is missing).\n");
-    return 0;
+        std::printf("\nFile procedure: not in this build yet (the library that holds it is missing).\n");
 #endif
+    }
+    if (options.endToEnd) {
+#ifdef ZB_HAVE_CLI
+        const EndToEndSettings settings{options.folder, options.repetitions, options.cipherFileMiB,
+                                        options.only.empty() || options.only == "Rijndael"};
+        ran = RunEndToEndBench(results, settings) && ran;
+#else
+        std::printf("\nWhole processes: not in this build yet (zorvanta-cli is missing).\n");
+#endif
+    }
+    return ran ? 0 : 1;
 }
