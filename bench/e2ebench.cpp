@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <thread>
 
 #include "benchfiles.h"
 
@@ -140,14 +141,16 @@ std::string OpensslCell(const Files& files, const std::optional<RoundTrip>& open
     return text;
 }
 
-void PrintCipherRow(const CipherResult& result, const Files& files, int repetitions)
+void PrintCipherRow(const BenchCipher& cipher, const Files& files, const EndToEndSettings& settings)
 {
-    const std::string label(result.cipher.label);
+    const std::string label(cipher.label);
     try {
-        const RoundTrip ours = TimeRoundTrip(OurCommand(result.cipher.name), files, repetitions);
+        const int repetitions = settings.repetitions;
+        const CipherResult result = settings.measureInMemory(cipher);
+        const RoundTrip ours = TimeRoundTrip(OurCommand(cipher.name), files, repetitions);
         std::optional<RoundTrip> openssl;
-        if (const OpensslCipher* cipher = FindOpensslCipher(result.cipher.name); cipher && OpensslHas(*cipher))
-            openssl = TimeRoundTrip(OpensslCommand(*cipher), files, repetitions);
+        if (const OpensslCipher* theirs = FindOpensslCipher(cipher.name); theirs && OpensslHas(*theirs))
+            openssl = TimeRoundTrip(OpensslCommand(*theirs), files, repetitions);
         const double encryption = files.MBps(ours.encryptSeconds);
         const double decryption = files.MBps(ours.decryptSeconds);
         const Fastest peerEncryption = FastestPeer(result, &CbcFigures::encryptWallMBps);
@@ -162,12 +165,20 @@ void PrintCipherRow(const CipherResult& result, const Files& files, int repetiti
     }
 }
 
+// The machine's load over the last minute, and its cores: others' work weighs on every figure.
+std::string LoadAverage()
+{
+    std::string load = "?";
+    std::ifstream("/proc/loadavg") >> load;
+    return load + " on " + std::to_string(std::thread::hardware_concurrency()) + " cores";
+}
+
 std::string FolderNote(const fs::path& folder)
 {
     return folder.string() + (IsTmpfs(folder) ? " (tmpfs)" : " (not a tmpfs: the disk counts)");
 }
 
-void RunCipherTable(const std::vector<CipherResult>& results, const EndToEndSettings& settings)
+void RunCipherTable(std::span<const BenchCipher> ciphers, const EndToEndSettings& settings)
 {
     const ScratchFolder scratch(settings.folder);
     const Files files{scratch / "plain", scratch / "encrypted", scratch / "decrypted", settings.cipherFileMiB * kMiB};
@@ -176,10 +187,11 @@ void RunCipherTable(const std::vector<CipherResult>& results, const EndToEndSett
     std::printf("\nWhole processes on a %ju MiB file in %s; wall time, best of %d; MB = 10^6 bytes\n",
                 settings.cipherFileMiB, FolderNote(settings.folder).c_str(), settings.repetitions);
     std::printf("  ours: zorvanta-cli encrypt|decrypt --cipher NAME --passphrase-hex 00 IN OUT\n"
-                "  peer: the fastest peer's in-memory CBC (single thread) on the wall clock, from the in-memory run\n");
+                "  peer: the fastest peer's in-memory CBC (one thread) on the wall clock, measured just before ours\n"
+                "  load average at the start: %s\n", LoadAverage().c_str());
     std::printf("  %-14s %9s %9s  %-27s %9s %9s  %-27s %9s %9s\n", "cipher", "ours enc", "peer enc", "ratio (peer)",
                 "ours dec", "peer dec", "ratio (peer)", "ossl enc", "ossl dec");
-    for (const CipherResult& result : results) PrintCipherRow(result, files, settings.repetitions);
+    for (const BenchCipher& cipher : ciphers) PrintCipherRow(cipher, files, settings);
     std::printf("  targets: encryption at least %.2f x the fastest peer's, decryption at least %.2f x\n"
                 "  ossl enc, ossl dec: whole openssl enc processes, MB/s, for the ciphers it has\n",
                 kEncryptionVsPeer, kDecryptionVsPeer);
@@ -260,12 +272,12 @@ bool HasRoom(const fs::path& folder, std::uintmax_t bytes, const char* part)
 }
 }  // namespace
 
-bool RunEndToEndBench(const std::vector<CipherResult>& results, const EndToEndSettings& settings)
+bool RunEndToEndBench(std::span<const BenchCipher> ciphers, const EndToEndSettings& settings)
 {
     try {
         RunChild({ZB_CLI_PATH, "ciphers"});  // loads the program's pages before anything is timed
         if (HasRoom(settings.folder, 4 * settings.cipherFileMiB * kMiB, "Whole processes per cipher"))
-            RunCipherTable(results, settings);
+            RunCipherTable(ciphers, settings);
         if (!settings.aesFiles) return true;
         // The plain file, ours and openssl's outputs and cp's copy follow one another.
         if (HasRoom(settings.folder, 4 * kAesFileBytes, "AES-256 file")) RunAesFile(settings);

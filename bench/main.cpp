@@ -52,7 +52,7 @@ struct Options {
                  "  --only CIPHER  one cipher by our name: Blowfish Cast128 Cast256 Gost IDEA Misty1 Rijndael Twofish\n"
                  "  --no-file      skip the file procedure\n"
                  "  --no-e2e       skip the whole zorvanta-cli processes\n"
-                 "  --e2e-only     whole processes only; the in-memory CBC runs for their ratios, untabled\n"
+                 "  --e2e-only     whole processes only (with the in-memory CBC they are set against)\n"
                  "  --size-mib N   the file each cipher's whole processes work on (default 64)\n",
                  program);
     std::exit(2);
@@ -76,7 +76,7 @@ Options ParseOptions(int argc, char** argv)
         } else if (option == "--no-e2e") {
             options.endToEnd = false;
         } else if (option == "--e2e-only") {
-            options.cbcTables = options.fileBench = false;
+            options.cbcTables = false;
         } else if (option == "--size-mib" && hasValue) {
             const long mebibytes = std::atol(argv[++i]);
             if (mebibytes < 1) Usage(argv[0]);
@@ -104,49 +104,62 @@ std::vector<std::uint8_t> PseudoRandomBytes(std::size_t count, std::uint64_t see
     return bytes;
 }
 
-LibraryResult Measure(const CbcLibrary& library, const BenchCipher& cipher, std::span<const std::uint8_t> key,
-                      std::vector<std::uint8_t>& buffer, const std::vector<std::uint8_t>& plain, int repetitions)
-{
-    std::memcpy(buffer.data(), plain.data(), plain.size());
-    try {
-        auto cbc = library.make(cipher.name);
-        if (!cbc) return {library.name, std::nullopt, "-"};
-        return {library.name, MeasureCbc(*cbc, key, buffer, plain, repetitions), ""};
-    } catch (const std::exception& error) {
-        return {library.name, std::nullopt, std::string("failed: ") + error.what()};
+// Every library in CBC mode over one buffer; the plain bytes stay to check the round trips.
+class InMemoryBench {
+public:
+    explicit InMemoryBench(int repetitions)
+        : repetitions_(repetitions), plain_(PseudoRandomBytes(kBufferBytes, 1)), buffer_(kBufferBytes),
+          keyBlock_(PseudoRandomBytes(32, 2))
+    {
+        libraries_.push_back(OurLibrary());
+        for (const CbcLibrary& peer : PeerLibraries()) libraries_.push_back(peer);
     }
-}
-// Every library on every cipher of options; prints the tables unless options leave them out.
-std::vector<CipherResult> MeasureCiphers(const Options& options)
-{
-    std::vector<CbcLibrary> libraries = {OurLibrary()};
-    for (const CbcLibrary& peer : PeerLibraries()) libraries.push_back(peer);
-    std::printf("CBC over a %zu MiB buffer, in place, in %zu-byte chunks; best of %d; CPU time; MB = 10^6 bytes.\n",
-                kBufferBytes >> 20, kChunkBytes, options.repetitions);
-    std::printf("Key setup: our Init (IV included); a peer's key and IV setup for encryption.\n");
-    std::printf("Libraries:");
-    for (const CbcLibrary& library : libraries) std::printf(" %s;", std::string(library.name).c_str());
-    std::printf("\n");
-    if (!MissingPeers().empty()) std::printf("Peers left out, not installed: %s\n", std::string(MissingPeers()).c_str());
-    if (!options.cbcTables) std::printf("In-memory tables left out (--e2e-only); measured for the ratios below.\n");
 
-    const std::vector<std::uint8_t> plain = PseudoRandomBytes(kBufferBytes, 1);
-    std::vector<std::uint8_t> buffer(kBufferBytes);
-    const std::vector<std::uint8_t> keyBlock = PseudoRandomBytes(32, 2);
+    void PrintHeader() const
+    {
+        std::printf("CBC over a %zu MiB buffer, in place, in %zu-byte chunks; best of %d; CPU time; MB = 10^6 bytes.\n",
+                    kBufferBytes >> 20, kChunkBytes, repetitions_);
+        std::printf("Key setup: our Init (IV included); a peer's key and IV setup for encryption.\n");
+        std::printf("Libraries:");
+        for (const CbcLibrary& library : libraries_) std::printf(" %s;", std::string(library.name).c_str());
+        std::printf("\n");
+        if (!MissingPeers().empty())
+            std::printf("Peers left out, not installed: %s\n", std::string(MissingPeers()).c_str());
+    }
 
-    std::vector<CipherResult> results;
-    for (const BenchCipher& cipher : kCiphers) {
-        if (!options.only.empty() && options.only != cipher.name) continue;
+    CipherResult Measure(const BenchCipher& cipher)
+    {
         CipherResult result{cipher, {}};
-        const std::span<const std::uint8_t> key(keyBlock.data(), static_cast<std::size_t>(cipher.keyBits / 8));
-        for (const CbcLibrary& library : libraries)
-            result.libraries.push_back(Measure(library, cipher, key, buffer, plain, options.repetitions));
+        for (const CbcLibrary& library : libraries_) result.libraries.push_back(Measure(library, cipher));
         if (result.libraries.front().note == "-") result.libraries.front().note = "not in this build yet";
-        if (options.cbcTables) PrintCipherTable(result);
-        results.push_back(std::move(result));
+        return result;
     }
-    if (options.cbcTables) PrintSummary(results);
-    return results;
+
+private:
+    LibraryResult Measure(const CbcLibrary& library, const BenchCipher& cipher)
+    {
+        const std::span<const std::uint8_t> key(keyBlock_.data(), static_cast<std::size_t>(cipher.keyBits / 8));
+        std::memcpy(buffer_.data(), plain_.data(), plain_.size());
+        try {
+            auto cbc = library.make(cipher.name);
+            if (!cbc) return {library.name, std::nullopt, "-"};
+            return {library.name, MeasureCbc(*cbc, key, buffer_, plain_, repetitions_), ""};
+        } catch (const std::exception& error) {
+            return {library.name, std::nullopt, std::string("failed: ") + error.what()};
+        }
+    }
+
+    int repetitions_;
+    std::vector<CbcLibrary> libraries_;
+    std::vector<std::uint8_t> plain_, buffer_, keyBlock_;
+};
+
+std::vector<BenchCipher> SelectedCiphers(const Options& options)
+{
+    std::vector<BenchCipher> ciphers;
+    for (const BenchCipher& cipher : kCiphers)
+        if (options.only.empty() || options.only == cipher.name) ciphers.push_back(cipher);
+    return ciphers;
 }
 }  // namespace
 
@@ -154,21 +167,32 @@ int main(int argc, char** argv)
 {
     const Options options = ParseOptions(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    const std::vector<CipherResult> results = MeasureCiphers(options);
+    const std::vector<BenchCipher> ciphers = SelectedCiphers(options);
+    InMemoryBench inMemory(options.repetitions);
+    inMemory.PrintHeader();
     bool ran = true;
 
-    if (options.fileBench) {
+    if (options.cbcTables) {
+        std::vector<CipherResult> results;
+        for (const BenchCipher& cipher : ciphers) {
+            results.push_back(inMemory.Measure(cipher));
+            PrintCipherTable(results.back());
+        }
+        PrintSummary(results);
+        if (options.fileBench) {
 #ifdef ZB_HAVE_FILEOP
-        ran = RunFileBench(results, options.folder, options.repetitions) && ran;
+            ran = RunFileBench(results, options.folder, options.repetitions) && ran;
 #else
-        std::printf("\nFile procedure: not in this build yet (the library that holds it is missing).\n");
+            std::printf("\nFile procedure: not in this build yet (the library that holds it is missing).\n");
 #endif
+        }
     }
     if (options.endToEnd) {
 #ifdef ZB_HAVE_CLI
         const EndToEndSettings settings{options.folder, options.repetitions, options.cipherFileMiB,
-                                        options.only.empty() || options.only == "Rijndael"};
-        ran = RunEndToEndBench(results, settings) && ran;
+                                        options.only.empty() || options.only == "Rijndael",
+                                        [&](const BenchCipher& cipher) { return inMemory.Measure(cipher); }};
+        ran = RunEndToEndBench(ciphers, settings) && ran;
 #else
         std::printf("\nWhole processes: not in this build yet (zorvanta-cli is missing).\n");
 #endif
