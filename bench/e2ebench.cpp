@@ -193,8 +193,11 @@ void RunCipherTable(std::span<const BenchCipher> ciphers, const EndToEndSettings
                 "ours dec", "peer dec", "ratio (peer)", "ossl enc", "ossl dec");
     for (const BenchCipher& cipher : ciphers) PrintCipherRow(cipher, files, settings);
     std::printf("  targets: encryption at least %.2f x the fastest peer's, decryption at least %.2f x\n"
-                "  ossl enc, ossl dec: whole openssl enc processes, MB/s, for the ciphers it has\n",
+                "  ossl enc, ossl dec: whole openssl enc processes, MB/s, for the ciphers it has; it lacks:",
                 kEncryptionVsPeer, kDecryptionVsPeer);
+    for (const OpensslCipher& cipher : kOpensslCiphers)
+        if (!OpensslHas(cipher)) std::printf(" %s", cipher.name);
+    std::printf("\n");
 }
 
 void PrintTime(const char* what, double seconds, std::uintmax_t bytes)
