@@ -1,5 +1,6 @@
 #include "gui/filewindows/filewindow.h"
 
+#include <QCloseEvent>
 #include <QFile>
 
 #include "cipher/registry.h"
@@ -187,6 +188,12 @@ void FileEncryptionWindow::CancelRun()
     run_->Wait();
     runProgress_.reset();
     run_.reset();  // its end, still queued, goes with it
+}
+
+void FileEncryptionWindow::closeEvent(QCloseEvent* event)
+{
+    CancelRun();
+    ToolWindow::closeEvent(event);
 }
 
 void FileEncryptionWindow::Button1Click()

@@ -75,6 +75,8 @@ private:
     void Button1Click();
     void RunFileOperation(FileOperation operation);
     void EndRun(FileOperation operation);
+    // Closing the window stops its run: no progress or outcome for a window that is gone.
+    void closeEvent(QCloseEvent* event) override;
 
     const FileWindowDesign design_;
     Dialogs& dialogs_;

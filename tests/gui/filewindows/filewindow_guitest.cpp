@@ -336,18 +336,26 @@ TEST_F(FileWindow, ARunningWindowAnswersEventsAndIgnoresFurtherClicks)
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
-TEST_F(FileWindow, AWindowDestroyedDuringARunStopsItFirst)
+TEST_F(FileWindow, AWindowClosedOrDestroyedDuringARunStopsItFirst)
 {
     PipeInput input(Path("in").toStdString());
     input.FeedEndlessly();
-    FileEncryptionWindow* window = Open(kInstances[0]);
-    window->SetProgressDelay(0ms);
-    SetNames(window, Path("in"), Path("out"));
-    QTest::mouseClick(window->CEncryptBtn, Qt::LeftButton);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window->findChild<RunProgressDialog*>()->isVisible(); }));
-    delete window;
-    QTest::qWait(10);  // a queued report of the run would arrive now
-    EXPECT_EQ(Entries(), QStringList{"in"});
-    EXPECT_TRUE(dialogs.informations.empty() && dialogs.errors.empty());
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    for (const bool destroy : {false, true}) {
+        FileEncryptionWindow* window = Open(kInstances[0]);
+        window->SetProgressDelay(0ms);
+        SetNames(window, Path("in"), Path("out"));
+        QTest::mouseClick(window->CEncryptBtn, Qt::LeftButton);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window->findChild<RunProgressDialog*>()->isVisible(); }));
+        if (destroy)
+            delete window;
+        else
+            window->close();
+        QTest::qWait(10);  // a queued report of the run would arrive now
+        EXPECT_EQ(Entries(), QStringList{"in"}) << "destroyed: " << destroy;
+        EXPECT_TRUE(dialogs.informations.empty() && dialogs.errors.empty());
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+        if (!destroy) {
+            EXPECT_FALSE(window->Running());
+        }
+    }
 }
