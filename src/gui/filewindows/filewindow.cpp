@@ -150,11 +150,10 @@ void FileEncryptionWindow::CDecryptBtnClick()
 void FileEncryptionWindow::RunFileOperation(FileOperation operation)
 {
     if (Running()) return;  // the run in progress holds the names and the component
-    runProgress_.reset();
     run_ = std::make_unique<FileRun>(FileJob{operation, FileName(CInFileBox), FileName(COutFileBox),
                                              PassphraseOf(CPassphraseBox), CreateCipher(SelectedCipher().Algorithm())});
-    runProgress_ = std::make_unique<RunProgressDialog>(this, operation, *run_, progressDelay_);
     connect(run_.get(), &FileRun::Finished, this, Guarded(this, dialogs_, [this, operation] { EndRun(operation); }));
+    runProgress_ = std::make_unique<RunProgressDialog>(this, operation, *run_, progressDelay_);
 }
 
 void FileEncryptionWindow::EndRun(FileOperation operation)
