@@ -1,7 +1,9 @@
 #include "gui/filewindows/filewindow.h"
 
+#include <QCloseEvent>
 #include <QFile>
 
+#include "cipher/registry.h"
 #include "fileenc/passphrase.h"
 #include "gui/base/artwork.h"
 #include "gui/base/controls.h"
@@ -40,6 +42,17 @@ QString ArtworkTitle(const QString& caption)
 std::string FileName(const QLineEdit* box)
 {
     return QFile::encodeName(box->text()).toStdString();
+}
+
+// The passphrase as the engine hashes it. The box keeps its text; the UTF-8 copy made on the
+// way is wiped before its memory is given back.
+SecretBytes PassphraseOf(const QLineEdit* box)
+{
+    struct WipedOnExit {
+        QByteArray bytes;
+        ~WipedOnExit() { SecureFill(bytes.data(), static_cast<std::size_t>(bytes.size()), 0); }
+    } utf8{box->text().toUtf8()};
+    return PassphraseBytes(std::string_view(utf8.bytes.constData(), static_cast<std::size_t>(utf8.bytes.size())));
 }
 }  // namespace
 
@@ -136,11 +149,18 @@ void FileEncryptionWindow::CDecryptBtnClick()
 
 void FileEncryptionWindow::RunFileOperation(FileOperation operation)
 {
-    const auto passphrase = PassphraseBytes(CPassphraseBox->text().toUtf8().toStdString());
-    const std::string input = FileName(CInFileBox), output = FileName(COutFileBox);
-    const FileOpResult result = operation == FileOperation::Encrypt
-                                    ? EncryptFile(input, output, passphrase, SelectedCipher())
-                                    : DecryptFile(input, output, passphrase, SelectedCipher());
+    if (Running()) return;  // the run in progress holds the names and the component
+    run_ = std::make_unique<FileRun>(FileJob{operation, FileName(CInFileBox), FileName(COutFileBox),
+                                             PassphraseOf(CPassphraseBox), CreateCipher(SelectedCipher().Algorithm())});
+    connect(run_.get(), &FileRun::Finished, this, Guarded(this, dialogs_, [this, operation] { EndRun(operation); }));
+    runProgress_ = std::make_unique<RunProgressDialog>(this, operation, *run_, progressDelay_);
+}
+
+void FileEncryptionWindow::EndRun(FileOperation operation)
+{
+    runProgress_.reset();
+    const FileOpResult result = run_->Outcome();
+    if (result == FileOpResult::Cancelled) return;  // the user knows: they asked for it
     const MessageWording wording = operation == FileOperation::Encrypt ? design_.encryptWording
                                                                        : MessageWording::Standard;
     dialogs_.Information(this, QString::fromStdString(FileOpMessage(result, operation, wording)));
@@ -158,6 +178,21 @@ void FileEncryptionWindow::RunFileOperation(FileOperation operation)
     default:
         break;
     }
+}
+
+void FileEncryptionWindow::CancelRun()
+{
+    if (!Running()) return;
+    run_->Cancel();
+    run_->Wait();
+    runProgress_.reset();
+    run_.reset();  // its end, still queued, goes with it
+}
+
+void FileEncryptionWindow::closeEvent(QCloseEvent* event)
+{
+    CancelRun();
+    ToolWindow::closeEvent(event);
 }
 
 void FileEncryptionWindow::Button1Click()
