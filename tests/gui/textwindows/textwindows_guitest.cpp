@@ -68,6 +68,21 @@ TEST_F(SingleWindow, EncryptDecryptAndABadKeycode)
     EXPECT_EQ(Pane(), "abc");
 }
 
+TEST_F(SingleWindow, AResultCopiedOutAndPastedBackDecrypts)
+{
+    form.Memo1->Put("pass word");
+    QTest::keyClicks(form.Edit1, "128");
+    Click(form.Button1);
+    ASSERT_EQ(Pane(), "\xF0\xE1\xF3\xF3\xA0\xF7\xEF\xF2\xE4");
+    form.Memo1->setFocus();
+    QTest::keyClick(form.Memo1, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(form.Memo1, Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(Pane(), "");
+    QTest::keyClick(form.Memo1, Qt::Key_V, Qt::ControlModifier);
+    Click(form.Button1);
+    EXPECT_EQ(Pane(), "pass word");
+}
+
 TEST_F(SingleWindow, AFileDroppedOnThePaneOpensAsWithOpen)
 {
     const QTemporaryDir dir;
