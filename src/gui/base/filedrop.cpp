@@ -27,7 +27,9 @@ protected:
         if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop) return false;
         auto* drop = static_cast<QDropEvent*>(event);
         if (!drop->mimeData()->hasUrls()) return false;
-        drop->acceptProposedAction();
+        // Only the name is taken. A drop accepted as a move would let the source delete its file.
+        drop->setDropAction(Qt::CopyAction);
+        drop->accept();
         if (type == QEvent::Drop) {
             const QList<QUrl> addresses = drop->mimeData()->urls();
             Guarded(window_, dialogs_, [this, &addresses] { take_(DroppedFileName(addresses)); })();

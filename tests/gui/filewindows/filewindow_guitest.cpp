@@ -281,7 +281,7 @@ TEST_F(FileWindow, ADroppedFileNamesTheBoxItLandsOnOrElseTheInput)
     };
     for (const Case& c : cases) {
         dialogs.errors.clear();
-        DropAddresses(window, CentreOf(c.where), c.addresses);
+        EXPECT_EQ(DropAddresses(window, CentreOf(c.where), c.addresses), Qt::CopyAction) << "never a move";
         const std::string what = c.addresses.join(' ').toStdString() + " on " + c.where->metaObject()->className();
         EXPECT_EQ(window->CInFileBox->text(), c.in) << what;
         EXPECT_EQ(window->COutFileBox->text(), c.out) << what;
