@@ -17,7 +17,8 @@ public:
     {
         target->setAcceptDrops(true);
         target->installEventFilter(this);
-        if (auto* scrollArea = qobject_cast<QAbstractScrollArea*>(target)) scrollArea->viewport()->installEventFilter(this);
+        if (auto* scrollArea = qobject_cast<QAbstractScrollArea*>(target))
+            scrollArea->viewport()->installEventFilter(this);
     }
 
 protected:

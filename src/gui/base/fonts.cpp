@@ -3,6 +3,7 @@
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QStringList>
 
 namespace {
 constexpr const char* kWineFonts[] = {"/usr/share/wine/fonts/ms_sans_serif.ttf", "/usr/share/wine/fonts/tahoma.ttf"};
@@ -24,7 +25,8 @@ void LoadFonts()
 
 QFont SansSerif8(qreal devicePixelRatio, qreal logicalDpi)
 {
-    if (devicePixelRatio == 1.0 && logicalDpi == 96.0) return PixelFont({"MS Sans Serif", "Liberation Sans", "DejaVu Sans"}, 11);
+    if (devicePixelRatio == 1.0 && logicalDpi == 96.0)
+        return PixelFont({"MS Sans Serif", "Liberation Sans", "DejaVu Sans"}, 11);
     // Tahoma and Liberation Sans run up to 7 % wider than MS Sans Serif ("Output File :").
     QFont outline = PixelFont({"Tahoma", "Liberation Sans", "DejaVu Sans"}, 11);
     outline.setStretch(93);

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QFont>
-#include <QStringList>
 
 // Registers MS Sans Serif and Tahoma from the Wine fonts when they are installed; call once
 // after the application object exists. Without them the fonts below fall back to a metric

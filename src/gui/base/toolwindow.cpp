@@ -55,8 +55,9 @@ private:
 };
 }  // namespace
 
-// A dialog, not a plain window: Qt makes the main window the transient parent of both, but its
-// X11 layer tells the window manager so (WM_TRANSIENT_FOR) only for a dialog.
+// A dialog, not a plain window: Qt makes the main window the transient parent of a child window
+// of either kind, but its X11 layer passes that on to the window manager (WM_TRANSIENT_FOR)
+// only for a dialog.
 ToolWindow::ToolWindow(QWidget* mainWindow, const QString& caption, QSize clientSize)
     : QWidget(mainWindow, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
                               Qt::CustomizeWindowHint | Qt::WindowTitleHint |
