@@ -7,6 +7,7 @@
 #include "fileenc/passphrase.h"
 #include "gui/base/artwork.h"
 #include "gui/base/controls.h"
+#include "gui/base/filedrop.h"
 #include "gui/base/fonts.h"
 #include "gui/base/guard.h"
 
@@ -93,6 +94,12 @@ FileEncryptionWindow::FileEncryptionWindow(QWidget* mainWindow, Dialogs& dialogs
     for (const auto& [button, handler] : handlers)
         connect(button, &QAbstractButton::clicked, this, Guarded(this, dialogs, [this, handler] { (this->*handler)(); }));
     CDecryptBtn->setFocus();
+
+    // A file dropped on the output box names the output; dropped anywhere else, the input.
+    const auto into = [](QLineEdit* box) { return [box](const QString& name) { box->setText(name); }; };
+    AcceptFileDrops(COutFileBox, this, dialogs, into(COutFileBox));
+    for (QWidget* target : std::initializer_list<QWidget*>{this, CInFileBox, CPassphraseBox})
+        AcceptFileDrops(target, this, dialogs, into(CInFileBox));
 
     Guarded(this, dialogs, [this] { FormCreate(); })();
 }

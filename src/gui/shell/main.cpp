@@ -12,7 +12,6 @@ int main(int argc, char* argv[])
     LoadFonts();
     QApplication::setWindowIcon(ProgramIcon());
     const auto form1 = CreateForms(QtDialogs());
-    CentreOnScreen(form1.get());
-    form1->show();
+    ShowCentred(form1.get());
     return QApplication::exec();
 }

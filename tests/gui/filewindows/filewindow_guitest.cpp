@@ -359,3 +359,42 @@ TEST_F(FileWindow, AWindowClosedOrDestroyedDuringARunStopsItFirst)
         }
     }
 }
+
+TEST_F(FileWindow, ADroppedFileNamesTheBoxItLandsOnOrElseTheInput)
+{
+    Write(Path("plain text"), "data");
+    const QString plain = QUrl::fromLocalFile(Path("plain text")).toString();
+    const QString sealed = QUrl::fromLocalFile(Path("sealed")).toString();
+    FileEncryptionWindow* window = Open(kInstances[0]);
+    struct Case {
+        QWidget* where;
+        QStringList addresses;
+        QString in, out, error;
+    };
+    const Case cases[] = {
+        {window->CInFileBox, {plain}, Path("plain text"), "", ""},
+        {window->COutFileBox, {sealed}, Path("plain text"), Path("sealed"), ""},
+        {window->COutFileBox, {"https://example.com/rand.bin"}, Path("plain text"), Path("sealed"),
+         "Only local files can be dropped here."},
+        {window->COutFileBox, {"file://server/share/rand.bin"}, Path("plain text"), Path("sealed"),
+         "Only local files can be dropped here."},
+        {window->CInFileBox, {plain, sealed}, Path("plain text"), Path("sealed"), "Only one file can be dropped here."},
+        {window->CPassphraseBox, {sealed}, Path("sealed"), Path("sealed"), ""},
+        {window->Label3, {plain}, Path("plain text"), Path("sealed"), ""},
+    };
+    for (const Case& c : cases) {
+        dialogs.errors.clear();
+        EXPECT_EQ(DropAddresses(window, CentreOf(c.where), c.addresses), Qt::CopyAction) << "never a move";
+        const std::string what = c.addresses.join(' ').toStdString() + " on " + c.where->metaObject()->className();
+        EXPECT_EQ(window->CInFileBox->text(), c.in) << what;
+        EXPECT_EQ(window->COutFileBox->text(), c.out) << what;
+        EXPECT_EQ(dialogs.errors, c.error.isEmpty() ? std::vector<QString>{} : std::vector<QString>{c.error}) << what;
+    }
+    EXPECT_EQ(window->CPassphraseBox->text(), "");
+    EXPECT_EQ(dialogs.lastParent, window);
+
+    QTest::keyClicks(window->CPassphraseBox, "pw");
+    QTest::mouseClick(window->CEncryptBtn, Qt::LeftButton);
+    ASSERT_TRUE(WaitForRun(window));
+    EXPECT_EQ(dialogs.informations, std::vector<QString>{"File Encrypted"});
+}
