@@ -9,6 +9,7 @@
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
+    QGuiApplication::setDesktopFileName(QStringLiteral(ZORVANTA_APP_ID));
     LoadFonts();
     QApplication::setWindowIcon(ProgramIcon());
     const auto form1 = CreateForms(QtDialogs());
