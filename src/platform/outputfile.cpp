@@ -142,40 +142,53 @@ std::optional<OutputFile> OutputFile::CreateBeside(const Target& target, const S
     output.folder_ = std::move(folder);
     output.folderPath_ = folderPath;
     output.targetPath_ = target.path;
-    int error = EOPNOTSUPP;
-    if (ProcAvailable()) {
-        // Mode 0666 lets the host apply the umask and the folder's default ACL; the result is
-        // learned and kept for Commit while the nameless file stays private.
-        output.fd_ = FileDescriptor(calls.openat(output.folder_.get(), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666));
-        error = errno;
-        struct stat created;
-        if (output.fd_.get() >= 0) {
-            if (::fstat(output.fd_.get(), &created) != 0 || ::fchmod(output.fd_.get(), 0600) != 0) return std::nullopt;
-            output.finalMode_ = created.st_mode & 07777;
-        }
-    }
-    if (output.fd_.get() < 0 && TemporaryFilesUnsupported(error)) {
-        output.way_ = Way::Named;
-        output.finalMode_ = 0666 & ~ProcessUmask();
-        for (int attempt = 0; attempt < kNameAttempts && output.fd_.get() < 0; ++attempt) {
-            output.temporaryName_ = TemporaryNameFor(target.path);
-            output.cleanup_ = CleanupSlot(output.folder_.get(), output.temporaryName_);
-            output.fd_ = FileDescriptor(calls.openat(output.folder_.get(), output.temporaryName_.c_str(),
-                                                     O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0600));
-            error = errno;
-            if (output.fd_.get() < 0 && error != EEXIST) break;
-        }
-        if (output.fd_.get() < 0) {
-            output.temporaryName_.clear();
-            output.cleanup_.Disarm();
-        }
-    }
-    if (output.fd_.get() < 0) return FolderRefused(error) ? inPlaceOrNothing() : std::nullopt;
+    int error = ProcAvailable() ? output.CreateAnonymous() : EOPNOTSUPP;
+    if (TemporaryFilesUnsupported(error)) error = output.CreateNamed();
+    if (error != 0) return FolderRefused(error) ? inPlaceOrNothing() : std::nullopt;
     if (target.replacing()) {
         if (!output.CarryOver(target)) return inPlaceOrNothing();  // output's destructor removes the new file
         output.finalMode_ = target.info.st_mode & 07777;
     }
     return output;
+}
+
+// Returns 0 or the errno of the failure.
+int OutputFile::CreateAnonymous()
+{
+    // Mode 0666 lets the host apply the umask and the folder's default ACL; the result is
+    // learned for Commit while the nameless file, which nobody else can open, stays private.
+    fd_ = FileDescriptor(calls_->openat(folder_.get(), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666));
+    struct stat created;
+    if (fd_.get() < 0 || ::fstat(fd_.get(), &created) != 0 || ::fchmod(fd_.get(), 0600) != 0) {
+        const int error = errno;
+        fd_ = FileDescriptor();
+        return error;
+    }
+    way_ = Way::Anonymous;
+    finalMode_ = created.st_mode & 07777;
+    return 0;
+}
+
+// The fallback where the file system has no anonymous files: a hidden name, armed for removal
+// from before it exists. Its mode is the umask's alone (a default ACL of the folder still
+// sets the ACL entries).
+int OutputFile::CreateNamed()
+{
+    way_ = Way::Named;
+    finalMode_ = 0666 & ~ProcessUmask();
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        std::string name = TemporaryNameFor(targetPath_);
+        cleanup_ = CleanupSlot(folder_.get(), name);
+        fd_ = FileDescriptor(calls_->openat(folder_.get(), name.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0600));
+        if (fd_.get() >= 0) {
+            temporaryName_ = std::move(name);
+            return 0;
+        }
+        if (errno != EEXIST) break;
+    }
+    const int error = errno;
+    cleanup_.Disarm();
+    return error;
 }
 
 // Owner and group first, since a later chmod restores the set-id bits that chown clears.

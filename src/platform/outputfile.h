@@ -53,6 +53,8 @@ private:
     OutputFile(Way way, FileDescriptor fd, const SystemCalls& calls) : fd_(std::move(fd)), way_(way), calls_(&calls) {}
     static std::optional<OutputFile> OpenRegular(const std::string& name, const SystemCalls& calls);
     static std::optional<OutputFile> CreateBeside(const Target& target, const SystemCalls& calls);
+    int CreateAnonymous();
+    int CreateNamed();
     bool CarryOver(const Target& target);
     void TruncateOnce();
     void NameAnonymous();
