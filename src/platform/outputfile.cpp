@@ -98,7 +98,7 @@ std::optional<OutputFile> OutputFile::Open(const std::string& name, const System
     if (const auto own = OwnDescriptorNamedBy(name)) {
         auto copy = DuplicateOwnDescriptor(*own, O_WRONLY);
         if (!copy) return std::nullopt;
-        return OutputFile(Way::Direct, std::move(*copy), calls);
+        return OutputFile(Way::Direct, std::move(*copy), name, calls);
     }
     struct stat info;
     if (::stat(name.c_str(), &info) != 0) {
@@ -110,7 +110,7 @@ std::optional<OutputFile> OutputFile::Open(const std::string& name, const System
     if (S_ISREG(info.st_mode)) return OpenRegular(name, calls);
     FileDescriptor device(::open(name.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
     if (device.get() < 0) return std::nullopt;
-    return OutputFile(Way::Direct, std::move(device), calls);
+    return OutputFile(Way::Direct, std::move(device), name, calls);
 }
 
 std::optional<OutputFile> OutputFile::OpenRegular(const std::string& name, const SystemCalls& calls)
@@ -122,7 +122,7 @@ std::optional<OutputFile> OutputFile::OpenRegular(const std::string& name, const
         !S_ISREG(target.info.st_mode))
         return std::nullopt;
     // A rename would leave the other names with the old bytes.
-    if (target.info.st_nlink > 1) return OutputFile(Way::InPlace, std::move(target.existing), calls);
+    if (target.info.st_nlink > 1) return OutputFile(Way::InPlace, std::move(target.existing), target.path, calls);
     return CreateBeside(target, calls);
 }
 
@@ -132,16 +132,15 @@ std::optional<OutputFile> OutputFile::CreateBeside(const Target& target, const S
         if (!target.replacing()) return std::nullopt;
         FileDescriptor existing(::fcntl(target.existing.get(), F_DUPFD_CLOEXEC, 0));
         if (existing.get() < 0) return std::nullopt;
-        return OutputFile(Way::InPlace, std::move(existing), calls);
+        return OutputFile(Way::InPlace, std::move(existing), target.path, calls);
     };
     const std::string folderPath = FolderOf(target.path);
     FileDescriptor folder(::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder.get() < 0) return inPlaceOrNothing();
 
-    OutputFile output(Way::Anonymous, FileDescriptor(), calls);
+    OutputFile output(Way::Anonymous, FileDescriptor(), target.path, calls);
     output.folder_ = std::move(folder);
     output.folderPath_ = folderPath;
-    output.targetPath_ = target.path;
     int error = ProcAvailable() ? output.CreateAnonymous() : EOPNOTSUPP;
     if (TemporaryFilesUnsupported(error)) error = output.CreateNamed();
     if (error != 0) return FolderRefused(error) ? inPlaceOrNothing() : std::nullopt;
@@ -227,13 +226,23 @@ void OutputFile::TruncateOnce()
 void OutputFile::Write(const std::uint8_t* buffer, std::size_t count)
 {
     TruncateOnce();
-    WriteFull(fd_.get(), buffer, count, *calls_);
+    try {
+        WriteFull(fd_.get(), buffer, count, *calls_);
+    } catch (const IoError& e) {
+        throw IoError(e.code(), e.hostError(), targetPath_);
+    }
+}
+
+// A failing close reports a delayed write error.
+void OutputFile::Close()
+{
+    if (calls_->close(fd_.Release()) != 0 && errno != EINTR) throw IoError::FromErrno(errno, targetPath_);
 }
 
 void OutputFile::Commit()
 {
     if (way_ == Way::Direct) {
-        fd_.Close(*calls_);
+        Close();
         return;
     }
     TruncateOnce();
@@ -241,7 +250,7 @@ void OutputFile::Commit()
     // rename must not leave an empty or partial file where a good one was.
     if (calls_->fsync(fd_.get()) != 0) throw IoError::FromErrno(errno, targetPath_);
     if (way_ == Way::InPlace) {
-        fd_.Close(*calls_);
+        Close();
         return;
     }
     if (::fchmod(fd_.get(), finalMode_) != 0) throw IoError::FromErrno(errno, targetPath_);
@@ -273,7 +282,7 @@ void OutputFile::NameAnonymous()
 
 void OutputFile::ReplaceTarget()
 {
-    fd_.Close(*calls_);
+    Close();
     const std::string from = folderPath_ + "/" + temporaryName_;
     if (calls_->rename(from.c_str(), targetPath_.c_str()) != 0) throw IoError::FromErrno(errno, targetPath_);
     temporaryName_.clear();

@@ -50,7 +50,10 @@ private:
     };
     struct Target;
 
-    OutputFile(Way way, FileDescriptor fd, const SystemCalls& calls) : fd_(std::move(fd)), way_(way), calls_(&calls) {}
+    OutputFile(Way way, FileDescriptor fd, std::string targetPath, const SystemCalls& calls)
+        : fd_(std::move(fd)), way_(way), calls_(&calls), targetPath_(std::move(targetPath))
+    {
+    }
     static std::optional<OutputFile> OpenRegular(const std::string& name, const SystemCalls& calls);
     static std::optional<OutputFile> CreateBeside(const Target& target, const SystemCalls& calls);
     int CreateAnonymous();
@@ -59,13 +62,14 @@ private:
     void TruncateOnce();
     void NameAnonymous();
     void ReplaceTarget();
+    void Close();
 
     FileDescriptor fd_;
     Way way_;
     const SystemCalls* calls_;
     FileDescriptor folder_;       // Anonymous, Named
     std::string folderPath_;      // Anonymous, Named
-    std::string targetPath_;      // the file to replace, links resolved
+    std::string targetPath_;      // the name errors carry; for a file to replace, links resolved
     std::string temporaryName_;   // Named: the name in folder_, removed unless committed
     CleanupSlot cleanup_;         // Named: removes temporaryName_ on a terminating signal
     mode_t finalMode_ = 0;        // Anonymous, Named: set at Commit

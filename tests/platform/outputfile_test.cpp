@@ -13,6 +13,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/ioerror.h"
 #include "platform/posixfile.h"
 #include "support/tempdir.h"
 
@@ -276,4 +277,24 @@ TEST(OutputFile, SymbolicLinksLeadToTheFileTheyName)
     EXPECT_EQ(ReadFile(dir.path("target")), kNew);
     EXPECT_FALSE(OutputFile::Open(dir.path("dangling")));
     EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"dangling", "link", "target"}));
+}
+
+// A failure names the file and keeps the host's cause, and leaves nothing behind.
+TEST(OutputFile, ErrorsNameTheFileAndTheCause)
+{
+    SystemCalls diskFull = HostCalls();
+    diskFull.write = [](int, const void*, std::size_t) -> ssize_t { return errno = ENOSPC, -1; };
+    SystemCalls renameRefused = HostCalls();
+    renameRefused.rename = [](const char*, const char*) { return errno = EACCES, -1; };
+    for (const auto& [calls, error] : {std::pair{&diskFull, ENOSPC}, std::pair{&renameRefused, EACCES}}) {
+        TempDir dir;
+        try {
+            WriteThrough(dir.path("new"), kNew, *calls);
+            ADD_FAILURE() << "no error";
+        } catch (const IoError& e) {
+            EXPECT_EQ(e.path(), dir.path("new"));
+            EXPECT_EQ(e.hostError(), error);
+        }
+        EXPECT_TRUE(dir.Entries().empty());
+    }
 }
