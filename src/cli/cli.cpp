@@ -181,6 +181,7 @@ int RunFileCommand(Command& command, CliEnvironment& env)
         const FileOpOptions options{&observer};
         const FileOpResult result = encrypting ? EncryptFile(input.path, output.path, passphrase.bytes, *cipher, options)
                                                : DecryptFile(input.path, output.path, passphrase.bytes, *cipher, options);
+        observer.EndLine();
         const auto operation = encrypting ? FileOperation::Encrypt : FileOperation::Decrypt;
         const auto wording = entry.algorithm == "Gost" ? MessageWording::Gost : MessageWording::Standard;
         switch (result) {

@@ -27,7 +27,13 @@ RunObserver::RunObserver(const std::atomic<int>& stopSignal, std::ostream* line)
 
 RunObserver::~RunObserver()
 {
+    EndLine();
+}
+
+void RunObserver::EndLine()
+{
     if (anyShown_) *line_ << '\n' << std::flush;
+    anyShown_ = false;
 }
 
 bool RunObserver::Continue(std::uint64_t done, std::optional<std::uint64_t> total)

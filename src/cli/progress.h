@@ -18,6 +18,8 @@ public:
     ~RunObserver() override;
 
     bool Continue(std::uint64_t done, std::optional<std::uint64_t> total) override;
+    // Ends the progress line, if one was shown, so that the next message starts on its own.
+    void EndLine();
 
 private:
     void Show(std::uint64_t done, std::optional<std::uint64_t> total, double seconds);
