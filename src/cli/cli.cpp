@@ -160,7 +160,9 @@ int ReportIoError(const IoError& e, const std::string& fallbackName, std::ostrea
 
 int RunFileCommand(Command& command, CliEnvironment& env)
 {
-    const auto [input, output] = FileNames(command, env);
+    const auto names = FileNames(command, env);
+    const FileName& input = names.first;
+    const FileName& output = names.second;
     if (command.cipher.empty()) throw UsageError{"--cipher NAME is required"};
     const bool detect = IsAuto(command.cipher);
     if (detect && command.verb == Verb::Encrypt) throw UsageError{"--cipher auto is for decrypt and check"};
@@ -172,8 +174,6 @@ int RunFileCommand(Command& command, CliEnvironment& env)
     RefusePassphraseFileAsOutput(passphrase, output);
 
     const bool encrypting = command.verb == Verb::Encrypt;
-    // An I/O error while reading the input names the input, any other the output.
-    const auto ioErrorName = [&](const IoError& e) { return e.code() == iocode::kReadBeyondEnd ? input.Shown() : output.Shown(); };
     try {
         const CipherEntry& entry = named ? *named : DetectedCipher(command, input, passphrase.bytes, env.err);
         const auto cipher = entry.create();
@@ -199,7 +199,8 @@ int RunFileCommand(Command& command, CliEnvironment& env)
         default: throw Refusal{FileOpMessage(result, operation, wording)};
         }
     } catch (const IoError& e) {
-        return ReportIoError(e, ioErrorName(e), env.err);
+        // Unless the engine names the file: a read past the end names the input, any other error the output.
+        return ReportIoError(e, e.code() == iocode::kReadBeyondEnd ? input.Shown() : output.Shown(), env.err);
     }
 }
 
