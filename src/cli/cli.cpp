@@ -25,14 +25,19 @@ constexpr const char* kPrefix = "zorvanta-cli: ";
 
 // A name as typed, the path it stands for ("-" is a stream) and how messages call it.
 struct FileName {
-    std::string typed, path;
-    std::string Shown() const { return typed; }
+    std::string typed, path, shown;
+    const std::string& Shown() const { return shown; }
     bool IsStream() const { return typed == "-"; }
 };
 
-FileName Named(const std::string& typed, const std::string& stream)
+FileName Input(const std::string& typed, const CliEnvironment& env)
 {
-    return {typed, typed == "-" ? stream : typed};
+    return typed == "-" ? FileName{typed, env.standardInput, "standard input"} : FileName{typed, typed, typed};
+}
+
+FileName Output(const std::string& typed, const CliEnvironment& env)
+{
+    return typed == "-" ? FileName{typed, env.standardOutput, "standard output"} : FileName{typed, typed, typed};
 }
 
 std::optional<struct stat> StatOf(const std::string& path)
@@ -145,8 +150,8 @@ const CipherEntry& DetectedCipher(const Command& command, const FileName& input,
 std::pair<FileName, FileName> FileNames(const Command& command, const CliEnvironment& env)
 {
     const auto& names = command.names;
-    if (names.size() == 2 && !command.output) return {Named(names[0], env.standardInput), Named(names[1], env.standardOutput)};
-    if (names.size() == 1 && command.output) return {Named(names[0], env.standardInput), Named(*command.output, env.standardOutput)};
+    if (names.size() == 2 && !command.output) return {Input(names[0], env), Output(names[1], env)};
+    if (names.size() == 1 && command.output) return {Input(names[0], env), Output(*command.output, env)};
     throw UsageError{"give INPUT and OUTPUT: two names, or one and -o FILE ('-' for standard input or output)"};
 }
 
@@ -167,7 +172,8 @@ int RunFileCommand(Command& command, CliEnvironment& env)
     const bool detect = IsAuto(command.cipher);
     if (detect && command.verb == Verb::Encrypt) throw UsageError{"--cipher auto is for decrypt and check"};
     const CipherEntry* named = detect ? nullptr : &NamedCipher(command.cipher);
-    if (detect && (input.IsStream() || !IsRegularFile(input.path)) && StatOf(input.path))
+    // A pipe can be read once: its check block would be gone before decryption starts.
+    if (detect && StatOf(input.path) && !IsRegularFile(input.path))
         throw UsageError{"--cipher auto needs a file; name the cipher to decrypt a stream"};
     RefuseExistingOutput(command, input, output);
     const ObtainedPassphrase passphrase = ObtainPassphrase(command, env);
@@ -207,7 +213,7 @@ int RunFileCommand(Command& command, CliEnvironment& env)
 int RunCheck(Command& command, CliEnvironment& env)
 {
     if (command.names.size() != 1) throw UsageError{"check takes one FILE"};
-    const FileName input = Named(command.names[0], env.standardInput);
+    const FileName input = Input(command.names[0], env);
     const CipherEntry* named = command.cipher.empty() || IsAuto(command.cipher) ? nullptr : &NamedCipher(command.cipher);
     const ObtainedPassphrase passphrase = ObtainPassphrase(command, env);
     try {

@@ -93,6 +93,8 @@ const Case kCases[] = {
      Text::Err, "File Decrypted\n", {{"stdout", kPlain}}, CliScript{.standardOutput = "{}/stdout"}},
     {"auto refuses a stream", [](W) { return Args{"decrypt", "-c", "auto", "--passphrase-hex", kPw, "-", "x"}; }, 2, Text::Err,
      "--cipher auto needs a file; name the cipher to decrypt a stream", {}, CliScript{.standardInput = "{}/fifo"}},
+    {"auto takes standard input from a file", [](W w) { return Args{"decrypt", "-c", "auto", "--passphrase-hex", kPw, "-", w("new")}; },
+     0, Text::Err, "zorvanta-cli: standard input: encrypted with Blowfish\n", {{"new", kPlain}}, CliScript{.standardInput = "{}/enc"}},
     // Safe defaults.
     {"existing output", [](W w) { return Args{"encrypt", "-c", "aes", "--passphrase-hex", kPw, w("plain"), w("exists")}; }, 1,
      Text::Err, "zorvanta-cli: {}/exists exists; use --force to replace it\n"},
