@@ -252,6 +252,10 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env)
 {
     try {
         Command command = ParseCommandLine(args);
+        struct ForgetOnExit {
+            Command& command;
+            ~ForgetOnExit() { ForgetHexPassphrase(command); }
+        } forget{command};  // however the command ends
         return Run(command, env);
     } catch (const UsageError& e) {
         const auto topic = args.empty() ? std::nullopt : VerbNamed(args[0]);

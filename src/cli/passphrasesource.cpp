@@ -107,9 +107,13 @@ ObtainedPassphrase FromAnySource(Command& command, CliEnvironment& env)
 }
 }  // namespace
 
+void ForgetHexPassphrase(Command& command) noexcept
+{
+    if (command.passphraseHex) Wipe(*command.passphraseHex);
+}
+
 ObtainedPassphrase ObtainPassphrase(Command& command, CliEnvironment& env)
 {
-    WipeOnExit wipeHex{command.passphraseHex};
     ObtainedPassphrase passphrase = FromAnySource(command, env);
     if (passphrase.bytes.empty() && !command.allowEmptyPassphrase)
         throw Refusal{"the passphrase is empty; give --allow-empty-passphrase to use it all the same"};

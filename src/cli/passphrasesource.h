@@ -19,3 +19,6 @@ struct ObtainedPassphrase {
 // Raises UsageError for a source that cannot be used, Refusal for the empty passphrase
 // without --allow-empty-passphrase, Interrupted when a signal ended the prompt.
 ObtainedPassphrase ObtainPassphrase(Command& command, CliEnvironment& env);
+
+// Overwrites the hexadecimal passphrase that the parsed command line holds, if any.
+void ForgetHexPassphrase(Command& command) noexcept;
