@@ -163,6 +163,36 @@ int ReportIoError(const IoError& e, const std::string& fallbackName, std::ostrea
     return exitcode::kIoError;
 }
 
+// What a finished run of the engine worked on, for its messages.
+struct FileRun {
+    const Command& command;
+    const CipherEntry& cipher;
+    const FileName& input;
+    const FileName& output;
+    const SecretBytes& passphrase;
+};
+
+// The engine's outcome as messages and an exit status.
+int Outcome(FileOpResult result, const FileRun& run, CliEnvironment& env)
+{
+    const auto operation = run.command.verb == Verb::Encrypt ? FileOperation::Encrypt : FileOperation::Decrypt;
+    const auto wording = run.cipher.algorithm == "Gost" ? MessageWording::Gost : MessageWording::Standard;
+    switch (result) {
+    case FileOpResult::Encrypted:
+    case FileOpResult::Decrypted:
+        if (!run.command.quiet) env.err << FileOpMessage(result, operation, wording) << '\n';
+        return exitcode::kSuccess;
+    case FileOpResult::Cancelled: throw Interrupted{StopSignal(env).load()};
+    case FileOpResult::InputOpenFailed: throw InputOpenRefusal(run.input);
+    case FileOpResult::OutputOpenFailed: throw Refusal{run.output.Shown() + ": " + FileOpMessage(result, operation, wording)};
+    case FileOpResult::WrongPassphrase:
+        env.err << kPrefix << WrongPassphrase(run.input).message << '\n';
+        if (IsRegularFile(run.input.path)) HintOtherCipher(MatchingCiphers(run.input, run.passphrase), env.err);
+        return exitcode::kRefused;
+    default: throw Refusal{FileOpMessage(result, operation, wording)};
+    }
+}
+
 int RunFileCommand(Command& command, CliEnvironment& env)
 {
     const auto names = FileNames(command, env);
@@ -179,31 +209,15 @@ int RunFileCommand(Command& command, CliEnvironment& env)
     const ObtainedPassphrase passphrase = ObtainPassphrase(command, env);
     RefusePassphraseFileAsOutput(passphrase, output);
 
-    const bool encrypting = command.verb == Verb::Encrypt;
     try {
         const CipherEntry& entry = named ? *named : DetectedCipher(command, input, passphrase.bytes, env.err);
         const auto cipher = entry.create();
         RunObserver observer(StopSignal(env), ShowsProgress(command, env, input) ? &env.err : nullptr);
         const FileOpOptions options{&observer};
-        const FileOpResult result = encrypting ? EncryptFile(input.path, output.path, passphrase.bytes, *cipher, options)
-                                               : DecryptFile(input.path, output.path, passphrase.bytes, *cipher, options);
+        const auto run = command.verb == Verb::Encrypt ? EncryptFile : DecryptFile;
+        const FileOpResult result = run(input.path, output.path, passphrase.bytes, *cipher, options);
         observer.EndLine();
-        const auto operation = encrypting ? FileOperation::Encrypt : FileOperation::Decrypt;
-        const auto wording = entry.algorithm == "Gost" ? MessageWording::Gost : MessageWording::Standard;
-        switch (result) {
-        case FileOpResult::Encrypted:
-        case FileOpResult::Decrypted:
-            if (!command.quiet) env.err << FileOpMessage(result, operation, wording) << '\n';
-            return exitcode::kSuccess;
-        case FileOpResult::Cancelled: throw Interrupted{StopSignal(env).load()};
-        case FileOpResult::InputOpenFailed: throw InputOpenRefusal(input);
-        case FileOpResult::OutputOpenFailed: throw Refusal{output.Shown() + ": " + FileOpMessage(result, operation, wording)};
-        case FileOpResult::WrongPassphrase:
-            env.err << kPrefix << WrongPassphrase(input).message << '\n';
-            if (IsRegularFile(input.path)) HintOtherCipher(MatchingCiphers(input, passphrase.bytes), env.err);
-            return exitcode::kRefused;
-        default: throw Refusal{FileOpMessage(result, operation, wording)};
-        }
+        return Outcome(result, {command, entry, input, output, passphrase.bytes}, env);
     } catch (const IoError& e) {
         // Unless the engine names the file: a read past the end names the input, any other error the output.
         return ReportIoError(e, e.code() == iocode::kReadBeyondEnd ? input.Shown() : output.Shown(), env.err);
