@@ -83,7 +83,6 @@ TEST(CliProgram, InterruptDuringARunFromAFifoLeavesNothing)
     TempDir dir;
     TempDir logs;
     ASSERT_EQ(::mkfifo(dir.path("fifo").c_str(), 0600), 0);
-    ::signal(SIGPIPE, SIG_IGN);  // the program may be gone while this test still writes
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -93,6 +92,7 @@ TEST(CliProgram, InterruptDuringARunFromAFifoLeavesNothing)
     pid_t pid;
     ASSERT_EQ(posix_spawn(&pid, kProgram.c_str(), &actions, nullptr, const_cast<char**>(argv), environ), 0);
     posix_spawn_file_actions_destroy(&actions);
+    ::signal(SIGPIPE, SIG_IGN);  // the program may be gone while this test still writes
 
     const int writer = ::open(fifo.c_str(), O_WRONLY);
     ASSERT_GE(writer, 0);
