@@ -5,10 +5,7 @@
 #include <string_view>
 
 #include "cli/usage.h"
-
-#ifndef ZORVANTA_VERSION
-#error "ZORVANTA_VERSION comes from the project version in CMake"
-#endif
+#include "version.h"
 
 namespace {
 enum VerbBit : unsigned { kEncrypt = 1, kDecrypt = 2, kCheck = 4, kFileVerbs = kEncrypt | kDecrypt, kAll = 7 };
@@ -234,7 +231,7 @@ std::string HelpText(std::optional<Verb> topic)
 
 std::string VersionText()
 {
-    return "zorvanta-cli " ZORVANTA_VERSION "\n";
+    return std::string("zorvanta-cli ") + kZorvantaVersion + "\n";
 }
 
 std::optional<Verb> VerbNamed(const std::string& name)
