@@ -4,12 +4,10 @@
 #include <array>
 #include <memory>
 
-#include "cipher/sha1.h"
+#include "fileenc/checkblock.h"
 #include "platform/ioerror.h"
 
 namespace {
-constexpr std::size_t kCheckBlockBytes = 32;
-
 // A buffer that is wiped however the operation ends.
 template <std::size_t N>
 struct WipedBuffer {
@@ -22,23 +20,6 @@ struct BurnOnExit {
     TZC_blockcipher& cipher;
     ~BurnOnExit() { cipher.Burn(); }
 };
-
-// Key block = SHA-1(passphrase) followed by twelve 0xFF bytes; it is both the key and the
-// plaintext of the check block. Leaves the cipher initialised with CV at the IV.
-void ComputeCheckBlock(const SecretBytes& passphrase, TZC_blockcipher& cipher, std::uint8_t* checkBlock)
-{
-    WipedBuffer<kCheckBlockBytes> keyBlock;
-    keyBlock.bytes.fill(0xFF);
-    TZC_sha1 sha;
-    sha.Init();
-    sha.Update(passphrase.data(), static_cast<int>(passphrase.size()));
-    sha.Final(keyBlock.data());
-
-    cipher.Init(keyBlock.data(), std::min(cipher.MaxKeySize(), 256), nullptr);
-    std::copy(keyBlock.bytes.begin(), keyBlock.bytes.end(), checkBlock);
-    cipher.EncryptCBC(checkBlock, checkBlock, kCheckBlockBytes);
-    cipher.Reset();
-}
 
 std::optional<std::uint64_t> SizeOf(const struct stat& info)
 {
