@@ -10,8 +10,10 @@ inline constexpr std::size_t kChunkBytes = 8192;  // the file procedure's chunk
 
 struct CbcFigures {
     double keySetupMicros = 0;  // one key setup, IV included
-    double encryptMBps = 0;     // 10^6 bytes per second
+    double encryptMBps = 0;     // 10^6 bytes per second of CPU time
     double decryptMBps = 0;
+    double encryptWallMBps = 0;  // the same passes on the wall clock, to set beside whole processes
+    double decryptWallMBps = 0;
     bool verified = false;      // encryption changed the buffer and decryption gave it back
 };
 
@@ -21,5 +23,9 @@ CbcFigures MeasureCbc(CbcCipher& cipher, std::span<const std::uint8_t> key, std:
                       std::span<const std::uint8_t> plain, int repetitions);
 
 // CPU seconds used so far by this process and by the children it has waited for: the clock of
-// every timing here, so that other load on a shared machine does not count.
+// the in-memory tables, so that other load on a shared machine does not count.
 double CpuSeconds();
+
+// Seconds on the steady clock: the clock of whole processes and of the file procedure, whose
+// threads' CPU times would add up and hide what working side by side saves.
+double WallSeconds();

@@ -1,5 +1,6 @@
 // Our eight ciphers in CBC mode against the mainstream libraries, then our file procedure against
-// cat and against our raw CBC speed. Run through scripts/bench.
+// cat and against our raw CBC speed, then whole zorvanta-cli processes against the peers, openssl
+// enc and cp. Run through scripts/bench.
 
 #include <algorithm>
 #include <cstdio>
@@ -11,9 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "benchfiles.h"
 #include "report.h"
 #ifdef ZB_HAVE_FILEOP
 #include "filebench.h"
+#endif
+#ifdef ZB_HAVE_CLI
+#include "e2ebench.h"
 #endif
 
 namespace {
@@ -28,19 +33,27 @@ constexpr std::size_t kBufferBytes = std::size_t{64} << 20;
 
 struct Options {
     int repetitions = 3;
-    std::filesystem::path folder;  // for the file procedure's files
+    std::filesystem::path folder;  // for the files of the file procedure and of whole processes
+    bool cbcTables = true;
     bool fileBench = true;
+    bool endToEnd = true;
+    std::uintmax_t cipherFileMiB = 64;
     std::string only;  // one cipher by our name, or all when empty
 };
 
 [[noreturn]] void Usage(const char* program)
 {
     std::fprintf(stderr,
-                 "usage: %s [--reps N] [--dir FOLDER] [--only CIPHER] [--no-file]\n"
+                 "usage: %s [--reps N] [--dir FOLDER] [--only CIPHER] [--no-file] [--no-e2e | --e2e-only]\n"
+                 "          [--size-mib N]\n"
                  "  --reps N       best of N repetitions (default 3)\n"
-                 "  --dir FOLDER   where the file procedure's 256 MiB files go (default: the temp folder)\n"
+                 "  --dir FOLDER   where the files go, up to 2.5 GiB at a time (default: /dev/shm, a tmpfs,\n"
+                 "                 else the temp folder)\n"
                  "  --only CIPHER  one cipher by our name: Blowfish Cast128 Cast256 Gost IDEA Misty1 Rijndael Twofish\n"
-                 "  --no-file      skip the file procedure\n",
+                 "  --no-file      skip the file procedure\n"
+                 "  --no-e2e       skip the whole zorvanta-cli processes\n"
+                 "  --e2e-only     whole processes only (with the in-memory CBC they are set against)\n"
+                 "  --size-mib N   the file each cipher's whole processes work on (default 64)\n",
                  program);
     std::exit(2);
 }
@@ -60,11 +73,20 @@ Options ParseOptions(int argc, char** argv)
             options.only = argv[++i];
         } else if (option == "--no-file") {
             options.fileBench = false;
+        } else if (option == "--no-e2e") {
+            options.endToEnd = false;
+        } else if (option == "--e2e-only") {
+            options.cbcTables = false;
+        } else if (option == "--size-mib" && hasValue) {
+            const long mebibytes = std::atol(argv[++i]);
+            if (mebibytes < 1) Usage(argv[0]);
+            options.cipherFileMiB = static_cast<std::uintmax_t>(mebibytes);
         } else {
             Usage(argv[0]);
         }
     }
-    if (options.folder.empty()) options.folder = std::filesystem::temp_directory_path();
+    if (!options.endToEnd && !options.cbcTables) Usage(argv[0]);
+    if (options.folder.empty()) options.folder = DefaultBenchFolder();
     return options;
 }
 
@@ -82,17 +104,62 @@ std::vector<std::uint8_t> PseudoRandomBytes(std::size_t count, std::uint64_t see
     return bytes;
 }
 
-LibraryResult Measure(const CbcLibrary& library, const BenchCipher& cipher, std::span<const std::uint8_t> key,
-                      std::vector<std::uint8_t>& buffer, const std::vector<std::uint8_t>& plain, int repetitions)
-{
-    std::memcpy(buffer.data(), plain.data(), plain.size());
-    try {
-        auto cbc = library.make(cipher.name);
-        if (!cbc) return {library.name, std::nullopt, "-"};
-        return {library.name, MeasureCbc(*cbc, key, buffer, plain, repetitions), ""};
-    } catch (const std::exception& error) {
-        return {library.name, std::nullopt, std::string("failed: ") + error.what()};
+// Every library in CBC mode over one buffer; the plain bytes stay to check the round trips.
+class InMemoryBench {
+public:
+    explicit InMemoryBench(int repetitions)
+        : repetitions_(repetitions), plain_(PseudoRandomBytes(kBufferBytes, 1)), buffer_(kBufferBytes),
+          keyBlock_(PseudoRandomBytes(32, 2))
+    {
+        libraries_.push_back(OurLibrary());
+        for (const CbcLibrary& peer : PeerLibraries()) libraries_.push_back(peer);
     }
+
+    void PrintHeader() const
+    {
+        std::printf("CBC over a %zu MiB buffer, in place, in %zu-byte chunks; best of %d; CPU time; MB = 10^6 bytes.\n",
+                    kBufferBytes >> 20, kChunkBytes, repetitions_);
+        std::printf("Key setup: our Init (IV included); a peer's key and IV setup for encryption.\n");
+        std::printf("Libraries:");
+        for (const CbcLibrary& library : libraries_) std::printf(" %s;", std::string(library.name).c_str());
+        std::printf("\n");
+        if (!MissingPeers().empty())
+            std::printf("Peers left out, not installed: %s\n", std::string(MissingPeers()).c_str());
+    }
+
+    CipherResult Measure(const BenchCipher& cipher)
+    {
+        CipherResult result{cipher, {}};
+        for (const CbcLibrary& library : libraries_) result.libraries.push_back(Measure(library, cipher));
+        if (result.libraries.front().note == "-") result.libraries.front().note = "not in this build yet";
+        return result;
+    }
+
+private:
+    LibraryResult Measure(const CbcLibrary& library, const BenchCipher& cipher)
+    {
+        const std::span<const std::uint8_t> key(keyBlock_.data(), static_cast<std::size_t>(cipher.keyBits / 8));
+        std::memcpy(buffer_.data(), plain_.data(), plain_.size());
+        try {
+            auto cbc = library.make(cipher.name);
+            if (!cbc) return {library.name, std::nullopt, "-"};
+            return {library.name, MeasureCbc(*cbc, key, buffer_, plain_, repetitions_), ""};
+        } catch (const std::exception& error) {
+            return {library.name, std::nullopt, std::string("failed: ") + error.what()};
+        }
+    }
+
+    int repetitions_;
+    std::vector<CbcLibrary> libraries_;
+    std::vector<std::uint8_t> plain_, buffer_, keyBlock_;
+};
+
+std::vector<BenchCipher> SelectedCiphers(const Options& options)
+{
+    std::vector<BenchCipher> ciphers;
+    for (const BenchCipher& cipher : kCiphers)
+        if (options.only.empty() || options.only == cipher.name) ciphers.push_back(cipher);
+    return ciphers;
 }
 }  // namespace
 
@@ -100,39 +167,35 @@ int main(int argc, char** argv)
 {
     const Options options = ParseOptions(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    const std::vector<BenchCipher> ciphers = SelectedCiphers(options);
+    InMemoryBench inMemory(options.repetitions);
+    inMemory.PrintHeader();
+    bool ran = true;
 
-    std::vector<CbcLibrary> libraries = {OurLibrary()};
-    for (const CbcLibrary& peer : PeerLibraries()) libraries.push_back(peer);
-    std::printf("CBC over a %zu MiB buffer, in place, in %zu-byte chunks; best of %d; CPU time; MB = 10^6 bytes.\n",
-                kBufferBytes >> 20, kChunkBytes, options.repetitions);
-    std::printf("Key setup: our Init (IV included); a peer's key and IV setup for encryption.\n");
-    std::printf("Libraries:");
-    for (const CbcLibrary& library : libraries) std::printf(" %s;", std::string(library.name).c_str());
-    std::printf("\n");
-    if (!MissingPeers().empty()) std::printf("Peers left out, not installed: %s\n", std::string(MissingPeers()).c_str());
-
-    const std::vector<std::uint8_t> plain = PseudoRandomBytes(kBufferBytes, 1);
-    std::vector<std::uint8_t> buffer(kBufferBytes);
-    const std::vector<std::uint8_t> keyBlock = PseudoRandomBytes(32, 2);
-
-    std::vector<CipherResult> results;
-    for (const BenchCipher& cipher : kCiphers) {
-        if (!options.only.empty() && options.only != cipher.name) continue;
-        CipherResult result{cipher, {}};
-        const std::span<const std::uint8_t> key(keyBlock.data(), static_cast<std::size_t>(cipher.keyBits / 8));
-        for (const CbcLibrary& library : libraries)
-            result.libraries.push_back(Measure(library, cipher, key, buffer, plain, options.repetitions));
-        if (result.libraries.front().note == "-") result.libraries.front().note = "not in this build yet";
-        PrintCipherTable(result);
-        results.push_back(std::move(result));
-    }
-    PrintSummary(results);
-
-    if (!options.fileBench) return 0;
+    if (options.cbcTables) {
+        std::vector<CipherResult> results;
+        for (const BenchCipher& cipher : ciphers) {
+            results.push_back(inMemory.Measure(cipher));
+            PrintCipherTable(results.back());
+        }
+        PrintSummary(results);
+        if (options.fileBench) {
 #ifdef ZB_HAVE_FILEOP
-    return RunFileBench(results, options.folder, options.repetitions) ? 0 : 1;
+            ran = RunFileBench(results, options.folder, options.repetitions) && ran;
 #else
-    std::printf("\nFile procedure: not in this build yet (the library that holds it is missing).\n");
-    return 0;
+            std::printf("\nFile procedure: not in this build yet (the library that holds it is missing).\n");
 #endif
+        }
+    }
+    if (options.endToEnd) {
+#ifdef ZB_HAVE_CLI
+        const EndToEndSettings settings{options.folder, options.repetitions, options.cipherFileMiB,
+                                        options.only.empty() || options.only == "Rijndael",
+                                        [&](const BenchCipher& cipher) { return inMemory.Measure(cipher); }};
+        ran = RunEndToEndBench(ciphers, settings) && ran;
+#else
+        std::printf("\nWhole processes: not in this build yet (zorvanta-cli is missing).\n");
+#endif
+    }
+    return ran ? 0 : 1;
 }

@@ -2,36 +2,17 @@
 
 #include <cstdio>
 
-namespace {
-struct Fastest {
-    const LibraryResult* library = nullptr;
-    double mbps = 0;
-};
-
-// The fastest sound peer in one direction.
-template <class Figure>
-Fastest FastestPeer(const CipherResult& result, Figure figure)
+Fastest FastestPeer(const CipherResult& result, double CbcFigures::*figure)
 {
     Fastest fastest;
     for (std::size_t i = 1; i < result.libraries.size(); ++i) {
         const LibraryResult& peer = result.libraries[i];
-        if (peer.figures && peer.figures->verified && figure(*peer.figures) > fastest.mbps)
-            fastest = {&peer, figure(*peer.figures)};
+        if (peer.figures && peer.figures->verified && (*peer.figures).*figure > fastest.mbps)
+            fastest = {&peer, (*peer.figures).*figure};
     }
     return fastest;
 }
 
-Fastest FastestEncryption(const CipherResult& result)
-{
-    return FastestPeer(result, [](const CbcFigures& f) { return f.encryptMBps; });
-}
-
-Fastest FastestDecryption(const CipherResult& result)
-{
-    return FastestPeer(result, [](const CbcFigures& f) { return f.decryptMBps; });
-}
-
-// A speed, or "-" for one we do not have (0).
 std::string Speed(double mbps)
 {
     if (mbps <= 0) return "-";
@@ -40,7 +21,6 @@ std::string Speed(double mbps)
     return text;
 }
 
-// ours is 0 when we have no sound figure.
 std::string Ratio(double ours, const Fastest& fastest)
 {
     if (ours <= 0 || !fastest.library) return "-";
@@ -48,7 +28,6 @@ std::string Ratio(double ours, const Fastest& fastest)
     std::snprintf(text, sizeof text, "%.2f (%s)", ours / fastest.mbps, std::string(fastest.library->library).c_str());
     return text;
 }
-}  // namespace
 
 CbcFigures CipherResult::Ours() const
 {
@@ -72,8 +51,8 @@ void PrintCipherTable(const CipherResult& result)
     }
     const CbcFigures ours = result.Ours();
     std::printf("  ours / fastest peer: encryption %s, decryption %s\n",
-                Ratio(ours.encryptMBps, FastestEncryption(result)).c_str(),
-                Ratio(ours.decryptMBps, FastestDecryption(result)).c_str());
+                Ratio(ours.encryptMBps, FastestPeer(result, &CbcFigures::encryptMBps)).c_str(),
+                Ratio(ours.decryptMBps, FastestPeer(result, &CbcFigures::decryptMBps)).c_str());
 }
 
 void PrintSummary(const std::vector<CipherResult>& results)
@@ -83,8 +62,8 @@ void PrintSummary(const std::vector<CipherResult>& results)
                 "ours dec", "peer dec", "ratio (peer)");
     for (const CipherResult& result : results) {
         const CbcFigures ours = result.Ours();
-        const Fastest encryption = FastestEncryption(result);
-        const Fastest decryption = FastestDecryption(result);
+        const Fastest encryption = FastestPeer(result, &CbcFigures::encryptMBps);
+        const Fastest decryption = FastestPeer(result, &CbcFigures::decryptMBps);
         std::printf("  %-14s %9s %9s  %-22s %9s %9s  %-22s\n", std::string(result.cipher.label).c_str(),
                     Speed(ours.encryptMBps).c_str(), Speed(encryption.mbps).c_str(),
                     Ratio(ours.encryptMBps, encryption).c_str(), Speed(ours.decryptMBps).c_str(),

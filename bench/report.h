@@ -30,5 +30,17 @@ struct CipherResult {
     CbcFigures Ours() const;
 };
 
+// The fastest sound peer by one figure; library is null when no peer has one.
+struct Fastest {
+    const LibraryResult* library = nullptr;
+    double mbps = 0;
+};
+Fastest FastestPeer(const CipherResult& result, double CbcFigures::*figure);
+
+// A speed, or "-" for one we do not have (0).
+std::string Speed(double mbps);
+// ours / the fastest peer with the peer's name; "-" when either is missing (ours 0).
+std::string Ratio(double ours, const Fastest& fastest);
+
 void PrintCipherTable(const CipherResult& result);
 void PrintSummary(const std::vector<CipherResult>& results);

@@ -1,18 +1,28 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "platform/secretbytes.h"
+
 // What the command-line front end needs from its surroundings, so tests can supply it.
 struct CliEnvironment {
-    std::ostream& out;
-    std::ostream& err;
-    // Asks for a line on the terminal without echo; nullopt when there is no terminal.
-    std::function<std::optional<std::string>(const std::string& prompt)> askHidden;
+    std::ostream& out;  // data and what the user asked to see (help, lists, self-test lines)
+    std::ostream& err;  // every status and error line
+    // Asks for a line on the terminal without echo; nullopt when there is no terminal or the
+    // user interrupted.
+    std::function<std::optional<SecretBytes>(const std::string& prompt)> askHidden;
     std::function<std::optional<std::string>(const std::string& name)> variable;
+    // What "-" stands for as INPUT and as OUTPUT.
+    std::string standardInput = "/dev/stdin";
+    std::string standardOutput = "/dev/stdout";
+    bool errIsTerminal = false;  // shows progress for long inputs
+    // Set to a signal number by the program's handler; a run that sees it stops cleanly.
+    const std::atomic<int>* stopSignal = nullptr;
 };
 
 namespace exitcode {
@@ -20,6 +30,7 @@ inline constexpr int kSuccess = 0;
 inline constexpr int kRefused = 1;
 inline constexpr int kUsage = 2;
 inline constexpr int kIoError = 3;
+inline constexpr int kSignalBase = 128;  // plus the signal's number
 }  // namespace exitcode
 
 // Runs zorvanta-cli with its arguments (without the program name); returns the exit status.

@@ -1,35 +1,44 @@
-#include <fcntl.h>
-#include <termios.h>
+#include <bsd/readpassphrase.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 
 #include "cli/cli.h"
 
 namespace {
-// Reads one line from the controlling terminal with echo switched off.
-std::optional<std::string> AskHidden(const std::string& prompt)
+// Longer than a terminal's line in canonical mode (4096 bytes on Linux).
+constexpr std::size_t kTypedBytes = 8192;
+
+std::atomic<int> stopSignal{0};
+
+void OnStopSignal(int signal)
 {
-    const int tty = ::open("/dev/tty", O_RDWR | O_CLOEXEC);
-    if (tty < 0) return std::nullopt;
-    [[maybe_unused]] ssize_t ignored = ::write(tty, prompt.data(), prompt.size());
-    termios saved{};
-    const bool quiet = ::tcgetattr(tty, &saved) == 0;
-    if (quiet) {
-        termios silent = saved;
-        silent.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-        ::tcsetattr(tty, TCSAFLUSH, &silent);
-    }
-    std::string line;
-    char c;
-    ssize_t n;
-    while ((n = ::read(tty, &c, 1)) == 1 && c != '\n') line += c;
-    if (quiet) ::tcsetattr(tty, TCSAFLUSH, &saved);
-    ignored = ::write(tty, "\n", 1);
-    ::close(tty);
-    if (n < 0 || (n == 0 && line.empty())) return std::nullopt;
-    return line;
+    stopSignal.store(signal);
+}
+
+// Ctrl-C (or a termination request) stops a run at its next chunk, so the engine removes what
+// it began; a second one ends the process by the default action.
+void CatchStopSignals()
+{
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    action.sa_flags = SA_RESETHAND;  // no SA_RESTART: a blocked read returns and is retried
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
+}
+
+// readpassphrase restores the terminal when a signal comes and reads into this fixed, wiped
+// buffer, never into a string that grows.
+std::optional<SecretBytes> AskHidden(const std::string& prompt)
+{
+    SecretBytes buffer(kTypedBytes);
+    char* line = ::readpassphrase(prompt.c_str(), reinterpret_cast<char*>(buffer.data()), buffer.size(), RPP_REQUIRE_TTY);
+    if (!line) return std::nullopt;
+    buffer.resize(std::strlen(line));  // keeps the one allocation, wiped when freed
+    return buffer;
 }
 
 std::optional<std::string> Variable(const std::string& name)
@@ -41,6 +50,11 @@ std::optional<std::string> Variable(const std::string& name)
 
 int main(int argc, char** argv)
 {
+    CatchStopSignals();
     CliEnvironment env{std::cout, std::cerr, AskHidden, Variable};
-    return RunCli(std::vector<std::string>(argv + 1, argv + argc), env);
+    env.errIsTerminal = ::isatty(STDERR_FILENO) == 1;
+    env.stopSignal = &stopSignal;
+    const int status = RunCli(std::vector<std::string>(argv + 1, argv + argc), env);
+    std::cout.flush();
+    return std::cout ? status : exitcode::kIoError;
 }

@@ -4,36 +4,17 @@
 #include <functional>
 #include <thread>
 
-#include "cipher/sha1.h"
 #include "fileenc/cbcdecryption.h"
+#include "fileenc/checkblock.h"
 #include "fileenc/chunkstream.h"
 #include "fileenc/namedfailure.h"
 #include "platform/ioerror.h"
 
 namespace {
-constexpr std::size_t kCheckBlockBytes = 32;
-
 struct BurnOnExit {
     TZC_blockcipher& cipher;
     ~BurnOnExit() { cipher.Burn(); }
 };
-
-// Key block = SHA-1(passphrase) followed by twelve 0xFF bytes; it is both the key and the
-// plaintext of the check block. Leaves the cipher initialised with CV at the IV.
-SecretBytes ComputeCheckBlock(const SecretBytes& passphrase, TZC_blockcipher& cipher)
-{
-    SecretBytes keyBlock(kCheckBlockBytes, 0xFF);
-    TZC_sha1 sha;
-    sha.Init();
-    sha.Update(passphrase.data(), static_cast<int>(passphrase.size()));
-    sha.Final(keyBlock.data());
-
-    cipher.Init(keyBlock.data(), std::min(cipher.MaxKeySize(), 256), nullptr);
-    SecretBytes checkBlock = keyBlock;
-    cipher.EncryptCBC(checkBlock.data(), checkBlock.data(), kCheckBlockBytes);
-    cipher.Reset();
-    return checkBlock;
-}
 
 std::optional<std::uint64_t> SizeOf(const struct stat& info)
 {
@@ -88,7 +69,8 @@ FileOpResult Run(FileOperation operation, const std::string& inputName, const st
     if (!output) return FileOpResult::OutputOpenFailed;
 
     BurnOnExit burn{cipher};
-    const SecretBytes checkBlock = ComputeCheckBlock(passphrase, cipher);
+    SecretBytes checkBlock(kCheckBlockBytes);
+    ComputeCheckBlock(passphrase, cipher, checkBlock.data());
     if (operation == FileOperation::Encrypt) {
         NamingFailures(outputName, [&] { output->Write(checkBlock.data(), kCheckBlockBytes); });
     } else {

@@ -43,8 +43,9 @@ std::string FileOpMessage(FileOpResult result, FileOperation operation,
 class FileOpObserver {
 public:
     virtual ~FileOpObserver() = default;
-    // done: input bytes read so far, the check block included; total: the input's size when it is known (a regular
-    // file), nullopt for a pipe. Returns false to stop the run, which then ends Cancelled.
+    // done: input bytes read so far, the check block included; total: the input's size when
+    // it is known (a regular file), nullopt for a pipe. Returns false to stop the run, which
+    // then ends Cancelled.
     virtual bool Continue(std::uint64_t done, std::optional<std::uint64_t> total) = 0;
 };
 

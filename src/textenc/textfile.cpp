@@ -5,6 +5,7 @@
 #include "cipher/error.h"
 #include "platform/ioerror.h"
 #include "platform/posixfile.h"
+#include "textenc/pane.h"
 
 namespace {
 constexpr std::size_t kChunk = 64 * 1024;
@@ -40,20 +41,21 @@ std::string WithCrLfLineBreaks(std::string_view text)
     return out;
 }
 
-void LoadTextFile(const std::string& fileName, Pane& pane)
+std::string LoadTextFile(const std::string& fileName)
 {
     const auto file = OpenInput(fileName);
     if (!file) throw ZorvantaError("Datei " + fileName + " kann nicht geöffnet werden");
-    pane.Put(WithCrLfLineBreaks(ReadUpToNul(file->fd.get())));
+    std::string text = WithCrLfLineBreaks(ReadUpToNul(file->fd.get()));
+    if (text.size() > kPaneCapacity) throw ZorvantaError(std::string(kPaneCapacityMessage));
+    return text;
 }
 
-void SaveTextFile(const std::string& fileName, const Pane& pane, const SystemCalls& calls)
+void SaveTextFile(const std::string& fileName, std::string_view bytes, const SystemCalls& calls)
 {
     auto file = OutputFile::Open(fileName, calls);
     if (!file) throw ZorvantaError("Datei " + fileName + " kann nicht erstellt werden");
-    const std::string text = pane.Text();
     try {
-        file->Write(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+        file->Write(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
         file->Commit();
     } catch (const IoError&) {
         throw ZorvantaError("Stream-Write-Fehler");

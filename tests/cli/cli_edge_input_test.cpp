@@ -2,30 +2,20 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <sstream>
 
-#include "cli/cli.h"
+#include "cli/clirun.h"
 #include "support/tempdir.h"
 
 namespace {
-struct CliRun {
-    int status;
-    std::string out, err;
-};
-
-CliRun RunCliWith(const std::vector<std::string>& args, const std::string& secret = {})
+CliRun RunWithSecret(const std::vector<std::string>& args, const std::string& secret)
 {
-    std::ostringstream out, err;
-    CliEnvironment env{out, err, [&](const std::string&) { return std::optional(secret); },
-                       [&](const std::string&) { return std::optional(secret); }};
-    const int status = RunCli(args, env);
-    return {status, out.str(), err.str()};
+    return RunCliWith(args, CliScript{{secret, secret}, {{"P", secret}}});
 }
 
 std::vector<std::string> Command(const std::string& verb, std::vector<std::string> passphrase, const std::string& in,
                                  const std::string& out)
 {
-    std::vector<std::string> args{verb, "--cipher", "cast256"};
+    std::vector<std::string> args{verb, "--cipher", "cast256", "--force", "--allow-empty-passphrase"};
     args.insert(args.end(), passphrase.begin(), passphrase.end());
     args.insert(args.end(), {"--", in, out});
     return args;
@@ -43,15 +33,18 @@ TEST(CliEdgeInputs, OddNamesAndFolders)
         EXPECT_EQ(RunCliWith(Command("encrypt", {"--passphrase-hex="}, dir.path(name), dir.path("enc"))).status, 0) << name;
         const CliRun decrypted = RunCliWith(Command("decrypt", {"--passphrase-hex="}, dir.path("enc"), dir.path(name)));
         EXPECT_EQ(decrypted.status, 0) << name;
-        EXPECT_EQ(decrypted.out, "File Decrypted\n");
+        EXPECT_EQ(decrypted.err, "File Decrypted\n");
         EXPECT_EQ(ReadFile(dir.path(name)), plain) << name;
         std::filesystem::remove(dir.path(name));
     }
     std::filesystem::create_directory(dir.path("folder"));
     const std::pair<std::vector<std::string>, std::string> refusals[] = {
-        {Command("encrypt", {"--passphrase-hex="}, dir.path("folder"), dir.path("out")), "Unable to open the Input File\n"},
-        {Command("encrypt", {"--passphrase-hex="}, dir.path("enc"), dir.path("folder")), "Unable to open the Output File\n"},
-        {Command("decrypt", {"--passphrase-hex="}, dir.path("enc"), dir.path("folder")), "Unable to open the Output File\n"},
+        {Command("encrypt", {"--passphrase-hex="}, dir.path("folder"), dir.path("out")),
+         "zorvanta-cli: " + dir.path("folder") + ": Unable to open the Input File (Is a directory)\n"},
+        {Command("encrypt", {"--passphrase-hex="}, dir.path("enc"), dir.path("folder")),
+         "zorvanta-cli: " + dir.path("folder") + ": Unable to open the Output File\n"},
+        {Command("decrypt", {"--passphrase-hex="}, dir.path("enc"), dir.path("folder")),
+         "zorvanta-cli: " + dir.path("folder") + ": Unable to open the Output File\n"},
     };
     for (const auto& [args, message] : refusals) {
         const CliRun refused = RunCliWith(args);
@@ -76,13 +69,13 @@ TEST(CliEdgeInputs, EmptyAndTenThousandCharacterPassphrasesFromEverySource)
         const Bytes encrypted = ReadFile(dir.path("enc"));
         const std::vector<std::string> sources[] = {{"--passphrase-file", dir.path("pass")}, {"--passphrase-env", "P"}, {}};
         for (const auto& source : sources) {
-            ASSERT_EQ(RunCliWith(Command("encrypt", source, dir.path("plain"), dir.path("enc2")), secret).status, 0);
+            ASSERT_EQ(RunWithSecret(Command("encrypt", source, dir.path("plain"), dir.path("enc2")), secret).status, 0);
             EXPECT_EQ(ReadFile(dir.path("enc2")), encrypted) << secret.size();
-            ASSERT_EQ(RunCliWith(Command("decrypt", source, dir.path("enc"), dir.path("dec")), secret).status, 0);
+            ASSERT_EQ(RunWithSecret(Command("decrypt", source, dir.path("enc"), dir.path("dec")), secret).status, 0);
             EXPECT_EQ(ReadFile(dir.path("dec")), Bytes(100, 0x42));
         }
     }
-    const CliRun shorter = RunCliWith(Command("decrypt", {}, dir.path("enc"), dir.path("dec")), longText.substr(1));
+    const CliRun shorter = RunWithSecret(Command("decrypt", {}, dir.path("enc"), dir.path("dec")), longText.substr(1));
     EXPECT_EQ(shorter.status, 1);
-    EXPECT_EQ(shorter.err, "Incorrect Passphrase\n");
+    EXPECT_EQ(shorter.err, "zorvanta-cli: " + dir.path("enc") + ": Incorrect Passphrase\n");
 }

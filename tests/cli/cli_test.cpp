@@ -1,125 +1,253 @@
+// zorvanta-cli in this process: every rule of its command line, with the exit status, the
+// stream each text goes to, and the files it must leave alone.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
-#include <map>
-#include <sstream>
-
-#include "cli/cli.h"
+#include "cli/clirun.h"
+#include "cli/knownanswers.h"
+#include "cli/selftest.h"
+#include "cipher/registry.h"
 #include "support/tempdir.h"
 
 namespace {
-class Cli : public testing::Test {
-protected:
-    int Run(std::vector<std::string> args)
-    {
-        out.str("");
-        err.str("");
-        CliEnvironment env{out, err,
-                           [this](const std::string&) -> std::optional<std::string> {
-                               if (typed.empty()) return std::nullopt;
-                               std::string line = typed.front();
-                               typed.erase(typed.begin());
-                               return line;
-                           },
-                           [this](const std::string& name) -> std::optional<std::string> {
-                               const auto it = variables.find(name);
-                               return it == variables.end() ? std::nullopt : std::optional(it->second);
-                           }};
-        return RunCli(args, env);
-    }
-    std::string Path(const std::string& name) const { return dir.path(name); }
+const Bytes kPlain{'h', 'e', 'l', 'l', 'o', ' ', 0xE9, 0, 1, 2};
+const Bytes kKept{'k', 'e', 'p', 't'};
 
-    std::ostringstream out, err;
-    std::vector<std::string> typed;
-    std::map<std::string, std::string> variables;
+// The regular files of a folder and their bytes.
+std::map<std::string, Bytes> Snapshot(const TempDir& dir)
+{
+    std::map<std::string, Bytes> files;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.root()))
+        if (entry.is_regular_file()) files[entry.path().filename()] = ReadFile(entry.path());
+    return files;
+}
+
+// A folder with a plain file, its Blowfish encryption under "pw" and under the empty
+// passphrase, passphrase files of every kind, an existing output, a folder and a FIFO.
+struct Workspace {
     TempDir dir;
+    std::string operator()(const std::string& name) const { return dir.path(name); }
+
+    Workspace()
+    {
+        WriteFile(dir.path("plain"), kPlain);
+        WriteFile(dir.path("key.txt"), {'p', 'w', '\n', 'x'});
+        WriteFile(dir.path("bom.txt"), {0xEF, 0xBB, 0xBF, 'p', 'w', '\r', '\n'});
+        WriteFile(dir.path("empty.txt"), {});
+        WriteFile(dir.path("long.txt"), Bytes(70000, 'a'));
+        WriteFile(dir.path("exists"), kKept);
+        WriteFile(dir.path("short"), {1, 2, 3});
+        std::filesystem::create_directory(dir.path("folder"));
+        ::mkfifo(dir.path("fifo").c_str(), 0600);
+        EXPECT_EQ(RunCliWith({"encrypt", "-c", "Blowfish", "--passphrase-hex", "7077", path("plain"), path("enc")}).status, 0);
+        EXPECT_EQ(RunCliWith({"encrypt", "-c", "Blowfish", "--passphrase-hex=", "--allow-empty-passphrase", path("plain"),
+                              path("enc-empty")}).status, 0);
+    }
+    std::string path(const std::string& name) const { return dir.path(name); }
+};
+
+enum class Text { Out, Err };
+
+struct Case {
+    std::string what;
+    std::vector<std::string> args;  // {} in a name stands for the folder
+    int status;
+    Text stream;               // where `text` is; the other stream stays empty unless `both`
+    std::string text;          // a part of what that stream shows; {} in it stands for the folder
+    std::map<std::string, Bytes> creates = {};  // files the run makes or replaces; all others stay
+    CliScript script = {};
+    bool both = false;
+};
+
+std::string InFolder(std::string text, const Workspace& w)
+{
+    for (std::size_t at; (at = text.find("{}")) != std::string::npos;) text.replace(at, 2, w.dir.root().string());
+    return text;
+}
+
+using Args = std::vector<std::string>;
+const std::string kPw = "7077";  // "pw"
+
+const Case kCases[] = {
+    // Conventions: help, version, aliases, -o.
+    {"help of a command", {"encrypt", "--help"}, 0, Text::Out, "Usage: zorvanta-cli encrypt"},
+    {"help COMMAND", {"help", "check"}, 0, Text::Out, "Usage: zorvanta-cli check"},
+    {"help warns of ps", {"--help"}, 0, Text::Out, "other\n                              users see it in 'ps'"},
+    {"version", {"--version"}, 0, Text::Out, "zorvanta-cli 1.3\n"},
+    {"aliases listed", {"ciphers"}, 0, Text::Out, "Rijndael   128    8..256            256                 aes, aes256"},
+    {"alias and -o", {"encrypt", "--cipher", "AES", "--passphrase-hex", kPw, "{}/plain", "-o", "{}/new"},
+     0, Text::Err, "File Encrypted\n", {{"new", {}}}},
+    {"quiet", {"decrypt", "-q", "-c", "blowfish", "--passphrase-hex", kPw, "{}/enc", "{}/new"}, 0,
+     Text::Err, "", {{"new", kPlain}}},
+    {"unknown option", {"encrypt", "-c", "aes", "--verbose", "{}/plain", "{}/new"}, 2, Text::Err,
+     "unknown option --verbose\nUsage: zorvanta-cli encrypt"},
+    {"unknown cipher", {"encrypt", "-c", "serpent", "{}/plain", "{}/new"}, 2, Text::Err, "unknown cipher serpent"},
+    // Streams: "-" as output writes there, and no status line goes with the data.
+    {"- as output", {"decrypt", "-c", "blowfish", "--passphrase-hex", kPw, "{}/enc", "-"}, 0,
+     Text::Err, "File Decrypted\n", {{"stdout", kPlain}}, CliScript{.standardOutput = "{}/stdout"}},
+    {"auto refuses a stream", {"decrypt", "-c", "auto", "--passphrase-hex", kPw, "-", "x"}, 2, Text::Err,
+     "--cipher auto needs a file; name the cipher to decrypt a stream", {}, CliScript{.standardInput = "{}/fifo"}},
+    {"auto takes standard input from a file", {"decrypt", "-c", "auto", "--passphrase-hex", kPw, "-", "{}/new"},
+     0, Text::Err, "zorvanta-cli: standard input: encrypted with Blowfish\n", {{"new", kPlain}}, CliScript{.standardInput = "{}/enc"}},
+    // Safe defaults.
+    {"existing output", {"encrypt", "-c", "aes", "--passphrase-hex", kPw, "{}/plain", "{}/exists"}, 1,
+     Text::Err, "zorvanta-cli: {}/exists exists; use --force to replace it\n"},
+    {"existing output, --force", {"decrypt", "-f", "-c", "blowfish", "--passphrase-hex", kPw, "{}/enc", "{}/exists"},
+     0, Text::Err, "File Decrypted", {{"exists", kPlain}}},
+    {"output is the passphrase file",
+     {"encrypt", "-f", "-c", "aes", "--passphrase-file", "{}/key.txt", "{}/plain", "{}/key.txt"}, 1,
+     Text::Err, "{}/key.txt is the passphrase file; choose another output"},
+    {"empty passphrase file", {"encrypt", "-c", "aes", "--passphrase-file", "{}/empty.txt", "{}/plain", "{}/new"},
+     1, Text::Err, "the passphrase is empty; give --allow-empty-passphrase"},
+    {"empty variable", {"encrypt", "-c", "aes", "--passphrase-env", "E", "{}/plain", "{}/new"}, 1, Text::Err,
+     "the passphrase is empty", {}, CliScript{.variables = {{"E", ""}}}},
+    {"empty hex", {"encrypt", "-c", "aes", "--passphrase-hex", "", "{}/plain", "{}/new"}, 1, Text::Err,
+     "the passphrase is empty"},
+    {"Enter, Enter", {"encrypt", "-c", "aes", "{}/plain", "{}/new"}, 1, Text::Err, "the passphrase is empty",
+     {}, CliScript{.typed = {"", ""}}},
+    {"empty passphrase allowed", {"decrypt", "-c", "blowfish", "--allow-empty-passphrase", "{}/enc-empty", "{}/new"},
+     0, Text::Err, "File Decrypted", {{"new", kPlain}}, CliScript{.typed = {""}}},
+    {"the two passphrases differ", {"encrypt", "-c", "aes", "{}/plain", "{}/new"}, 2, Text::Err,
+     "the two passphrases differ", {}, CliScript{.typed = {"one", "two"}}},
+    {"no terminal", {"encrypt", "-c", "aes", "{}/plain", "{}/new"}, 2, Text::Err, "no terminal to ask"},
+    {"folder as passphrase file", {"encrypt", "-c", "aes", "--passphrase-file", "{}/folder", "{}/plain", "{}/new"},
+     2, Text::Err, "cannot read the passphrase file {}/folder (Is a directory)"},
+    {"missing passphrase file", {"encrypt", "-c", "aes", "--passphrase-file", "{}/none", "{}/plain", "{}/new"},
+     2, Text::Err, "cannot read the passphrase file {}/none (No such file or directory)"},
+    {"no line end in 64 KiB", {"encrypt", "-c", "aes", "--passphrase-file", "{}/long.txt", "{}/plain", "{}/new"},
+     2, Text::Err, "{}/long.txt: no line end within the first 64 KiB"},
+    {"byte-order mark and CR LF", {"decrypt", "-c", "blowfish", "--passphrase-file", "{}/bom.txt", "{}/enc", "{}/new"},
+     0, Text::Err, "File Decrypted", {{"new", kPlain}}},
+    {"first line only", {"decrypt", "-c", "blowfish", "--passphrase-file", "{}/key.txt", "{}/enc", "{}/new"},
+     0, Text::Err, "File Decrypted", {{"new", kPlain}}},
+    {"bad descriptor", {"encrypt", "-c", "aes", "--passphrase-fd", "9x", "{}/plain", "{}/new"}, 2, Text::Err,
+     "--passphrase-fd takes a descriptor number"},
+    {"descriptor 0 and input -", {"encrypt", "-c", "aes", "--passphrase-fd", "0", "-", "{}/new"}, 2, Text::Err,
+     "--passphrase-fd 0 is standard input"},
+    {"two passphrase options", {"encrypt", "-c", "aes", "--passphrase-hex", kPw, "--passphrase-env", "E", "{}/plain", "{}/new"},
+     2, Text::Err, "give at most one passphrase option"},
+    // Which cipher is this?
+    {"wrong cipher named", {"decrypt", "-c", "twofish", "--passphrase-hex", kPw, "{}/enc", "{}/new"}, 1, Text::Err,
+     "zorvanta-cli: {}/enc: Incorrect Passphrase\nzorvanta-cli: this file was encrypted with Blowfish; use --cipher blowfish\n"},
+    {"wrong passphrase", {"decrypt", "-c", "blowfish", "--passphrase-hex", "00", "{}/enc", "{}/new"}, 1, Text::Err,
+     "zorvanta-cli: {}/enc: Incorrect Passphrase\n"},
+    {"decrypt auto", {"decrypt", "-c", "auto", "--passphrase-hex", kPw, "{}/enc", "{}/new"}, 0, Text::Err,
+     "zorvanta-cli: {}/enc: encrypted with Blowfish\nFile Decrypted\n", {{"new", kPlain}}},
+    {"decrypt auto, nothing fits", {"decrypt", "-c", "auto", "--passphrase-hex", "00", "{}/enc", "{}/new"}, 1,
+     Text::Err, "Incorrect Passphrase (no cipher fits)"},
+    {"encrypt auto", {"encrypt", "-c", "auto", "{}/plain", "{}/new"}, 2, Text::Err, "--cipher auto is for decrypt"},
+    {"check", {"check", "--passphrase-hex", kPw, "{}/enc"}, 0, Text::Err,
+     "zorvanta-cli: {}/enc: the passphrase fits (Blowfish)\n"},
+    {"check, wrong cipher", {"check", "-c", "cast5", "--passphrase-hex", kPw, "{}/enc"}, 1, Text::Err,
+     "Incorrect Passphrase\nzorvanta-cli: this file was encrypted with Blowfish; use --cipher blowfish"},
+    {"check, wrong passphrase", {"check", "--passphrase-hex", "00", "{}/enc"}, 1, Text::Err, "Incorrect Passphrase\n"},
+    {"check, short file", {"check", "--passphrase-hex", kPw, "{}/short"}, 3, Text::Err,
+     "zorvanta-cli: {}/short: Lesen nach Dateiende (EOF)\n"},
+    // Errors name the file and the system's cause.
+    {"missing input", {"encrypt", "-c", "aes", "--passphrase-hex", kPw, "{}/none", "{}/new"}, 1, Text::Err,
+     "zorvanta-cli: {}/none: Unable to open the Input File (No such file or directory)\n"},
+    {"missing folder of the output", {"encrypt", "-c", "aes", "--passphrase-hex", kPw, "{}/plain", "{}/no/x"},
+     1, Text::Err, "zorvanta-cli: {}/no/x: Unable to open the Output File\n"},
+    {"same file", {"encrypt", "-c", "aes", "--passphrase-hex", kPw, "{}/plain", "{}/plain"}, 1, Text::Err,
+     "File to be Encrypted/Decrypted and Output File must be different\n"},
+    {"disk full", {"encrypt", "-c", "aes", "--passphrase-hex", kPw, "{}/plain", "/dev/full"}, 3, Text::Err,
+     "/dev/full: Kapazität der Diskette/Festplatte erschöpft. (No space left on device)\n"},
+    {"short file", {"decrypt", "-c", "aes", "--passphrase-hex", kPw, "{}/short", "{}/new"}, 3, Text::Err,
+     "{}/short: Lesen nach Dateiende (EOF)\n"},
+    // Progress and stopping.
+    {"progress", {"encrypt", "--progress", "-c", "aes", "--passphrase-hex", kPw, "{}/plain", "{}/new"}, 0,
+     Text::Err, "\r0.0 MiB of 0.0 MiB (100%)", {{"new", {}}}},
+    {"stop signal", {"encrypt", "-c", "aes", "--passphrase-hex", kPw, "{}/plain", "{}/new"}, 130, Text::Err,
+     "zorvanta-cli: Cancelled\n", {}, CliScript{.stopSignal = 2}},
+    {"stop signal at the prompt", {"encrypt", "-c", "aes", "{}/plain", "{}/new"}, 130, Text::Err,
+     "zorvanta-cli: Cancelled\n", {}, CliScript{.typed = {"pw", "pw"}, .stopSignal = 2}},
 };
 }  // namespace
 
-TEST_F(Cli, RoundTripThroughEveryPassphraseSource)
+TEST(Cli, EveryRuleOfTheCommandLine)
 {
-    const Bytes plain{'h', 'e', 'l', 'l', 'o', ' ', 0xE9, 0, 1, 2};
-    WriteFile(Path("plain"), plain);
-    WriteFile(Path("pass.txt"), {'c', 'a', 'f', 0xC3, 0xA9, '\r', '\n', 'x'});
-    variables["PASS"] = "caf\u00E9";
-    typed = {"caf\u00E9", "caf\u00E9", "caf\u00E9"};
+    for (const Case& c : kCases) {
+        const Workspace w;
+        const auto before = Snapshot(w.dir);
+        CliScript script = c.script;
+        script.standardInput = InFolder(script.standardInput, w);
+        script.standardOutput = InFolder(script.standardOutput, w);
+        std::vector<std::string> args;
+        for (const std::string& arg : c.args) args.push_back(InFolder(arg, w));
+        const CliRun run = RunCliWith(args, script);
+        EXPECT_EQ(run.status, c.status) << c.what << "\n" << run.err;
+        const std::string& shown = c.stream == Text::Out ? run.out : run.err;
+        const std::string& other = c.stream == Text::Out ? run.err : run.out;
+        EXPECT_NE(shown.find(InFolder(c.text, w)), std::string::npos) << c.what << ": " << shown;
+        if (c.text.empty()) {
+            EXPECT_EQ(shown, "") << c.what;
+        }
+        EXPECT_EQ(other, "") << c.what;
+        auto expected = before;
+        for (const auto& [name, bytes] : c.creates) expected[name] = bytes.empty() ? ReadFile(w(name)) : bytes;
+        EXPECT_EQ(Snapshot(w.dir), expected) << c.what;
+    }
+}
 
-    ASSERT_EQ(Run({"encrypt", "--cipher", "BLOWFISH", "--passphrase-file", Path("pass.txt"), Path("plain"), Path("enc")}), 0);
-    EXPECT_EQ(out.str(), "File Encrypted\n");
-    const Bytes encrypted = ReadFile(Path("enc"));
-    EXPECT_EQ(encrypted.size(), plain.size() + 32);
+TEST(Cli, RoundTripThroughEveryPassphraseSource)
+{
+    const Workspace w;
+    WriteFile(w("pass.txt"), {'c', 'a', 'f', 0xC3, 0xA9, '\r', '\n', 'x'});
+    const CliScript script{.typed = {"caf\u00E9", "caf\u00E9", "caf\u00E9"}, .variables = {{"PASS", "caf\u00E9"}}};
+    ASSERT_EQ(RunCliWith({"encrypt", "--cipher", "BLOWFISH", "--passphrase-file", w("pass.txt"), w("plain"), w("e1")}).status, 0);
+    const Bytes encrypted = ReadFile(w("e1"));
+    EXPECT_EQ(encrypted.size(), kPlain.size() + 32);
 
     // The same passphrase from every source gives the same file; its bytes are Windows-1252.
-    ASSERT_EQ(Run({"encrypt", "--cipher=blowfish", "--passphrase-env", "PASS", Path("plain"), Path("enc2")}), 0);
-    EXPECT_EQ(ReadFile(Path("enc2")), encrypted);
-    ASSERT_EQ(Run({"encrypt", "--cipher", "Blowfish", "--passphrase-hex", "636166e9", Path("plain"), Path("enc3")}), 0);
-    EXPECT_EQ(ReadFile(Path("enc3")), encrypted);
-    ASSERT_EQ(Run({"encrypt", "--cipher", "Blowfish", Path("plain"), Path("enc4")}), 0);  // asked twice
-    EXPECT_EQ(ReadFile(Path("enc4")), encrypted);
-
-    ASSERT_EQ(Run({"decrypt", "--cipher", "Blowfish", Path("enc"), Path("dec")}), 0);  // asked once
-    EXPECT_EQ(out.str(), "File Decrypted\n");
-    EXPECT_EQ(ReadFile(Path("dec")), plain);
-}
-
-TEST_F(Cli, RefusalsExitWithOne)
-{
-    WriteFile(Path("plain"), {1, 2, 3});
-    ASSERT_EQ(Run({"encrypt", "--cipher", "Blowfish", "--passphrase-hex", "", Path("plain"), Path("enc")}), 0);
-    const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{"decrypt", "--cipher", "Blowfish", "--passphrase-hex", "00", Path("enc"), Path("dec")}, "Incorrect Passphrase\n"},
-        {{"encrypt", "--cipher", "Blowfish", "--passphrase-hex", "", Path("missing"), Path("x")}, "Unable to open the Input File\n"},
-        {{"encrypt", "--cipher", "Blowfish", "--passphrase-hex", "", Path("plain"), Path("plain")},
-         "File to be Encrypted/Decrypted and Output File must be different\n"},
-        {{"encrypt", "--cipher", "Blowfish", "--passphrase-hex", "", "", Path("x")}, "No Filenames selected!!\n"},
-        {{"encrypt", "--cipher", "Blowfish", "--passphrase-hex", "", Path("plain"), Path("no/dir/x")},
-         "Unable to open the Output File\n"},
-    };
-    for (const auto& [args, message] : cases) {
-        EXPECT_EQ(Run(args), 1) << message;
-        EXPECT_EQ(err.str(), message);
+    const int fd = ::open(w("pass.txt").c_str(), O_RDONLY | O_CLOEXEC);
+    const std::vector<std::string> sources[] = {
+        {"--passphrase-env", "PASS"}, {"--passphrase-hex", "636166e9"}, {"--passphrase-fd", std::to_string(fd)}, {}};
+    for (const auto& source : sources) {
+        Args args{"encrypt", "--cipher=blowfish", "-f"};
+        args.insert(args.end(), source.begin(), source.end());
+        args.insert(args.end(), {w("plain"), w("e2")});
+        ASSERT_EQ(RunCliWith(args, script).status, 0) << args[3];
+        EXPECT_EQ(ReadFile(w("e2")), encrypted) << args[3];
     }
-    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"enc", "plain"}));
+    ::close(fd);
+    ASSERT_EQ(RunCliWith({"decrypt", "--cipher", "Blowfish", w("e1"), w("dec")}, script).status, 0);  // asked once
+    EXPECT_EQ(ReadFile(w("dec")), kPlain);
 }
 
-TEST_F(Cli, IoErrorsExitWithThreeAndShowTheErrorBoxText)
+TEST(Cli, AutoFindsEveryCipher)
 {
-    WriteFile(Path("short"), {1, 2, 3});
-    EXPECT_EQ(Run({"decrypt", "--cipher", "Blowfish", "--passphrase-hex", "", Path("short"), Path("out")}), 3);
-    EXPECT_EQ(err.str(), "Lesen nach Dateiende (EOF)\n");  // ")" sorts before ".": no full stop
-    EXPECT_EQ(Run({"encrypt", "--cipher", "Blowfish", "--passphrase-hex", "", Path("short"), "/dev/full"}), 3);
-    EXPECT_EQ(err.str(), "Kapazität der Diskette/Festplatte erschöpft.\n");
-}
-
-TEST_F(Cli, BadUsageExitsWithTwo)
-{
-    const std::vector<std::string> cases[] = {
-        {},
-        {"frobnicate"},
-        {"encrypt", "a", "b"},                                             // no cipher
-        {"encrypt", "--cipher", "Serpent", "--passphrase-hex", "", "a", "b"},
-        {"encrypt", "--cipher", "Blowfish", "--passphrase-hex", "", "a"},  // one name
-        {"encrypt", "--cipher", "Blowfish", "--passphrase-hex", "0", "a", "b"},
-        {"encrypt", "--cipher", "Blowfish", "--passphrase-hex", "zz", "a", "b"},
-        {"encrypt", "--cipher", "Blowfish", "--passphrase-env", "UNSET", "a", "b"},
-        {"encrypt", "--cipher", "Blowfish", "--passphrase-file", Path("none"), "a", "b"},
-        {"encrypt", "--cipher", "Blowfish", "--passphrase-hex", "", "--passphrase-env", "X", "a", "b"},
-        {"encrypt", "--cipher", "Blowfish", "--verbose", "a", "b"},
-        {"encrypt", "--cipher", "Blowfish", "a", "b"},  // no terminal to ask
-        {"encrypt", "--cipher"},
-    };
-    for (const auto& args : cases) {
-        EXPECT_EQ(Run(args), 2) << (args.empty() ? "" : args.back());
-        EXPECT_NE(err.str().find("usage: zorvanta-cli"), std::string::npos);
+    const Workspace w;
+    for (const CipherEntry& entry : AllCiphers()) {
+        const std::string name(entry.algorithm);
+        ASSERT_EQ(RunCliWith({"encrypt", "-f", "-c", name, "--passphrase-hex", kPw, w("plain"), w("e")}).status, 0);
+        const CliRun check = RunCliWith({"check", "-c", "auto", "--passphrase-hex", kPw, w("e")});
+        EXPECT_EQ(check.status, 0);
+        EXPECT_NE(check.err.find("fits (" + name + ")"), std::string::npos) << check.err;
+        const CliRun decrypt = RunCliWith({"decrypt", "-f", "-c", "auto", "--passphrase-hex", kPw, w("e"), w("d")});
+        EXPECT_EQ(decrypt.status, 0);
+        EXPECT_NE(decrypt.err.find("encrypted with " + name + "\n"), std::string::npos) << decrypt.err;
+        EXPECT_EQ(ReadFile(w("d")), kPlain) << name;
     }
-    typed = {"one", "two"};
-    EXPECT_EQ(Run({"encrypt", "--cipher", "Blowfish", Path("a"), Path("b")}), 2);
-    EXPECT_NE(err.str().find("the two passphrases differ"), std::string::npos);
 }
 
-TEST_F(Cli, HelpAndCipherList)
+TEST(Cli, SelfTestPassesAndFailsOnACorruptedVector)
 {
-    EXPECT_EQ(Run({"--help"}), 0);
-    EXPECT_NE(out.str().find("--passphrase-hex HEX"), std::string::npos);
-    EXPECT_EQ(Run({"ciphers"}), 0);
-    EXPECT_NE(out.str().find("Blowfish   64     8..448            256"), std::string::npos);
+    const CliRun run = RunCliWith({"selftest"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out.find("FAILED"), std::string::npos);
+    EXPECT_NE(run.out.find("ok      file format, Rijndael, \"abcde\"\n"), std::string::npos);
+
+    const auto builtIn = BuiltInKnownAnswers();
+    for (std::size_t broken : {std::size_t{0}, builtIn.size() - 1}) {  // a cipher vector and a file vector
+        std::vector<KnownAnswer> answers(builtIn.begin(), builtIn.end());
+        std::string output(answers[broken].output);
+        output[output.size() - 1] = output.back() == '0' ? '1' : '0';
+        answers[broken].output = output;
+        std::ostringstream out;
+        EXPECT_FALSE(RunSelfTest(answers, out));
+        EXPECT_NE(out.str().find("FAILED  " + std::string(answers[broken].label)), std::string::npos) << out.str();
+    }
 }

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include <QApplication>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QTest>
 #include <QWidget>
 
@@ -25,4 +27,28 @@ inline std::vector<QWidget*> TabCycle(QWidget* window, int count)
         cycle.push_back(QApplication::focusWidget());
     }
     return cycle;
+}
+
+// Drops addresses (as a file manager offers them) at pos of window, delivered as Qt delivers a
+// drop from another program: to the widget there that accepts drops, or to its nearest parent
+// that does. The user holds Shift, which asks for a move; the answer is the action taken.
+inline Qt::DropAction DropAddresses(QWidget* window, QPoint pos, const QStringList& addresses)
+{
+    QMimeData data;
+    data.setUrls(QUrl::fromStringList(addresses));
+    QWidget* target = window->childAt(pos) ? window->childAt(pos) : window;
+    while (!target->isWindow() && !target->acceptDrops()) target = target->parentWidget();
+    const QPoint local = target->mapFrom(window, pos);
+    QDragEnterEvent enter(local, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::ShiftModifier);
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted()) return Qt::IgnoreAction;
+    QDropEvent drop(local, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::ShiftModifier);
+    QApplication::sendEvent(target, &drop);
+    return drop.isAccepted() ? drop.dropAction() : Qt::IgnoreAction;
+}
+
+// The middle of a control, in its window's coordinates.
+inline QPoint CentreOf(const QWidget* control)
+{
+    return control->mapTo(control->window(), control->rect().center());
 }

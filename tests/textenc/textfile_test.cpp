@@ -73,14 +73,11 @@ TEST(TextFiles, LoadMakesEveryLineBreakCrLfAndStopsAtNul)
         {"\xE9\xFF\x80\t\x01", "\xE9\xFF\x80\t\x01"},
         {"", ""},
     };
-    for (const auto& c : cases) {
-        MemoryPane pane("old");
-        LoadTextFile(WriteText(dir, "in.txt", c.file), pane);
-        EXPECT_EQ(pane.Text(), c.pane) << c.file.substr(0, 20);
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(LoadTextFile(WriteText(dir, "in.txt", c.file)), c.pane) << c.file.substr(0, 20);
 }
 
-TEST(TextFiles, LoadErrorsLeaveThePane)
+TEST(TextFiles, LoadErrors)
 {
     const TempDir dir;
     const std::string missing = dir.path("missing.txt"), folder = dir.root().string();
@@ -93,19 +90,15 @@ TEST(TextFiles, LoadErrorsLeaveThePane)
         // Fits as read, but not once every LF has become CR LF.
         {WriteText(dir, "breaks.txt", std::string(kPaneCapacity / 2 + 1, '\n')), "Text überschreitet Memo-Kapazität"},
     };
-    for (const auto& c : cases) {
-        MemoryPane pane("old");
-        EXPECT_EQ(ErrorOf([&] { LoadTextFile(c.name, pane); }), c.message);
-        EXPECT_EQ(pane.Text(), "old");
-    }
+    for (const auto& c : cases) EXPECT_EQ(ErrorOf([&] { LoadTextFile(c.name); }), c.message);
 }
 
-TEST(TextFiles, SaveWritesThePaneByteForByte)
+TEST(TextFiles, SaveWritesTheBytesAsTheyAre)
 {
     const TempDir dir;
     for (const std::string text : {"", "one\r\ntwo\r\n", "\xE9\xFF\x80\t\x01"}) {
         const std::string name = WriteText(dir, "out.txt", "a longer file, replaced without a question");
-        SaveTextFile(name, MemoryPane(text));
+        SaveTextFile(name, text);
         EXPECT_EQ(ReadText(name), text);
     }
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"out.txt"});
@@ -114,9 +107,7 @@ TEST(TextFiles, SaveWritesThePaneByteForByte)
 TEST(TextFiles, LfFileSavedAgainGrowsByOneBytePerLineBreak)
 {
     const TempDir dir;
-    MemoryPane pane;
-    LoadTextFile(WriteText(dir, "lf.txt", "a\nb\nc"), pane);
-    SaveTextFile(dir.path("crlf.txt"), pane);
+    SaveTextFile(dir.path("crlf.txt"), LoadTextFile(WriteText(dir, "lf.txt", "a\nb\nc")));
     EXPECT_EQ(ReadText(dir.path("crlf.txt")), "a\r\nb\r\nc");
 }
 
@@ -124,15 +115,15 @@ TEST(TextFiles, SaveErrorsKeepTheOldFile)
 {
     const TempDir dir;
     const std::string uncreatable = dir.path("no such folder/out.txt"), folder = dir.root().string();
-    EXPECT_EQ(ErrorOf([&] { SaveTextFile(uncreatable, MemoryPane("x")); }),
+    EXPECT_EQ(ErrorOf([&] { SaveTextFile(uncreatable, "x"); }),
               "Datei " + uncreatable + " kann nicht erstellt werden");
-    EXPECT_EQ(ErrorOf([&] { SaveTextFile(folder, MemoryPane("x")); }),
+    EXPECT_EQ(ErrorOf([&] { SaveTextFile(folder, "x"); }),
               "Datei " + folder + " kann nicht erstellt werden");
 
     const std::string old = WriteText(dir, "old.txt", "old text");
     {
         const SystemCalls full = DiskFull();
-        EXPECT_EQ(ErrorOf([&] { SaveTextFile(old, MemoryPane("new text"), full); }), "Stream-Write-Fehler");
+        EXPECT_EQ(ErrorOf([&] { SaveTextFile(old, "new text", full); }), "Stream-Write-Fehler");
     }
     EXPECT_EQ(ReadText(old), "old text");
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"old.txt"});

@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QSettings>
 #include <QUrl>
 
 #include "gui/base/dialogs.h"
@@ -60,6 +61,13 @@ std::optional<QString> RunFileDialog(QWidget* parent, const FileDialogRequest& r
 
 class RealDialogs final : public Dialogs {
 public:
+    // Qt's own file dialog saves its history and last folder in the user's settings
+    // (QtProject.conf, shared by every Qt program, always in the native format) and reads them
+    // back next time; it has no option against it. The program keeps nothing between runs, so
+    // the user settings of the process live in a folder that cannot exist: Qt reads nothing
+    // there and, unable to make the folder, writes nothing.
+    RealDialogs() { QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("/dev/null")); }
+
     void Information(QWidget* parent, const QString& text) override
     {
         CentredMessageBox(QMessageBox::Information, QStringLiteral("Information"), text, parent).exec();

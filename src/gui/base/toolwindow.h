@@ -1,8 +1,9 @@
 #pragma once
 
-// What every window other than the main window shares: a fixed-size dialog frame that stays
-// on top of the main window, which owns it, centred on the screen when first shown and kept
-// where the user left it afterwards. Closing it only hides it, so its contents stay.
+// What every window other than the main window shares: a fixed-size dialog frame that belongs
+// to the main window (one task-bar entry; minimised and restored with it) and stays on top of
+// it, centred on the screen when first shown and kept where the user left it afterwards.
+// Closing it only hides it, so its contents stay.
 
 #include <QWidget>
 
@@ -14,5 +15,6 @@ public:
     void ShowTool();
 };
 
-// Places a window's frame in the middle of the screen; a negative coordinate becomes 0.
-void CentreOnScreen(QWidget* window);
+// Shows a window for the first time with its frame in the middle of the screen; a negative
+// coordinate becomes 0.
+void ShowCentred(QWidget* window);

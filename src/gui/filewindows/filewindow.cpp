@@ -1,10 +1,13 @@
 #include "gui/filewindows/filewindow.h"
 
+#include <QCloseEvent>
 #include <QFile>
 
+#include "cipher/registry.h"
 #include "fileenc/passphrase.h"
 #include "gui/base/artwork.h"
 #include "gui/base/controls.h"
+#include "gui/base/filedrop.h"
 #include "gui/base/fonts.h"
 #include "gui/base/guard.h"
 
@@ -40,6 +43,17 @@ QString ArtworkTitle(const QString& caption)
 std::string FileName(const QLineEdit* box)
 {
     return QFile::encodeName(box->text()).toStdString();
+}
+
+// The passphrase as the engine hashes it. The box keeps its text; the UTF-8 copy made on the
+// way is wiped before its memory is given back.
+SecretBytes PassphraseOf(const QLineEdit* box)
+{
+    struct WipedOnExit {
+        QByteArray bytes;
+        ~WipedOnExit() { SecureFill(bytes.data(), static_cast<std::size_t>(bytes.size()), 0); }
+    } utf8{box->text().toUtf8()};
+    return PassphraseBytes(std::string_view(utf8.bytes.constData(), static_cast<std::size_t>(utf8.bytes.size())));
 }
 }  // namespace
 
@@ -80,6 +94,12 @@ FileEncryptionWindow::FileEncryptionWindow(QWidget* mainWindow, Dialogs& dialogs
     for (const auto& [button, handler] : handlers)
         connect(button, &QAbstractButton::clicked, this, Guarded(this, dialogs, [this, handler] { (this->*handler)(); }));
     CDecryptBtn->setFocus();
+
+    // A file dropped on the output box names the output; dropped anywhere else, the input.
+    const auto into = [](QLineEdit* box) { return [box](const QString& name) { box->setText(name); }; };
+    AcceptFileDrops(COutFileBox, this, dialogs, into(COutFileBox));
+    for (QWidget* target : std::initializer_list<QWidget*>{this, CInFileBox, CPassphraseBox})
+        AcceptFileDrops(target, this, dialogs, into(CInFileBox));
 
     Guarded(this, dialogs, [this] { FormCreate(); })();
 }
@@ -136,11 +156,18 @@ void FileEncryptionWindow::CDecryptBtnClick()
 
 void FileEncryptionWindow::RunFileOperation(FileOperation operation)
 {
-    const auto passphrase = PassphraseBytes(CPassphraseBox->text().toUtf8().toStdString());
-    const std::string input = FileName(CInFileBox), output = FileName(COutFileBox);
-    const FileOpResult result = operation == FileOperation::Encrypt
-                                    ? EncryptFile(input, output, passphrase, SelectedCipher())
-                                    : DecryptFile(input, output, passphrase, SelectedCipher());
+    if (Running()) return;  // the run in progress holds the names and the component
+    run_ = std::make_unique<FileRun>(FileJob{operation, FileName(CInFileBox), FileName(COutFileBox),
+                                             PassphraseOf(CPassphraseBox), CreateCipher(SelectedCipher().Algorithm())});
+    connect(run_.get(), &FileRun::Finished, this, Guarded(this, dialogs_, [this, operation] { EndRun(operation); }));
+    runProgress_ = std::make_unique<RunProgressDialog>(this, operation, *run_, progressDelay_);
+}
+
+void FileEncryptionWindow::EndRun(FileOperation operation)
+{
+    runProgress_.reset();
+    const FileOpResult result = run_->Outcome();
+    if (result == FileOpResult::Cancelled) return;  // the user knows: they asked for it
     const MessageWording wording = operation == FileOperation::Encrypt ? design_.encryptWording
                                                                        : MessageWording::Standard;
     dialogs_.Information(this, QString::fromStdString(FileOpMessage(result, operation, wording)));
@@ -158,6 +185,21 @@ void FileEncryptionWindow::RunFileOperation(FileOperation operation)
     default:
         break;
     }
+}
+
+void FileEncryptionWindow::CancelRun()
+{
+    if (!Running()) return;
+    run_->Cancel();
+    run_->Wait();
+    runProgress_.reset();
+    run_.reset();  // its end, still queued, goes with it
+}
+
+void FileEncryptionWindow::closeEvent(QCloseEvent* event)
+{
+    CancelRun();
+    ToolWindow::closeEvent(event);
 }
 
 void FileEncryptionWindow::Button1Click()

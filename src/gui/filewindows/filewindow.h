@@ -5,6 +5,7 @@
 // its own fixed position; the thin classes of the units around this one only fill in the
 // details below.
 
+#include <chrono>
 #include <memory>
 
 #include <QComboBox>
@@ -25,6 +26,8 @@
 #include "fileenc/fileop.h"
 #include "gui/base/dialogs.h"
 #include "gui/base/toolwindow.h"
+#include "gui/filewindows/filerun.h"
+#include "gui/filewindows/runprogress.h"
 
 struct FileWindowDesign {
     QString caption;          // "Zorvanta - Blowfish Encryption"
@@ -40,6 +43,13 @@ public:
 
     // The component the window encrypts and decrypts with.
     TZC_blockcipher& SelectedCipher() const;
+
+    // Encryption and decryption run on a worker thread; the window goes on meanwhile.
+    bool Running() const { return run_ && !run_->Ended(); }
+    // Stops a run in progress and waits for its thread; no outcome box follows.
+    void CancelRun();
+    // How long a run goes before its progress dialog shows.
+    void SetProgressDelay(std::chrono::milliseconds delay) { progressDelay_ = delay; }
 
     QLabel* Image1;
     QToolButton* COutBrowseBtn;
@@ -64,6 +74,9 @@ private:
     void CDecryptBtnClick();
     void Button1Click();
     void RunFileOperation(FileOperation operation);
+    void EndRun(FileOperation operation);
+    // Closing the window stops its run: no progress or outcome for a window that is gone.
+    void closeEvent(QCloseEvent* event) override;
 
     const FileWindowDesign design_;
     Dialogs& dialogs_;
@@ -78,4 +91,8 @@ private:
     TZC_misty1 ZC_misty11;
     TZC_idea ZC_idea1;
     std::unique_ptr<TZC_cast256> ZC_cast2561;  // the Cast 256 window's only
+
+    std::chrono::milliseconds progressDelay_{500};
+    std::unique_ptr<FileRun> run_;  // the current or last run
+    std::unique_ptr<RunProgressDialog> runProgress_;  // destroyed before run_, which it reports on
 };

@@ -9,10 +9,10 @@
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
+    QGuiApplication::setDesktopFileName(QStringLiteral(ZORVANTA_APP_ID));
     LoadFonts();
     QApplication::setWindowIcon(ProgramIcon());
     const auto form1 = CreateForms(QtDialogs());
-    CentreOnScreen(form1.get());
-    form1->show();
+    ShowCentred(form1.get());
     return QApplication::exec();
 }

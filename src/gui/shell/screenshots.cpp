@@ -1,5 +1,7 @@
 // Takes a picture of every window of the program for the README and for checking the layout:
-// zorvanta-screenshots DIRECTORY (run under a display such as Xvfb).
+// zorvanta-screenshots DIRECTORY [WINDOW...] (run under a display such as Xvfb), every window
+// or only those named (e.g. form1-starter). Off 1x the scale joins the file name
+// (form1-starter@2x.png).
 
 #include <cstdio>
 
@@ -26,11 +28,14 @@
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s DIRECTORY\n", argv[0]);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s DIRECTORY [WINDOW...]\n", argv[0]);
         return 2;
     }
     const QDir directory(QString::fromLocal8Bit(argv[1]));
+    const QStringList wanted = QApplication::arguments().mid(2);
+    const qreal scale = application.devicePixelRatio();
+    const QString suffix = scale == 1.0 ? QString() : "@" + QString::number(scale) + "x";
     LoadFonts();
     QApplication::setWindowIcon(ProgramIcon());
     const auto form1 = CreateForms(QtDialogs());
@@ -46,10 +51,11 @@ int main(int argc, char* argv[])
     };
     int failures = 0;
     for (const auto& [window, name] : windows) {
+        if (!wanted.isEmpty() && !wanted.contains(QString::fromLatin1(name))) continue;
         window->show();
         window->activateWindow();
         QApplication::processEvents();
-        const QString file = directory.filePath(QString::fromLatin1(name) + ".png");
+        const QString file = directory.filePath(QString::fromLatin1(name) + suffix + ".png");
         if (!window->grab().save(file)) {
             std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
             ++failures;

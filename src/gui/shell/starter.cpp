@@ -1,5 +1,6 @@
 #include "gui/shell/starter.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 
 #include "gui/filewindows/blowfishenc.h"
@@ -106,4 +107,15 @@ void TForm1::SpeedButton2Click() { forms_.Form13->ShowTool(); }
 void TForm1::Button5Click()
 {
     close();
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    // The program ends with this window: file runs stop, and their threads end, while the
+    // windows they report to still exist.
+    const std::initializer_list<FileEncryptionWindow*> fileWindows = {
+        forms_.Form5, forms_.Form6, forms_.Form7, forms_.Form8, forms_.Form9, forms_.Form10, forms_.Form11};
+    for (FileEncryptionWindow* window : fileWindows)
+        if (window) window->CancelRun();
+    QWidget::closeEvent(event);
 }

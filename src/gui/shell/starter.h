@@ -72,6 +72,8 @@ public:
 private:
     friend std::unique_ptr<TForm1> CreateForms(Dialogs& dialogs);
 
+    void closeEvent(QCloseEvent* event) override;
+
     void FormCreate();
     void Button1Click();
     void Button2Click();

@@ -79,3 +79,15 @@ void TextPane::insertFromMimeData(const QMimeData* source)
     plain.setText(Canonical(source->text()));
     QPlainTextEdit::insertFromMimeData(&plain);
 }
+
+// The box's own copy reads the selection through QTextDocumentFragment::toPlainText(), which
+// turns U+00A0 into a space. The selection's raw text keeps every character; its line breaks
+// go out as LF, which a paste reads as a line break again.
+QMimeData* TextPane::createMimeDataFromSelection() const
+{
+    QString text = textCursor().selectedText();
+    text.replace(QChar::ParagraphSeparator, u'\n').replace(QChar::LineSeparator, u'\n');
+    auto* selection = new QMimeData;
+    selection->setText(text);
+    return selection;
+}

@@ -10,7 +10,8 @@
 
 // Shows the pane's bytes through the pane codec and reads them back from the document's raw
 // text. Long unbroken lines (hex and XORed texts) wrap anywhere, which costs linear time; Tab
-// moves the focus on; a typed or pasted character with no byte becomes "?" at once.
+// moves the focus on; a typed or pasted character with no byte becomes "?" at once. Copy and cut
+// hand over the pane's own characters, so that pasting them back gives the same bytes.
 class TextPane : public QPlainTextEdit, public Pane {
     Q_OBJECT
 
@@ -24,6 +25,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
     void insertFromMimeData(const QMimeData* source) override;
+    QMimeData* createMimeDataFromSelection() const override;
 
 private:
     // The document's bytes, decoded once per change of the document.

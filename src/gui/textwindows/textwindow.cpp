@@ -4,6 +4,7 @@
 
 #include "gui/base/artwork.h"
 #include "gui/base/controls.h"
+#include "gui/base/filedrop.h"
 #include "textenc/textfile.h"
 
 namespace {
@@ -26,14 +27,18 @@ void TextWindow::MakeMemo1()
 {
     Memo1 = new TextPane(this);
     Memo1->setGeometry(8, 8, 377, 89);
+    AcceptFileDrops(Memo1, this, dialogs_, [this](const QString& name) { OpenFile(name); });
 }
 
 void TextWindow::OpenIntoPane()
 {
-    const auto name = dialogs_.OpenFile(this, {kTextFiles, lastOpenName_, {}});
-    if (!name) return;
-    lastOpenName_ = *name;
-    LoadTextFile(FileName(*name), *Memo1);
+    if (const auto name = dialogs_.OpenFile(this, {kTextFiles, lastOpenName_, {}})) OpenFile(*name);
+}
+
+void TextWindow::OpenFile(const QString& name)
+{
+    lastOpenName_ = name;
+    Memo1->Put(LoadTextFile(FileName(name)));
 }
 
 void TextWindow::SavePane()
@@ -41,7 +46,7 @@ void TextWindow::SavePane()
     const auto name = dialogs_.SaveFile(this, {kTextFiles, lastSaveName_, QStringLiteral("txt")});
     if (!name) return;
     lastSaveName_ = *name;
-    SaveTextFile(FileName(*name), *Memo1);
+    SaveTextFile(FileName(*name), Memo1->Text());
 }
 
 void TextWindow::CloseWindow()

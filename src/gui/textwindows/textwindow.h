@@ -38,6 +38,9 @@ protected:
     void CloseWindow();
 
 private:
+    // What Open does with the chosen name; a file dropped on the pane takes the same way.
+    void OpenFile(const QString& name);
+
     Dialogs& dialogs_;
     QString lastOpenName_;
     QString lastSaveName_;

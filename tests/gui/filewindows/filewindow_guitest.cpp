@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include "gui/filewindows/blowfishenc.h"
 #include "gui/filewindows/cast256enc.h"
@@ -13,7 +16,10 @@
 #include "gui/filewindows/rijndaelenc.h"
 #include "gui/filewindows/twofishenc.h"
 #include "support/fakedialogs.h"
+#include "support/pipeinput.h"
 #include "support/windowtest.h"
+
+using namespace std::chrono_literals;
 
 namespace {
 const QStringList kCommonList = {"Blowfish", "Cast128", "Gost", "IDEA", "Misty1", "Rijndael", "Twofish"};
@@ -43,6 +49,12 @@ const Instance kInstances[] = {
     {Create<TForm11>, "Zorvanta - Cast 256 Encryption", "Cast256", kCast256List, 88},
 };
 
+// Runs the event loop until the window's run has ended and its outcome has been shown.
+bool WaitForRun(const FileEncryptionWindow* window)
+{
+    return QTest::qWaitFor([window] { return !window->Running(); }, 10000);
+}
+
 QStringList ListEntries(const QComboBox* list)
 {
     QStringList entries;
@@ -69,6 +81,19 @@ protected:
         window->CPassphraseBox->clear();
         QTest::keyClicks(window->CPassphraseBox, passphrase);
         QTest::mouseClick(button, Qt::LeftButton);
+        EXPECT_TRUE(WaitForRun(window));
+    }
+
+    static void SetNames(FileEncryptionWindow* window, const QString& in, const QString& out)
+    {
+        window->CInFileBox->setText(in);
+        window->COutFileBox->setText(out);
+        window->CPassphraseBox->setText("pw");
+    }
+
+    QStringList Entries() const
+    {
+        return QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     }
 
     QString Path(const QString& name) const { return folder.filePath(name); }
@@ -176,6 +201,7 @@ TEST_F(FileWindow, OutcomeMessagesAndFocusMoves)
         window->CPassphraseBox->setText(c.passphrase);
         dialogs.informations.clear();
         QTest::mouseClick(button, Qt::LeftButton);
+        ASSERT_TRUE(WaitForRun(window));
         const std::string what = std::string(c.what) + (c.encrypt ? " encrypting in " : " decrypting in ") +
                                  window->windowTitle().toStdString();
         EXPECT_EQ(dialogs.informations, std::vector<QString>{c.message}) << what;
@@ -255,4 +281,120 @@ TEST_F(FileWindow, TextsSurviveCloseAndShowAndTabCyclesThroughTheControls)
     EXPECT_EQ(window->CInFileBox->text(), "in name");
     EXPECT_EQ(window->COutFileBox->text(), "out name");
     EXPECT_EQ(window->CPassphraseBox->text(), "visible words");
+}
+
+TEST_F(FileWindow, ACancelledRunLeavesTheFolderAndAnExistingOutputAsTheyWere)
+{
+    Write(Path("out"), "old output");
+    PipeInput input(Path("in").toStdString());
+    input.FeedEndlessly();
+    FileEncryptionWindow* window = Open(kInstances[0]);
+    window->SetProgressDelay(0ms);
+    SetNames(window, Path("in"), Path("out"));
+    QTest::mouseClick(window->CEncryptBtn, Qt::LeftButton);
+
+    RunProgressDialog* progress = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        progress = window->findChild<RunProgressDialog*>();
+        return progress && progress->isVisible() && progress->Text->text().contains("MB/s");
+    }));
+    EXPECT_EQ(progress->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(progress->Bar->maximum(), 0) << "a pipe's size is unknown: a busy bar";
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
+
+    QTest::mouseClick(progress->CancelButton, Qt::LeftButton);
+    ASSERT_TRUE(WaitForRun(window));
+    EXPECT_EQ(Entries(), (QStringList{"in", "out"}));
+    EXPECT_EQ(Read(Path("out")), "old output");
+    EXPECT_TRUE(dialogs.informations.empty()) << "no outcome box after Cancel";
+    EXPECT_TRUE(dialogs.errors.empty());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(window->findChild<RunProgressDialog*>(), nullptr);
+}
+
+TEST_F(FileWindow, ARunningWindowAnswersEventsAndIgnoresFurtherClicks)
+{
+    PipeInput input(Path("in").toStdString());
+    input.FeedEndlessly();
+    FileEncryptionWindow* window = Open(kInstances[0]);
+    SetNames(window, Path("in"), Path("sealed"));
+    QTest::mouseClick(window->CEncryptBtn, Qt::LeftButton);
+    bool timerFired = false;
+    QTimer::singleShot(20, window, [&] { timerFired = true; });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return timerFired; }));
+    EXPECT_TRUE(window->Running());
+
+    // A second run would cancel or disturb the first, and a decryption of the zeros would
+    // end with a wrong passphrase.
+    QTest::mouseClick(window->CEncryptBtn, Qt::LeftButton);
+    QTest::mouseClick(window->CDecryptBtn, Qt::LeftButton);
+    input.End();
+    ASSERT_TRUE(WaitForRun(window));
+    EXPECT_EQ(dialogs.informations, std::vector<QString>{"File Encrypted"});
+    EXPECT_EQ(Entries(), (QStringList{"in", "sealed"}));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(FileWindow, AWindowClosedOrDestroyedDuringARunStopsItFirst)
+{
+    PipeInput input(Path("in").toStdString());
+    input.FeedEndlessly();
+    for (const bool destroy : {false, true}) {
+        FileEncryptionWindow* window = Open(kInstances[0]);
+        window->SetProgressDelay(0ms);
+        SetNames(window, Path("in"), Path("out"));
+        QTest::mouseClick(window->CEncryptBtn, Qt::LeftButton);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window->findChild<RunProgressDialog*>()->isVisible(); }));
+        if (destroy)
+            delete window;
+        else
+            window->close();
+        QTest::qWait(10);  // a queued report of the run would arrive now
+        EXPECT_EQ(Entries(), QStringList{"in"}) << "destroyed: " << destroy;
+        EXPECT_TRUE(dialogs.informations.empty() && dialogs.errors.empty());
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+        if (!destroy) {
+            EXPECT_FALSE(window->Running());
+        }
+    }
+}
+
+TEST_F(FileWindow, ADroppedFileNamesTheBoxItLandsOnOrElseTheInput)
+{
+    Write(Path("plain text"), "data");
+    const QString plain = QUrl::fromLocalFile(Path("plain text")).toString();
+    const QString sealed = QUrl::fromLocalFile(Path("sealed")).toString();
+    FileEncryptionWindow* window = Open(kInstances[0]);
+    struct Case {
+        QWidget* where;
+        QStringList addresses;
+        QString in, out, error;
+    };
+    const Case cases[] = {
+        {window->CInFileBox, {plain}, Path("plain text"), "", ""},
+        {window->COutFileBox, {sealed}, Path("plain text"), Path("sealed"), ""},
+        {window->COutFileBox, {"https://example.com/rand.bin"}, Path("plain text"), Path("sealed"),
+         "Only local files can be dropped here."},
+        {window->COutFileBox, {"file://server/share/rand.bin"}, Path("plain text"), Path("sealed"),
+         "Only local files can be dropped here."},
+        {window->CInFileBox, {plain, sealed}, Path("plain text"), Path("sealed"), "Only one file can be dropped here."},
+        {window->CPassphraseBox, {sealed}, Path("sealed"), Path("sealed"), ""},
+        {window->Label3, {plain}, Path("plain text"), Path("sealed"), ""},
+    };
+    for (const Case& c : cases) {
+        dialogs.errors.clear();
+        EXPECT_EQ(DropAddresses(window, CentreOf(c.where), c.addresses), Qt::CopyAction) << "never a move";
+        const std::string what = c.addresses.join(' ').toStdString() + " on " + c.where->metaObject()->className();
+        EXPECT_EQ(window->CInFileBox->text(), c.in) << what;
+        EXPECT_EQ(window->COutFileBox->text(), c.out) << what;
+        EXPECT_EQ(dialogs.errors, c.error.isEmpty() ? std::vector<QString>{} : std::vector<QString>{c.error}) << what;
+    }
+    EXPECT_EQ(window->CPassphraseBox->text(), "");
+    EXPECT_EQ(dialogs.lastParent, window);
+
+    QTest::keyClicks(window->CPassphraseBox, "pw");
+    QTest::mouseClick(window->CEncryptBtn, Qt::LeftButton);
+    ASSERT_TRUE(WaitForRun(window));
+    EXPECT_EQ(dialogs.informations, std::vector<QString>{"File Encrypted"});
 }

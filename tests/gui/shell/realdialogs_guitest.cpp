@@ -104,3 +104,31 @@ TEST(RealDialogs, OpenDialogListsEveryFileAndTakesANewName)
     ASSERT_TRUE(chosen.has_value());
     EXPECT_EQ(*chosen, folder.filePath("not there yet"));
 }
+
+TEST(RealDialogs, LeaveNothingInTheUsersFolders)
+{
+    QTemporaryDir folder;
+    QWidget window;
+    ASSERT_TRUE(ShowActive(&window));
+    const auto answer = [](const QString& name) {
+        WhenModalOpens([name](QWidget* modal) {
+            auto* nameBox = modal->findChild<QLineEdit*>("fileNameEdit");
+            ASSERT_NE(nameBox, nullptr);
+            nameBox->setText(name);
+            QTest::keyClick(nameBox, Qt::Key_Return);
+        });
+    };
+    answer(folder.filePath("in.bin"));
+    EXPECT_EQ(QtDialogs().OpenFile(&window, {"All Files (*.*)", {}, {}}), folder.filePath("in.bin"));
+    answer(folder.filePath("out"));
+    EXPECT_EQ(QtDialogs().SaveFile(&window, {"Textfiles *.txt (*.txt)", folder.filePath("in.bin"), "txt"}),
+              folder.filePath("out.txt"));
+
+    // tests/support/guimain.cpp made these folders empty before the application started.
+    for (const char* variable : {"HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"}) {
+        const QDir userFolder(qEnvironmentVariable(variable));
+        ASSERT_TRUE(userFolder.exists()) << variable;
+        const auto left = userFolder.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        EXPECT_EQ(left.join(u' ').toStdString(), "") << variable;
+    }
+}

@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
 
 #include "gui/filewindows/blowfishenc.h"
 #include "gui/filewindows/cast256enc.h"
@@ -138,6 +139,9 @@ TEST_F(StartUp, EachButtonShowsItsOneWindowWhichKeepsItsPlace)
         ASSERT_TRUE(window->isVisible()) << name;
         EXPECT_TRUE(QTest::qWaitForWindowActive(window)) << name;
         EXPECT_LE((window->frameGeometry().center() - screenCentre).manhattanLength(), 4) << name;  // rounding of odd sizes
+        // Owned by the main window; under X11 only a dialog-type window gets WM_TRANSIENT_FOR.
+        EXPECT_EQ(window->windowHandle()->transientParent(), form1->windowHandle()) << name;
+        EXPECT_EQ(window->windowHandle()->type(), Qt::Dialog) << name;
 
         const QPoint moved = window->pos() + QPoint(17, 9);
         window->move(moved);

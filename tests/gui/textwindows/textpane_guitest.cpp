@@ -111,6 +111,27 @@ TEST_F(TextPaneTest, TypingAndPasting)
     EXPECT_EQ(pane_->Text(), "ab\r\n\xE9\x80??|1\r\n2\r\n?\x01|");
 }
 
+TEST_F(TextPaneTest, CopyAndCutHandOverThePanesOwnCharacters)
+{
+    const std::string text = "a\xA0" "b\r\n\xA0\r\x01\x80\tz";
+    pane_->Put(text);
+    pane_->selectAll();
+    pane_->copy();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("a\u00A0b\n\u00A0\u240D\u2401\u20AC\tz"));
+    pane_->cut();
+    EXPECT_EQ(pane_->Text(), "");
+    pane_->paste();
+    pane_->paste();
+    EXPECT_EQ(pane_->Text(), text + text);
+
+    QTextCursor middle(pane_->document());
+    middle.setPosition(1);
+    middle.setPosition(3, QTextCursor::KeepAnchor);
+    pane_->setTextCursor(middle);
+    pane_->copy();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("\u00A0b"));
+}
+
 TEST_F(TextPaneTest, TabLeavesThePane)
 {
     pane_->Put("text");

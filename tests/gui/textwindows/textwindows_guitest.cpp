@@ -68,6 +68,45 @@ TEST_F(SingleWindow, EncryptDecryptAndABadKeycode)
     EXPECT_EQ(Pane(), "abc");
 }
 
+TEST_F(SingleWindow, AResultCopiedOutAndPastedBackDecrypts)
+{
+    form.Memo1->Put("pass word");
+    QTest::keyClicks(form.Edit1, "128");
+    Click(form.Button1);
+    ASSERT_EQ(Pane(), "\xF0\xE1\xF3\xF3\xA0\xF7\xEF\xF2\xE4");
+    form.Memo1->setFocus();
+    QTest::keyClick(form.Memo1, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(form.Memo1, Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(Pane(), "");
+    QTest::keyClick(form.Memo1, Qt::Key_V, Qt::ControlModifier);
+    Click(form.Button1);
+    EXPECT_EQ(Pane(), "pass word");
+}
+
+TEST_F(SingleWindow, AFileDroppedOnThePaneOpensAsWithOpen)
+{
+    const QTemporaryDir dir;
+    QFile file(dir.filePath("notes.txt"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("one\ntwo\xA0") == 8);
+    file.close();
+    const QString missing = dir.filePath("missing.txt");
+    const struct {
+        QString address, error;
+    } cases[] = {
+        {QUrl::fromLocalFile(file.fileName()).toString(), ""},
+        {QUrl::fromLocalFile(missing).toString(), "Datei " + missing + " kann nicht geöffnet werden."},
+        {"sftp://host/notes.txt", "Only local files can be dropped here."},
+    };
+    for (const auto& c : cases) {
+        dialogs.errors.clear();
+        DropAddresses(&form, CentreOf(form.Memo1), {c.address});
+        EXPECT_EQ(Pane(), "one\r\ntwo\xA0") << "kept after an error: " << c.address.toStdString();
+        EXPECT_EQ(dialogs.errors, c.error.isEmpty() ? std::vector<QString>{} : std::vector<QString>{c.error});
+    }
+    Click(form.Button2);
+    EXPECT_EQ(dialogs.fileRequests.back().lastName, missing) << "the Open dialog offers the name last dropped";
+}
+
 TEST_F(MultiWindow, BoxesStandInScreenOrderButTabByName)
 {
     EXPECT_EQ(QApplication::focusWidget(), form.Button1);

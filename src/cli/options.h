@@ -1,0 +1,35 @@
+#pragma once
+
+// The command line of zorvanta-cli: its commands, their options and the help that describes
+// them (also the source of the manual page, which help2man builds from --help).
+
+#include <optional>
+#include <string>
+#include <vector>
+
+enum class Verb { Encrypt, Decrypt, Check, Ciphers, Selftest, Bench, Help, Version };
+
+struct Command {
+    Verb verb = Verb::Help;
+    std::string cipher;              // a name, an alias or "auto"; empty when not given
+    std::vector<std::string> names;  // the file names, in order
+    std::optional<std::string> output;
+    std::optional<std::string> passphraseFile, passphraseEnv, passphraseHex, passphraseFd;
+    bool force = false;
+    bool quiet = false;
+    bool allowEmptyPassphrase = false;
+    std::optional<bool> progress;      // nullopt: decided by the terminal and the file's size
+    std::optional<Verb> helpTopic;     // for Help: the command asked about
+};
+
+// Raises UsageError for anything it cannot take.
+Command ParseCommandLine(const std::vector<std::string>& args);
+
+// The whole help without a topic, else the help of that command.
+std::string HelpText(std::optional<Verb> topic = std::nullopt);
+// The usage lines of a command, shown after a usage error.
+std::string UsageLines(std::optional<Verb> topic);
+std::string VersionText();
+
+// The command of that name, if there is one.
+std::optional<Verb> VerbNamed(const std::string& name);

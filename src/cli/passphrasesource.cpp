@@ -1,0 +1,121 @@
+#include "cli/passphrasesource.h"
+
+#include <fcntl.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+
+#include "cli/passphraseline.h"
+#include "cli/usage.h"
+#include "fileenc/passphrase.h"
+#include "platform/posixfile.h"
+
+namespace {
+// Copies of the passphrase belong to this front end, which overwrites them, spare capacity
+// included, before their memory is given back.
+void Wipe(std::string& text) noexcept
+{
+    text.resize(text.capacity());  // within the capacity: no allocation
+    SecureFill(text.data(), text.size(), 0);
+}
+
+struct WipeOnExit {
+    std::optional<std::string>& text;
+    ~WipeOnExit()
+    {
+        if (text) Wipe(*text);
+    }
+};
+
+SecretBytes FromHex(const std::string& hex)
+{
+    if (hex.size() % 2 != 0 || hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+        throw UsageError{"--passphrase-hex takes hexadecimal digits, two per byte"};
+    auto digit = [](char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; };
+    SecretBytes bytes;
+    bytes.reserve(hex.size() / 2);
+    for (std::size_t i = 0; i < hex.size(); i += 2)
+        bytes.push_back(static_cast<std::uint8_t>(digit(hex[i]) * 16 + digit(hex[i + 1])));
+    return bytes;
+}
+
+std::optional<struct stat> RegularFileOf(int fd)
+{
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+    return info;
+}
+
+ObtainedPassphrase FromDescriptor(int fd, const std::string& source)
+{
+    const SecretBytes line = FirstLineOf(fd, source);
+    return {PassphraseBytes(AsText(line)), RegularFileOf(fd)};
+}
+
+ObtainedPassphrase FromFile(const std::string& path)
+{
+    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0)
+        throw UsageError{"cannot read the passphrase file " + path + " (" + std::strerror(errno) + ")"};
+    return FromDescriptor(fd.get(), "the passphrase file " + path);
+}
+
+int DescriptorNumber(const std::string& text, const Command& command)
+{
+    int fd = -1;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), fd);
+    if (error != std::errc() || end != text.data() + text.size() || fd < 0)
+        throw UsageError{"--passphrase-fd takes a descriptor number"};
+    const bool readsStandardInput = !command.names.empty() && command.names[0] == "-";
+    if (fd == 0 && readsStandardInput) throw UsageError{"--passphrase-fd 0 is standard input, which INPUT '-' reads"};
+    return fd;
+}
+
+SecretBytes Asked(const std::string& prompt, CliEnvironment& env)
+{
+    auto typed = env.askHidden(prompt);
+    if (env.stopSignal && env.stopSignal->load() != 0) throw Interrupted{env.stopSignal->load()};
+    if (!typed) throw UsageError{"no terminal to ask for the passphrase; use a passphrase option"};
+    return std::move(*typed);
+}
+
+SecretBytes Typed(const Command& command, CliEnvironment& env)
+{
+    const SecretBytes typed = Asked("Passphrase: ", env);
+    if (command.verb == Verb::Encrypt && Asked("Passphrase again: ", env) != typed)
+        throw UsageError{"the two passphrases differ"};
+    return PassphraseBytes(AsText(typed));
+}
+
+ObtainedPassphrase FromAnySource(Command& command, CliEnvironment& env)
+{
+    const int sources = command.passphraseFile.has_value() + command.passphraseFd.has_value() +
+                        command.passphraseEnv.has_value() + command.passphraseHex.has_value();
+    if (sources > 1) throw UsageError{"give at most one passphrase option"};
+    if (command.passphraseHex) return {FromHex(*command.passphraseHex), std::nullopt};
+    if (command.passphraseFile) return FromFile(*command.passphraseFile);
+    if (command.passphraseFd)
+        return FromDescriptor(DescriptorNumber(*command.passphraseFd, command), "descriptor " + *command.passphraseFd);
+    if (command.passphraseEnv) {
+        auto text = env.variable(*command.passphraseEnv);
+        WipeOnExit wipeText{text};
+        if (!text) throw UsageError{"environment variable " + *command.passphraseEnv + " is not set"};
+        return {PassphraseBytes(*text), std::nullopt};
+    }
+    return {Typed(command, env), std::nullopt};
+}
+}  // namespace
+
+void ForgetHexPassphrase(Command& command) noexcept
+{
+    if (command.passphraseHex) Wipe(*command.passphraseHex);
+}
+
+ObtainedPassphrase ObtainPassphrase(Command& command, CliEnvironment& env)
+{
+    ObtainedPassphrase passphrase = FromAnySource(command, env);
+    if (passphrase.bytes.empty() && !command.allowEmptyPassphrase)
+        throw Refusal{"the passphrase is empty; give --allow-empty-passphrase to use it all the same"};
+    return passphrase;
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+// Where zorvanta-cli takes the passphrase from: a file, a descriptor, a variable, hexadecimal
+// bytes or the terminal. Every copy it makes is wiped before its memory is given back.
+
+#include <sys/stat.h>
+
+#include <optional>
+
+#include "cli/cli.h"
+#include "cli/options.h"
+#include "platform/secretbytes.h"
+
+struct ObtainedPassphrase {
+    SecretBytes bytes;               // as hashed (see fileenc/passphrase.h)
+    std::optional<struct stat> file;  // the regular file it was read from, so no output replaces it
+};
+
+// Raises UsageError for a source that cannot be used, Refusal for the empty passphrase
+// without --allow-empty-passphrase, Interrupted when a signal ended the prompt.
+ObtainedPassphrase ObtainPassphrase(Command& command, CliEnvironment& env);
+
+// Overwrites the hexadecimal passphrase that the parsed command line holds, if any.
+void ForgetHexPassphrase(Command& command) noexcept;

@@ -1,0 +1,29 @@
+#pragma once
+
+// The check block that opens every encrypted file: the passphrase's key block encrypted under
+// itself. It tells both whether a passphrase is right and which cipher made the file.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cipher/cipherbase.h"
+#include "cipher/registry.h"
+#include "platform/secretbytes.h"
+
+inline constexpr std::size_t kCheckBlockBytes = 32;
+
+// Key block = SHA-1(passphrase) followed by twelve 0xFF bytes; it is both the key and the
+// plaintext of the check block. Leaves the cipher initialised with CV at the IV.
+void ComputeCheckBlock(const SecretBytes& passphrase, TZC_blockcipher& cipher, std::uint8_t* checkBlock);
+
+// The algorithms among candidates whose check block for passphrase opens the named file;
+// nullopt when the file cannot be opened. A regular file is read at its start without moving
+// a shared offset; anything else (a pipe) gives up its first 32 bytes. A file shorter than the
+// check block raises the EOF IoError, as decryption does.
+std::optional<std::vector<std::string_view>> CiphersMatching(const std::string& inputName, const SecretBytes& passphrase,
+                                                             std::span<const CipherEntry> candidates = AllCiphers());

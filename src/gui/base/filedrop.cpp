@@ -1,0 +1,62 @@
+#include "gui/base/filedrop.h"
+
+#include <QAbstractScrollArea>
+#include <QDropEvent>
+#include <QMimeData>
+
+#include "cipher/error.h"
+#include "gui/base/guard.h"
+
+namespace {
+// Watches the target (and a text box's viewport, which receives the drops of a text box) and
+// takes over every drop that carries addresses.
+class FileDropFilter final : public QObject {
+public:
+    FileDropFilter(QWidget* target, QWidget* window, Dialogs& dialogs, std::function<void(const QString&)> take)
+        : QObject(target), window_(window), dialogs_(dialogs), take_(std::move(take))
+    {
+        target->setAcceptDrops(true);
+        target->installEventFilter(this);
+        if (auto* scrollArea = qobject_cast<QAbstractScrollArea*>(target))
+            scrollArea->viewport()->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        const auto type = event->type();
+        if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop) return false;
+        auto* drop = static_cast<QDropEvent*>(event);
+        if (!drop->mimeData()->hasUrls()) return false;
+        // Only the name is taken. A drop accepted as a move would let the source delete its file.
+        drop->setDropAction(Qt::CopyAction);
+        drop->accept();
+        if (type == QEvent::Drop) {
+            const QList<QUrl> addresses = drop->mimeData()->urls();
+            Guarded(window_, dialogs_, [this, &addresses] { take_(DroppedFileName(addresses)); })();
+        }
+        return true;
+    }
+
+private:
+    QWidget* window_;
+    Dialogs& dialogs_;
+    std::function<void(const QString&)> take_;
+};
+}  // namespace
+
+QString DroppedFileName(const QList<QUrl>& addresses)
+{
+    if (addresses.size() != 1) throw ZorvantaError("Only one file can be dropped here");
+    const QUrl& address = addresses.front();
+    // A file:// address with a host names a file on that host, which toLocalFile() would turn
+    // into a local-looking "//host/path".
+    if (!address.isLocalFile() || !address.host().isEmpty())
+        throw ZorvantaError("Only local files can be dropped here");
+    return address.toLocalFile();
+}
+
+void AcceptFileDrops(QWidget* target, QWidget* window, Dialogs& dialogs, std::function<void(const QString&)> take)
+{
+    new FileDropFilter(target, window, dialogs, std::move(take));
+}

@@ -1,0 +1,68 @@
+#include "gui/filewindows/filerun.h"
+
+FileRun::FileRun(FileJob job) : worker_(&FileRun::Work, this, std::move(job)) {}
+
+FileRun::~FileRun()
+{
+    Cancel();
+    Wait();
+}
+
+void FileRun::Cancel() noexcept
+{
+    cancelled_ = true;
+}
+
+void FileRun::Wait()
+{
+    if (worker_.joinable()) worker_.join();
+}
+
+FileOpResult FileRun::Outcome() const
+{
+    if (error_) std::rethrow_exception(error_);
+    return outcome_;
+}
+
+bool FileRun::Continue(std::uint64_t done, std::optional<std::uint64_t> total)
+{
+    std::lock_guard lock(progressMutex_);
+    latest_ = {done, total};
+    // One queued report at a time: a fast engine must not flood the event loop.
+    if (!progressQueued_) {
+        progressQueued_ = true;
+        QMetaObject::invokeMethod(this, &FileRun::ReportProgress, Qt::QueuedConnection);
+    }
+    return !cancelled_;
+}
+
+void FileRun::ReportProgress()
+{
+    Progress progress;
+    {
+        std::lock_guard lock(progressMutex_);
+        progress = latest_;
+        progressQueued_ = false;
+    }
+    emit Progressed(progress.done, progress.total);
+}
+
+void FileRun::Work(FileJob job)
+{
+    try {
+        const FileOpOptions options{.observer = this};
+        outcome_ = job.operation == FileOperation::Encrypt
+                       ? EncryptFile(job.inputName, job.outputName, job.passphrase, *job.cipher, options)
+                       : DecryptFile(job.inputName, job.outputName, job.passphrase, *job.cipher, options);
+    } catch (...) {
+        error_ = std::current_exception();
+    }
+    job = {};  // the passphrase is wiped before anyone hears of the end
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            ended_ = true;
+            emit Finished();
+        },
+        Qt::QueuedConnection);
+}

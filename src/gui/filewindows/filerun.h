@@ -1,0 +1,73 @@
+#pragma once
+
+// One encryption or decryption of a file window, run on a thread of its own so that the
+// window goes on painting and answering while a large file passes through the engine. The
+// run owns everything the engine reads (names, passphrase, cipher component), so the window's
+// boxes and components stay free, and it reports to the thread that started it through queued
+// calls: progress at most once per event-loop pass, then Finished once.
+
+#include <atomic>
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include <QObject>
+
+#include "cipher/cipherbase.h"
+#include "fileenc/fileop.h"
+#include "platform/secretbytes.h"
+
+struct FileJob {
+    FileOperation operation;
+    std::string inputName;
+    std::string outputName;
+    SecretBytes passphrase;
+    std::unique_ptr<TZC_blockcipher> cipher;
+};
+
+class FileRun final : public QObject, private FileOpObserver {
+    Q_OBJECT
+
+public:
+    // Starts the job; the job's passphrase and cipher are destroyed on the worker when it ends.
+    explicit FileRun(FileJob job);
+    // Cancels the run and waits for its thread.
+    ~FileRun() override;
+
+    // Asks the run to stop at its next progress report; it then ends Cancelled, having
+    // created nothing and left an existing output as it was.
+    void Cancel() noexcept;
+    // Blocks until the worker thread has ended.
+    void Wait();
+    bool Ended() const noexcept { return ended_; }
+    // After Finished: the engine's outcome, or the error it raised, raised again here.
+    FileOpResult Outcome() const;
+
+signals:
+    // The latest figures; total is unknown for a pipe.
+    void Progressed(std::uint64_t done, std::optional<std::uint64_t> total);
+    void Finished();
+
+private:
+    struct Progress {
+        std::uint64_t done = 0;
+        std::optional<std::uint64_t> total;
+    };
+
+    bool Continue(std::uint64_t done, std::optional<std::uint64_t> total) override;  // on the worker
+    void Work(FileJob job);  // on the worker
+    void ReportProgress();
+
+    std::atomic<bool> cancelled_{false};
+    std::mutex progressMutex_;
+    Progress latest_;              // guarded by progressMutex_
+    bool progressQueued_ = false;  // guarded by progressMutex_
+    FileOpResult outcome_ = FileOpResult::Cancelled;
+    std::exception_ptr error_;
+    bool ended_ = false;  // set on this object's thread with Finished
+    std::thread worker_;  // last: started once everything above exists
+};

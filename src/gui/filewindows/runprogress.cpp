@@ -1,0 +1,73 @@
+#include "gui/filewindows/runprogress.h"
+
+#include <QApplication>
+#include <QVBoxLayout>
+
+#include "gui/base/fonts.h"
+
+namespace {
+constexpr int kBarSteps = 1000;
+
+// Megabytes of a million bytes, as transfer speeds are usually given.
+QString Megabytes(std::uint64_t bytes)
+{
+    return QString::number(static_cast<double>(bytes) / 1e6, 'f', 1);
+}
+
+QString Figures(std::uint64_t done, std::optional<std::uint64_t> total, std::int64_t elapsedMs)
+{
+    const QString amount = total ? QStringLiteral("%1 of %2 MB").arg(Megabytes(done), Megabytes(*total))
+                                 : QStringLiteral("%1 MB").arg(Megabytes(done));
+    const auto perSecond = elapsedMs > 0 ? static_cast<std::uint64_t>(static_cast<double>(done) * 1000.0 /
+                                                                      static_cast<double>(elapsedMs))
+                                         : 0;
+    return QStringLiteral("%1, %2 MB/s").arg(amount, Megabytes(perSecond));
+}
+}  // namespace
+
+RunProgressDialog::RunProgressDialog(QWidget* window, FileOperation operation, FileRun& run,
+                                     std::chrono::milliseconds delay)
+    : QDialog(window), action_(operation == FileOperation::Encrypt ? QStringLiteral("Encrypting File")
+                                                                     : QStringLiteral("Decrypting File"))
+{
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    clock_.start();
+    setWindowTitle(window->windowTitle());
+    setWindowModality(Qt::WindowModal);
+    setFont(SansSerif8());
+
+    Text = new QLabel(action_ + QLatin1Char('\n'), this);  // room for the figures from the start
+    Bar = new QProgressBar(this);
+    Bar->setRange(0, kBarSteps);
+    Bar->setValue(0);
+    CancelButton = new QPushButton(QStringLiteral("Cancel"), this);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(Text);
+    layout->addWidget(Bar);
+    layout->addWidget(CancelButton, 0, Qt::AlignHCenter);
+    setMinimumWidth(320);
+
+    connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    connect(this, &QDialog::rejected, &run, &FileRun::Cancel);
+    connect(&run, &FileRun::Progressed, this, &RunProgressDialog::ShowProgress);
+    delay_.setSingleShot(true);
+    connect(&delay_, &QTimer::timeout, this, &QWidget::show);
+    delay_.start(delay);
+}
+
+RunProgressDialog::~RunProgressDialog()
+{
+    QApplication::restoreOverrideCursor();
+}
+
+void RunProgressDialog::ShowProgress(std::uint64_t done, std::optional<std::uint64_t> total)
+{
+    Text->setText(action_ + QLatin1Char('\n') + Figures(done, total, clock_.elapsed()));
+    if (!total) {
+        Bar->setRange(0, 0);
+        return;
+    }
+    Bar->setRange(0, kBarSteps);
+    Bar->setValue(*total == 0 ? kBarSteps
+                              : static_cast<int>(static_cast<double>(done) / static_cast<double>(*total) * kBarSteps));
+}

@@ -1,0 +1,112 @@
+// The built zorvanta-cli in a shell: pipes give the bytes of file mode, standard output carries
+// only data, completions know every name, and Ctrl-C during a run leaves nothing behind.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "cipher/registry.h"
+#include "cli/ciphernames.h"
+#include "support/tempdir.h"
+
+namespace {
+const std::string kProgram = ZORVANTA_CLI_PROGRAM;
+
+int Shell(const std::string& command)
+{
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string TextOf(const std::string& path)
+{
+    std::ifstream in(path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+Bytes Sample(std::size_t size)
+{
+    Bytes bytes(size);
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
+    return bytes;
+}
+}  // namespace
+
+TEST(CliProgram, PipesGiveTheBytesOfFileModeForEveryCipher)
+{
+    TempDir dir;
+    const auto at = [&](const std::string& name) { return dir.path(name); };
+    WriteFile(at("plain"), Sample(300 * 1024 + 5));  // past one chunk, with a partial block
+    WriteFile(at("key"), {'p', 'w', '\n'});
+    for (const CipherEntry& entry : AllCiphers()) {
+        const std::string cipher = "--cipher " + CipherOptionName(entry.algorithm) + " --passphrase-fd 3 ";
+        const std::string run = kProgram + " encrypt -f " + cipher;
+        ASSERT_EQ(Shell(run + at("plain") + " " + at("file.enc") + " 3<" + at("key") + " 2>/dev/null"), 0);
+        ASSERT_EQ(Shell("cat " + at("plain") + " | " + run + "- - 3<" + at("key") + " 2>" + at("err") + " >" + at("pipe.enc")), 0);
+        EXPECT_EQ(ReadFile(at("pipe.enc")), ReadFile(at("file.enc"))) << entry.algorithm;
+        EXPECT_EQ(TextOf(at("err")), "File Encrypted\n");
+        ASSERT_EQ(Shell("cat " + at("pipe.enc") + " | " + kProgram + " decrypt " + cipher + "- - 3<" + at("key") + " 2>" +
+                        at("err") + " | cat >" + at("pipe.dec")), 0);
+        EXPECT_EQ(ReadFile(at("pipe.dec")), ReadFile(at("plain"))) << entry.algorithm;
+        EXPECT_EQ(TextOf(at("err")), "File Decrypted\n");
+    }
+}
+
+TEST(CliProgram, CompletionsKnowEveryCommandCipherAndAlias)
+{
+    std::vector<std::string> names{"encrypt", "decrypt", "check", "ciphers", "selftest", "bench", "help", "auto",
+                                   "--passphrase-fd", "--allow-empty-passphrase", "--no-progress", "--force"};
+    for (const CipherEntry& entry : AllCiphers()) names.push_back(CipherOptionName(entry.algorithm));
+    for (const CipherAlias& alias : CipherAliases()) names.emplace_back(alias.alias);
+    for (const char* file : {"zorvanta-cli.bash", "_zorvanta-cli", "zorvanta-cli.fish"}) {
+        const std::string script = TextOf(std::string(ZORVANTA_CLI_SOURCE) + "/completions/" + file);
+        for (const std::string& name : names) {
+            const std::string bare = name.rfind("--", 0) == 0 ? name.substr(2) : name;
+            EXPECT_NE(script.find(bare), std::string::npos) << file << " lacks " << name;
+        }
+    }
+}
+
+TEST(CliProgram, InterruptDuringARunFromAFifoLeavesNothing)
+{
+    TempDir dir;
+    TempDir logs;
+    ASSERT_EQ(::mkfifo(dir.path("fifo").c_str(), 0600), 0);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, logs.path("err").c_str(), O_WRONLY | O_CREAT, 0600);
+    const std::string fifo = dir.path("fifo"), out = dir.path("out");
+    const char* argv[] = {kProgram.c_str(), "encrypt", "-c", "aes", "--passphrase-hex", "7077", fifo.c_str(), out.c_str(), nullptr};
+    pid_t pid;
+    ASSERT_EQ(posix_spawn(&pid, kProgram.c_str(), &actions, nullptr, const_cast<char**>(argv), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    ::signal(SIGPIPE, SIG_IGN);  // the program may be gone while this test still writes
+
+    const int writer = ::open(fifo.c_str(), O_WRONLY);
+    ASSERT_GE(writer, 0);
+    const Bytes data = Sample(1024 * 1024);
+    ASSERT_EQ(::write(writer, data.data(), data.size()), static_cast<ssize_t>(data.size()));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the program is inside its run
+    ::kill(pid, SIGINT);
+    // The run sees the stop at its next chunk; an end of input ends the last one.
+    [[maybe_unused]] const ssize_t more = ::write(writer, data.data(), data.size());
+    ::close(writer);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_EQ(TextOf(logs.path("err")), "zorvanta-cli: Cancelled\n");
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"fifo"});
+}
