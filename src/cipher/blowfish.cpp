@@ -63,10 +63,13 @@ void TZC_blowfish::DecryptBlock(const std::uint8_t* in, std::uint8_t* out) const
 }
 
 // Vectorised, the lanes' table look-ups get serialised through SSE shuffles; scalar is faster.
-[[gnu::optimize("no-tree-vectorize")]] void TZC_blowfish::DecryptBlocks(const std::uint8_t* in,
-                                                                       std::uint8_t* out) const noexcept
+[[gnu::optimize("no-tree-vectorize")]] void TZC_blowfish::DecryptBlocksXor(const std::uint8_t* in, std::uint8_t* out,
+                                                                          std::size_t blocks,
+                                                                          const std::uint8_t* mask) const noexcept
 {
-    CryptBytes<kParallelBlocks, true>(schedule(), in, out);
+    InLanes<kParallelBlocks>(in, out, blocks, mask, [this](const std::uint8_t* i, std::uint8_t* o, auto lanes) {
+        CryptBytes<lanes, true>(schedule(), i, o);
+    });
 }
 
 void TZC_blowfish::EncryptBlocksCBC(const std::uint8_t* in, std::uint8_t* out, std::size_t blocks,

@@ -111,9 +111,12 @@ void TZC_cast256::DecryptBlock(const std::uint8_t* in, std::uint8_t* out) const 
 // The lanes interleave to hide the latency of the table look-ups; vectorising them would only
 // add moves between vector and scalar registers around those look-ups.
 [[gnu::optimize("no-tree-vectorize")]]
-void TZC_cast256::DecryptBlocks(const std::uint8_t* in, std::uint8_t* out) const noexcept
+void TZC_cast256::DecryptBlocksXor(const std::uint8_t* in, std::uint8_t* out, std::size_t blocks,
+                                   const std::uint8_t* mask) const noexcept
 {
-    CryptBytes<kParallelBlocks, true>(schedule(), in, out);
+    InLanes<kParallelBlocks>(in, out, blocks, mask, [this](const std::uint8_t* i, std::uint8_t* o, auto lanes) {
+        CryptBytes<lanes, true>(schedule(), i, o);
+    });
 }
 
 // The chaining block stays in registers from one block to the next; CBC encryption is

@@ -3,11 +3,12 @@
 // The two component interfaces of the cipher library and the modes of operation
 // that every block cipher shares.
 
-#include <concepts>
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <type_traits>
 
 #include "cipher/bitops.h"
 #include "cipher/error.h"
@@ -70,26 +71,36 @@ private:
     int maxKeySize_;
 };
 
+// Bytes of ciphertext that CBC decryption takes per batch: the batch is copied to the stack,
+// which keeps it for in-place runs and lines each block up behind its mask, and decrypted in
+// one call of the cipher's DecryptBlocksXor. Small enough to stay in the first-level cache
+// beside the cipher's tables.
+inline constexpr std::size_t kCbcBatchBytes = 1024;
+
 // The modes, written once. A concrete cipher derives from
-// BlockCipherModes<Cipher, Schedule, kBlockBytes> and provides:
+// BlockCipherModes<Cipher, Schedule, kBlockBytes> and provides these hooks, each of exactly
+// this type (checked at compile time, so a misspelt or mistyped hook does not build):
 //   void ExpandKey(const std::uint8_t* key, std::size_t keyBytes) noexcept;   fills schedule()
 //   void EncryptBlock(const std::uint8_t* in, std::uint8_t* out) const noexcept;
 //   void DecryptBlock(const std::uint8_t* in, std::uint8_t* out) const noexcept;
-// and may provide, for speed:
-//   static constexpr std::size_t kParallelBlocks;   with
-//   void DecryptBlocks(const std::uint8_t* in, std::uint8_t* out) const noexcept;
-//        kParallelBlocks blocks at once, in and out distinct;
+//   void DecryptBlocksXor(const std::uint8_t* in, std::uint8_t* out, std::size_t blocks,
+//                         const std::uint8_t* mask) const noexcept;
+//        out[i] = D(in[i]) ^ mask[i] over `blocks` consecutive blocks, out distinct from in
+//        and mask, as fast as the cipher can (InLanes runs a several-block transform over
+//        them; a cipher may fold the XOR into its last round);
 //   void EncryptBlocksCBC(const std::uint8_t* in, std::uint8_t* out, std::size_t blocks,
 //                         std::uint8_t* cv) const noexcept;
-//        a whole CBC run over full blocks, updating cv;
-//   void DecryptBlocksCBC(same parameters) const noexcept;
-//        the same for decryption, in place or not; takes precedence over DecryptBlocks;
+//        a CBC encryption run over whole blocks, in place or not, updating cv
+//        (EncryptBlocksCBCOneByOne is the plain chain through EncryptBlock);
+// and may provide:
 //   void OnBurn() noexcept;   further state to reset when burning.
 // Schedule is a trivially copyable struct holding all key material; Burn fills it with 0xFF.
 template <class Cipher, class Schedule, std::size_t kBlockBytes>
 class BlockCipherModes : public TZC_blockcipher {
 public:
     static constexpr std::size_t kBlock = kBlockBytes;
+    static constexpr std::size_t kCbcBatchBlocks = kCbcBatchBytes / kBlock;
+    static_assert(kCbcBatchBytes % kBlock == 0);
 
     ~BlockCipherModes() override
     {
@@ -137,20 +148,7 @@ public:
         if (length <= 0) return;
         auto* src = static_cast<const std::uint8_t*>(in);
         auto* dst = static_cast<std::uint8_t*>(out);
-        const std::size_t blocks = static_cast<std::size_t>(length) / kBlock;
-        if constexpr (requires(const Cipher& c, std::uint8_t* p) { c.EncryptBlocksCBC(p, p, 1, p); }) {
-            self().EncryptBlocksCBC(src, dst, blocks, cv_);
-        } else {
-            std::uint8_t t[kBlock];
-            std::memcpy(t, cv_, kBlock);
-            for (std::size_t i = 0; i < blocks; ++i) {
-                XorInto<kBlock>(t, src + i * kBlock);
-                self().EncryptBlock(t, t);
-                std::memcpy(dst + i * kBlock, t, kBlock);
-            }
-            std::memcpy(cv_, t, kBlock);
-            SecureFill(t, kBlock, 0xFF);
-        }
+        self().EncryptBlocksCBC(src, dst, static_cast<std::size_t>(length) / kBlock, cv_);
         FinishPartialBlock(src, dst, length);
     }
 
@@ -164,34 +162,25 @@ public:
         FinishPartialBlock(src, dst, length);
     }
 
+    // Batch by batch: the batch's ciphertext is copied behind the block before it, so that each
+    // block's mask, the ciphertext block before it, sits one block before it; the cipher
+    // decrypts the whole batch at once, and the batch's last block becomes the chain.
     void DecryptCBCBlocks(const std::uint8_t* src, std::uint8_t* dst, std::size_t blocks,
                           std::uint8_t* chain) const final
     {
         CheckInitialized();
-        if constexpr (requires(const Cipher& c, std::uint8_t* p) { c.DecryptBlocksCBC(p, p, 1, p); }) {
-            self().DecryptBlocksCBC(src, dst, blocks, chain);
-            return;
-        } else if constexpr (requires { Cipher::kParallelBlocks; }) {
-            // Blocks decrypt independently: several at once keep the pipeline full.
-            constexpr std::size_t kBatch = Cipher::kParallelBlocks;
-            std::uint8_t c[kBatch * kBlock];  // the ciphertext, kept for in-place decryption
-            for (; blocks >= kBatch; blocks -= kBatch, src += sizeof c, dst += sizeof c) {
-                std::memcpy(c, src, sizeof c);
-                self().DecryptBlocks(c, dst);
-                XorInto<kBlock>(dst, chain);
-                for (std::size_t i = 1; i < kBatch; ++i) XorInto<kBlock>(dst + i * kBlock, c + (i - 1) * kBlock);
-                std::memcpy(chain, c + (kBatch - 1) * kBlock, kBlock);
-            }
-            SecureFill(c, sizeof c, 0xFF);
+        std::uint8_t c[kBlock + kCbcBatchBytes];  // ciphertext only: nothing to wipe
+        std::memcpy(c, chain, kBlock);
+        while (blocks > 0) {
+            const std::size_t n = std::min(blocks, kCbcBatchBlocks);
+            std::memcpy(c + kBlock, src, n * kBlock);
+            self().DecryptBlocksXor(c + kBlock, dst, n, c);
+            std::memcpy(c, c + n * kBlock, kBlock);
+            blocks -= n;
+            src += n * kBlock;
+            dst += n * kBlock;
         }
-        std::uint8_t c[kBlock];
-        for (; blocks > 0; --blocks, src += kBlock, dst += kBlock) {
-            std::memcpy(c, src, kBlock);
-            self().DecryptBlock(c, dst);
-            XorInto<kBlock>(dst, chain);
-            std::memcpy(chain, c, kBlock);
-        }
-        SecureFill(c, kBlock, 0xFF);
+        std::memcpy(chain, c, kBlock);
     }
 
     void EncryptCFB8bit(const void* in, void* out, int length) final { CFB8(in, out, length, true); }
@@ -205,13 +194,69 @@ protected:
     BlockCipherModes(int algorithmId, std::string algorithm, int maxKeySize)
         : TZC_blockcipher(algorithmId, std::move(algorithm), static_cast<int>(kBlock * 8), maxKeySize)
     {
+        CheckHookTypes();
         WipeState();
     }
 
     Schedule& schedule() noexcept { return ks_; }
     const Schedule& schedule() const noexcept { return ks_; }
 
+    // For DecryptBlocksXor: crypt(in, out, lanes) decrypts `lanes` blocks, a std::integral_constant
+    // so that each width compiles to straight-line code; kLanes blocks a call while they last,
+    // then one a call, each followed by the XOR with its masks.
+    template <std::size_t kLanes, class Crypt>
+    static void InLanes(const std::uint8_t* in, std::uint8_t* out, std::size_t blocks, const std::uint8_t* mask,
+                        Crypt crypt) noexcept
+    {
+        const auto run = [&](auto lanes) {
+            crypt(in, out, lanes);
+            for (std::size_t j = 0; j < lanes; ++j) XorInto<kBlock>(out + j * kBlock, mask + j * kBlock);
+            in += lanes * kBlock;
+            out += lanes * kBlock;
+            mask += lanes * kBlock;
+        };
+        for (; blocks >= kLanes; blocks -= kLanes) run(std::integral_constant<std::size_t, kLanes>{});
+        for (; blocks > 0; --blocks) run(std::integral_constant<std::size_t, 1>{});
+    }
+
+    // For EncryptBlocksCBC, where the cipher has nothing faster than its block transform.
+    void EncryptBlocksCBCOneByOne(const std::uint8_t* in, std::uint8_t* out, std::size_t blocks,
+                                  std::uint8_t* cv) const noexcept
+    {
+        std::uint8_t t[kBlock];
+        std::memcpy(t, cv, kBlock);
+        for (std::size_t i = 0; i < blocks; ++i) {
+            XorInto<kBlock>(t, in + i * kBlock);
+            self().EncryptBlock(t, t);
+            std::memcpy(out + i * kBlock, t, kBlock);
+        }
+        std::memcpy(cv, t, kBlock);
+        SecureFill(t, kBlock, 0xFF);
+    }
+
 private:
+    using BlockHook = void (Cipher::*)(const std::uint8_t*, std::uint8_t*) const noexcept;
+    using MaskedRunHook =
+        void (Cipher::*)(const std::uint8_t*, std::uint8_t*, std::size_t, const std::uint8_t*) const noexcept;
+    using ChainedRunHook = void (Cipher::*)(const std::uint8_t*, std::uint8_t*, std::size_t, std::uint8_t*) const noexcept;
+
+    // Every hook is called unconditionally; these make a hook of another type fail as well,
+    // rather than be reached through a conversion.
+    static void CheckHookTypes() noexcept
+    {
+        static_assert(std::is_same_v<decltype(&Cipher::ExpandKey),
+                                     void (Cipher::*)(const std::uint8_t*, std::size_t) noexcept>,
+                      "ExpandKey(const std::uint8_t*, std::size_t) noexcept");
+        static_assert(std::is_same_v<decltype(&Cipher::EncryptBlock), BlockHook>,
+                      "EncryptBlock(const std::uint8_t*, std::uint8_t*) const noexcept");
+        static_assert(std::is_same_v<decltype(&Cipher::DecryptBlock), BlockHook>,
+                      "DecryptBlock(const std::uint8_t*, std::uint8_t*) const noexcept");
+        static_assert(std::is_same_v<decltype(&Cipher::DecryptBlocksXor), MaskedRunHook>,
+                      "DecryptBlocksXor(const std::uint8_t*, std::uint8_t*, std::size_t, const std::uint8_t*) const noexcept");
+        static_assert(std::is_same_v<decltype(&Cipher::EncryptBlocksCBC), ChainedRunHook>,
+                      "EncryptBlocksCBC(const std::uint8_t*, std::uint8_t*, std::size_t, std::uint8_t*) const noexcept");
+    }
+
     Cipher& self() noexcept { return static_cast<Cipher&>(*this); }
     const Cipher& self() const noexcept { return static_cast<const Cipher&>(*this); }
 

@@ -93,9 +93,12 @@ void TZC_gost::DecryptBlock(const std::uint8_t* in, std::uint8_t* out) const noe
     CryptBytes<1, true>(schedule(), in, out);
 }
 
-void TZC_gost::DecryptBlocks(const std::uint8_t* in, std::uint8_t* out) const noexcept
+void TZC_gost::DecryptBlocksXor(const std::uint8_t* in, std::uint8_t* out, std::size_t blocks,
+                                const std::uint8_t* mask) const noexcept
 {
-    CryptBytes<kParallelBlocks, true>(schedule(), in, out);
+    InLanes<kParallelBlocks>(in, out, blocks, mask, [this](const std::uint8_t* i, std::uint8_t* o, auto lanes) {
+        CryptBytes<lanes, true>(schedule(), i, o);
+    });
 }
 
 // The chaining block stays in two registers from block to block.

@@ -184,10 +184,16 @@ void TZC_idea::DecryptBlock(const std::uint8_t* in, std::uint8_t* out) const noe
     CryptBlock(schedule().decrypt, in, out);
 }
 
-void TZC_idea::DecryptBlocks(const std::uint8_t* in, std::uint8_t* out) const noexcept
+void TZC_idea::DecryptBlocksXor(const std::uint8_t* in, std::uint8_t* out, std::size_t blocks,
+                                const std::uint8_t* mask) const noexcept
 {
     static_assert(kParallelBlocks == 8);
-    CryptEightBlocks(schedule().decrypt, in, out);
+    InLanes<kParallelBlocks>(in, out, blocks, mask, [this](const std::uint8_t* i, std::uint8_t* o, auto lanes) {
+        if constexpr (lanes == 1)
+            CryptBlock(schedule().decrypt, i, o);
+        else
+            CryptEightBlocks(schedule().decrypt, i, o);
+    });
 }
 
 // The chain stays in words from block to block: only the plaintext is loaded and only the

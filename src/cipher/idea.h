@@ -34,7 +34,8 @@ public:
 
     void EncryptBlock(const std::uint8_t* in, std::uint8_t* out) const noexcept;
     void DecryptBlock(const std::uint8_t* in, std::uint8_t* out) const noexcept;
-    void DecryptBlocks(const std::uint8_t* in, std::uint8_t* out) const noexcept;
+    void DecryptBlocksXor(const std::uint8_t* in, std::uint8_t* out, std::size_t blocks,
+                          const std::uint8_t* mask) const noexcept;
     void EncryptBlocksCBC(const std::uint8_t* in, std::uint8_t* out, std::size_t blocks,
                           std::uint8_t* cv) const noexcept;
 

@@ -152,9 +152,12 @@ void TZC_misty1::DecryptBlock(const std::uint8_t* in, std::uint8_t* out) const n
     DecryptBytes<1>(schedule(), in, out);
 }
 
-void TZC_misty1::DecryptBlocks(const std::uint8_t* in, std::uint8_t* out) const noexcept
+void TZC_misty1::DecryptBlocksXor(const std::uint8_t* in, std::uint8_t* out, std::size_t blocks,
+                                  const std::uint8_t* mask) const noexcept
 {
-    DecryptBytes<kParallelBlocks>(schedule(), in, out);
+    InLanes<kParallelBlocks>(in, out, blocks, mask, [this](const std::uint8_t* i, std::uint8_t* o, auto lanes) {
+        DecryptBytes<lanes>(schedule(), i, o);
+    });
 }
 
 void TZC_misty1::ExpandKey(const std::uint8_t* key, std::size_t keyBytes) noexcept

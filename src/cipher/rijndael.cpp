@@ -152,25 +152,6 @@ inline void TableCrypt(const std::uint32_t (*keys)[8], int rounds, const std::ui
     }
 }
 
-// A CBC decryption run over the first blocks - blocks % N blocks, N at a time; in and out the
-// same or distinct; cv holds the previous ciphertext block. Returns the blocks done.
-template <std::size_t N>
-std::size_t TableDecryptCBC(const std::uint32_t (*keys)[8], int rounds, const std::uint8_t* in,
-                            std::uint8_t* out, std::size_t blocks, std::uint8_t* cv) noexcept
-{
-    const std::size_t done = blocks - blocks % N;
-    std::uint8_t c[16 * N];  // the ciphertext, kept for in-place runs
-    for (std::size_t i = 0; i < done; i += N, in += sizeof c, out += sizeof c) {
-        std::memcpy(c, in, sizeof c);
-        TableCrypt<N, true>(keys, rounds, c, out);
-        XorInto<16>(out, cv);
-        for (std::size_t b = 1; b < N; ++b) XorInto<16>(out + 16 * b, c + 16 * (b - 1));
-        std::memcpy(cv, c + 16 * (N - 1), 16);
-    }
-    SecureFill(c, sizeof c, 0xFF);
-    return done;
-}
-
 // ---- AES instructions ----
 // Row r of either schedule, columns 0..3, is exactly the 16-byte round key the instructions take.
 // Encryption runs rows 0 up to the round count, decryption (the equivalent inverse cipher) the
@@ -234,34 +215,27 @@ ZC_AES_TARGET void AesEncryptCBC(const std::uint32_t (*keys)[8], int rounds, con
     Store(cv, chain);
 }
 
-// CBC decryption runs as TableDecryptCBC, with N blocks in flight to cover the latency of a
-// round. Each batch reads all of its ciphertext before it writes, which makes in-place runs
-// safe without a copy, and the xor with the previous ciphertext is folded into the last round
-// key (aesdeclast ends with that xor).
+// out[i] = D(in[i]) ^ mask[i] over the first blocks - blocks % N blocks, N in flight to cover
+// the latency of a round; the xor is folded into the last round key (aesdeclast ends with
+// that xor). Returns the blocks done.
 template <int kRounds, std::size_t N>
-ZC_AES_TARGET std::size_t AesDecryptCBC(const std::uint32_t (*keys)[8], const std::uint8_t* in,
-                                        std::uint8_t* out, std::size_t blocks, std::uint8_t* cv) noexcept
+ZC_AES_TARGET std::size_t AesDecryptXor(const std::uint32_t (*keys)[8], const std::uint8_t* in, std::uint8_t* out,
+                                        std::size_t blocks, const std::uint8_t* mask) noexcept
 {
     const std::size_t done = blocks - blocks % N;
-    __m128i previous = Load(cv);
-    for (std::size_t i = 0; i < done; i += N, in += 16 * N, out += 16 * N) {
+    for (std::size_t i = 0; i < done; i += N, in += 16 * N, out += 16 * N, mask += 16 * N) {
         __m128i x[N];
-        const __m128i first = RoundKey(keys, kRounds);
-        for (std::size_t b = 0; b < N; ++b) x[b] = _mm_xor_si128(Load(in + 16 * b), first);
+        const __m128i whitening = RoundKey(keys, kRounds);
+        for (std::size_t b = 0; b < N; ++b) x[b] = _mm_xor_si128(Load(in + 16 * b), whitening);
 #pragma GCC unroll 14
         for (int r = kRounds - 1; r > 0; --r) {
             const __m128i key = RoundKey(keys, r);
             for (std::size_t b = 0; b < N; ++b) x[b] = _mm_aesdec_si128(x[b], key);
         }
         const __m128i last = RoundKey(keys, 0);
-        for (std::size_t b = 0; b < N; ++b) {
-            const __m128i chain = b == 0 ? previous : Load(in + 16 * (b - 1));
-            x[b] = _mm_aesdeclast_si128(x[b], _mm_xor_si128(last, chain));
-        }
-        previous = Load(in + 16 * (N - 1));
-        for (std::size_t b = 0; b < N; ++b) Store(out + 16 * b, x[b]);
+        for (std::size_t b = 0; b < N; ++b)
+            Store(out + 16 * b, _mm_aesdeclast_si128(x[b], _mm_xor_si128(last, Load(mask + 16 * b))));
     }
-    Store(cv, previous);
     return done;
 }
 
@@ -275,31 +249,27 @@ ZC_VECTOR_AES_TARGET inline __m256i LoadTwo(const std::uint8_t* p) noexcept
     return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
 }
 
-// AesDecryptCBC on N 256-bit lanes of two blocks each, 2N blocks at a time.
+// AesDecryptXor on N 256-bit lanes of two blocks each, 2N blocks at a time.
 template <int kRounds, std::size_t N>
-ZC_VECTOR_AES_TARGET std::size_t VectorAesDecryptCBC(const std::uint32_t (*keys)[8], const std::uint8_t* in,
-                                                     std::uint8_t* out, std::size_t blocks, std::uint8_t* cv) noexcept
+ZC_VECTOR_AES_TARGET std::size_t VectorAesDecryptXor(const std::uint32_t (*keys)[8], const std::uint8_t* in,
+                                                     std::uint8_t* out, std::size_t blocks,
+                                                     const std::uint8_t* mask) noexcept
 {
     const std::size_t done = blocks - blocks % (2 * N);
-    __m128i previous = Load(cv);
-    for (std::size_t i = 0; i < done; i += 2 * N, in += 32 * N, out += 32 * N) {
+    for (std::size_t i = 0; i < done; i += 2 * N, in += 32 * N, out += 32 * N, mask += 32 * N) {
         __m256i x[N];
-        const __m256i first = RoundKeyTwice(keys, kRounds);
-        for (std::size_t b = 0; b < N; ++b) x[b] = _mm256_xor_si256(LoadTwo(in + 32 * b), first);
+        const __m256i whitening = RoundKeyTwice(keys, kRounds);
+        for (std::size_t b = 0; b < N; ++b) x[b] = _mm256_xor_si256(LoadTwo(in + 32 * b), whitening);
 #pragma GCC unroll 14
         for (int r = kRounds - 1; r > 0; --r) {
             const __m256i key = RoundKeyTwice(keys, r);
             for (std::size_t b = 0; b < N; ++b) x[b] = _mm256_aesdec_epi128(x[b], key);
         }
         const __m256i last = RoundKeyTwice(keys, 0);
-        for (std::size_t b = 0; b < N; ++b) {
-            const __m256i chain = b == 0 ? _mm256_set_m128i(Load(in), previous) : LoadTwo(in + 32 * b - 16);
-            x[b] = _mm256_aesdeclast_epi128(x[b], _mm256_xor_si256(last, chain));
-        }
-        previous = Load(in + 32 * N - 16);
-        for (std::size_t b = 0; b < N; ++b) _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 32 * b), x[b]);
+        for (std::size_t b = 0; b < N; ++b)
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 32 * b),
+                                _mm256_aesdeclast_epi128(x[b], _mm256_xor_si256(last, LoadTwo(mask + 32 * b))));
     }
-    Store(cv, previous);
     return done;
 }
 
@@ -329,7 +299,7 @@ TZC_rijndael::Transforms Available() noexcept
     return VectorAes;
 }
 
-// Blocks in flight in CBC decryption: enough to cover the latency of a round, few enough to
+// Blocks in flight in decryption: enough to cover the latency of a round, few enough to
 // stay in registers (AES: 8 of the 16 vector registers; vector AES: 8 registers of 2 blocks).
 constexpr std::size_t kTableLanes = 4, kAesLanes = 8, kVectorAesLanes = 8;
 }  // namespace
@@ -358,38 +328,31 @@ void TZC_rijndael::DecryptBlock(const std::uint8_t* in, std::uint8_t* out) const
 void TZC_rijndael::EncryptBlocksCBC(const std::uint8_t* in, std::uint8_t* out, std::size_t blocks,
                                     std::uint8_t* cv) const noexcept
 {
-    if (transforms_ != Transforms::Tables) {
+    if (transforms_ == Transforms::Tables)
+        EncryptBlocksCBCOneByOne(in, out, blocks, cv);
+    else
         AesEncryptCBC(schedule().encrypt, rounds_, in, out, blocks, cv);
-        return;
-    }
-    std::uint8_t t[kBlock];
-    std::memcpy(t, cv, kBlock);
-    for (std::size_t i = 0; i < blocks; ++i) {
-        XorInto<kBlock>(t, in + i * kBlock);
-        TableCrypt<1, false>(schedule().encrypt, rounds_, t, t);
-        std::memcpy(out + i * kBlock, t, kBlock);
-    }
-    std::memcpy(cv, t, kBlock);
-    SecureFill(t, kBlock, 0xFF);
 }
 
 // The widest transform takes what it can, narrower ones the rest, down to single blocks.
-void TZC_rijndael::DecryptBlocksCBC(const std::uint8_t* in, std::uint8_t* out, std::size_t blocks,
-                                    std::uint8_t* cv) const noexcept
+void TZC_rijndael::DecryptBlocksXor(const std::uint8_t* in, std::uint8_t* out, std::size_t blocks,
+                                    const std::uint8_t* mask) const noexcept
 {
     const auto* keys = schedule().decrypt;
-    std::size_t done = 0;
     if (transforms_ == Transforms::Tables) {
-        done = TableDecryptCBC<kTableLanes>(keys, rounds_, in, out, blocks, cv);
-        TableDecryptCBC<1>(keys, rounds_, in + kBlock * done, out + kBlock * done, blocks - done, cv);
+        InLanes<kTableLanes>(in, out, blocks, mask, [&](const std::uint8_t* i, std::uint8_t* o, auto lanes) {
+            TableCrypt<lanes, true>(keys, rounds_, i, o);
+        });
         return;
     }
     WithRounds(rounds_, [&](auto rounds) {
         constexpr int kRounds = decltype(rounds)::value;
+        std::size_t done = 0;
         if (transforms_ == Transforms::VectorAes)
-            done = VectorAesDecryptCBC<kRounds, kVectorAesLanes>(keys, in, out, blocks, cv);
-        done += AesDecryptCBC<kRounds, kAesLanes>(keys, in + kBlock * done, out + kBlock * done, blocks - done, cv);
-        AesDecryptCBC<kRounds, 1>(keys, in + kBlock * done, out + kBlock * done, blocks - done, cv);
+            done = VectorAesDecryptXor<kRounds, kVectorAesLanes>(keys, in, out, blocks, mask);
+        const auto at = [&](std::size_t offset) { return kBlock * offset; };
+        done += AesDecryptXor<kRounds, kAesLanes>(keys, in + at(done), out + at(done), blocks - done, mask + at(done));
+        AesDecryptXor<kRounds, 1>(keys, in + at(done), out + at(done), blocks - done, mask + at(done));
     });
 }
 

@@ -33,8 +33,8 @@ public:
     void DecryptBlock(const std::uint8_t* in, std::uint8_t* out) const noexcept;
     void EncryptBlocksCBC(const std::uint8_t* in, std::uint8_t* out, std::size_t blocks,
                           std::uint8_t* cv) const noexcept;
-    void DecryptBlocksCBC(const std::uint8_t* in, std::uint8_t* out, std::size_t blocks,
-                          std::uint8_t* cv) const noexcept;
+    void DecryptBlocksXor(const std::uint8_t* in, std::uint8_t* out, std::size_t blocks,
+                          const std::uint8_t* mask) const noexcept;
 
 private:
     friend class BlockCipherModes<TZC_rijndael, RijndaelSchedule, 16>;

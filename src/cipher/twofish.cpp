@@ -194,9 +194,12 @@ void TZC_twofish::DecryptBlock(const std::uint8_t* in, std::uint8_t* out) const 
     CryptBytes<1, true>(schedule(), in, out);
 }
 
-void TZC_twofish::DecryptBlocks(const std::uint8_t* in, std::uint8_t* out) const noexcept
+void TZC_twofish::DecryptBlocksXor(const std::uint8_t* in, std::uint8_t* out, std::size_t blocks,
+                                   const std::uint8_t* mask) const noexcept
 {
-    CryptBytes<kParallelBlocks, true>(schedule(), in, out);
+    InLanes<kParallelBlocks>(in, out, blocks, mask, [this](const std::uint8_t* i, std::uint8_t* o, auto lanes) {
+        CryptBytes<lanes, true>(schedule(), i, o);
+    });
 }
 
 // The chaining value stays in registers from block to block: CBC encryption is one long chain.

@@ -16,6 +16,7 @@
 #include "cli/usage.h"
 #include "fileenc/checkblock.h"
 #include "fileenc/fileop.h"
+#include "platform/ownstream.h"
 #include "platform/ioerror.h"
 #include "platform/posixfile.h"
 
@@ -107,7 +108,8 @@ Refusal WrongPassphrase(const FileName& input)
 
 void RefuseExistingOutput(const Command& command, const FileName& input, const FileName& output)
 {
-    if (command.force || output.IsStream()) return;
+    // A descriptor of this process's own (/dev/stdout >> log) is written as it is, never replaced.
+    if (command.force || output.IsStream() || OwnDescriptorNamedBy(output.path)) return;
     const auto target = StatOf(output.path);
     if (!target || !S_ISREG(target->st_mode)) return;
     const auto source = StatOf(input.path);

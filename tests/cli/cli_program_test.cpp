@@ -110,3 +110,19 @@ TEST(CliProgram, InterruptDuringARunFromAFifoLeavesNothing)
     EXPECT_EQ(TextOf(logs.path("err")), "zorvanta-cli: Cancelled\n");
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"fifo"});
 }
+
+TEST(CliProgram, AnAppendingStandardOutputKeepsWhatItHeld)
+{
+    TempDir dir;
+    const auto at = [&](const std::string& name) { return dir.path(name); };
+    WriteFile(at("plain"), {'d', 'a', 't', 'a'});
+    WriteFile(at("key"), {'p', 'w', '\n'});
+    const std::string cipher = " --cipher aes --passphrase-fd 3 ";
+    ASSERT_EQ(Shell(kProgram + " encrypt" + cipher + at("plain") + " " + at("enc") + " 3<" + at("key") + " 2>/dev/null"), 0);
+    for (const std::string output : {"-", "/dev/stdout"}) {
+        WriteFile(at("log"), {'o', 'l', 'd', '\n'});
+        ASSERT_EQ(Shell(kProgram + " decrypt" + cipher + at("enc") + " " + output + " 3<" + at("key") +
+                        " 2>/dev/null >>" + at("log")), 0) << output;
+        EXPECT_EQ(ReadFile(at("log")), (Bytes{'o', 'l', 'd', '\n', 'd', 'a', 't', 'a'})) << output;
+    }
+}

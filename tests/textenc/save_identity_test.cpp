@@ -18,7 +18,7 @@ TEST(SaveIdentity, HardLinkedFileKeepsItsInodeAndEveryNameSeesTheText)
     struct stat before {};
     ASSERT_EQ(::stat(file.c_str(), &before), 0);
 
-    SaveTextFile(file, MemoryPane("saved"));
+    SaveTextFile(file, "saved");
 
     struct stat after {};
     ASSERT_EQ(::stat(file.c_str(), &after), 0);
