@@ -20,47 +20,12 @@
 #include "fileenc/fileop.h"
 #include "platform/ioerror.h"
 #include "property.h"
+#include "scratchfolder.h"
 
 namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 const Bytes kPrecious{'k', 'e', 'e', 'p'};
-
-// One folder per process on a memory file system where there is one.
-const std::filesystem::path& Folder()
-{
-    static const std::filesystem::path folder = [] {
-        const std::string base = std::filesystem::exists("/dev/shm") ? "/dev/shm" : "/tmp";
-        std::string pattern = base + "/zorvanta-fuzz-XXXXXX";
-        Require(::mkdtemp(pattern.data()) != nullptr, "a work folder");
-        std::atexit([] { std::filesystem::remove_all(Folder()); });
-        return std::filesystem::path(pattern);
-    }();
-    return folder;
-}
-
-std::string PathOf(const char* name)
-{
-    return (Folder() / name).string();
-}
-
-void Write(const std::string& path, const Bytes& bytes)
-{
-    std::ofstream(path, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(bytes.data()),
-                                                                   static_cast<std::streamsize>(bytes.size()));
-}
-
-Bytes Read(const std::string& path)
-{
-    Bytes bytes(std::filesystem::file_size(path));
-    std::ifstream(path, std::ios::binary).read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return bytes;
-}
-
-std::size_t Entries()
-{
-    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(Folder()), {}));
-}
 
 // A second component of the cipher, keyed once per input the way the file format keys it:
 // whatever the chunks and threads, the file procedure must give the bytes of its serial pass.

@@ -20,42 +20,12 @@
 #include "fileenc/checkblock.h"
 #include "fileenc/fileop.h"
 #include "property.h"
+#include "scratchfolder.h"
 
 namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 const Bytes kPrecious{'k', 'e', 'e', 'p'};
-
-// One folder per process on a memory file system where there is one.
-const std::filesystem::path& Folder()
-{
-    static const std::filesystem::path folder = [] {
-        const std::string base = std::filesystem::exists("/dev/shm") ? "/dev/shm" : "/tmp";
-        std::string pattern = base + "/zorvanta-stream-fuzz-XXXXXX";
-        Require(::mkdtemp(pattern.data()) != nullptr, "a work folder");
-        std::atexit([] { std::filesystem::remove_all(Folder()); });
-        ::signal(SIGPIPE, SIG_IGN);  // the writer may outlive a reader that refused early
-        return std::filesystem::path(pattern);
-    }();
-    return folder;
-}
-
-std::string PathOf(const char* name)
-{
-    return (Folder() / name).string();
-}
-
-void Write(const std::string& path, const Bytes& bytes)
-{
-    std::ofstream(path, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(bytes.data()),
-                                                                   static_cast<std::streamsize>(bytes.size()));
-}
-
-Bytes Read(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 std::string Hex(std::string_view bytes)
 {
@@ -100,11 +70,6 @@ int DecryptStream(const Bytes& stream, std::string_view algorithm, const std::st
     return status;
 }
 
-std::size_t Entries()
-{
-    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(Folder()), {}));
-}
-
 void Check(const Bytes& stream, const SecretBytes& passphrase, const CipherEntry& entry, bool rightCheckBlock)
 {
     Write(PathOf("out"), kPrecious);
@@ -133,6 +98,9 @@ void Check(const Bytes& stream, const SecretBytes& passphrase, const CipherEntry
 // bits give), then the stream or the plain text.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
+    // The writer may outlive a reader that refused early.
+    static const auto ignoringBrokenPipes = ::signal(SIGPIPE, SIG_IGN);
+    (void)ignoringBrokenPipes;
     FuzzInput input(data, size);
     const auto ciphers = AllCiphers();
     const CipherEntry& entry = ciphers[input.Byte() % ciphers.size()];
