@@ -74,7 +74,7 @@ void RunProgressDialog::hideEvent(QHideEvent* event)
 }
 
 RunProgressDialog::ControlsLock::ControlsLock(QWidget* window)
-    : window_(window), tookDrops_(window->acceptDrops()), focus_(window->focusWidget())
+    : window_(window), acceptedDrops_(window->acceptDrops()), focus_(window->focusWidget())
 {
     // Without the focus first, disabling the control that has it would pass the focus along the
     // others, each selecting and dropping its text on the way.
@@ -91,7 +91,7 @@ RunProgressDialog::ControlsLock::~ControlsLock()
 {
     for (const QPointer<QWidget>& child : disabled_)
         if (child) child->setEnabled(true);
-    window_->setAcceptDrops(tookDrops_);
+    window_->setAcceptDrops(acceptedDrops_);
     if (focus_) focus_->setFocus();
 }
 

@@ -16,8 +16,8 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QLabel>
-#include <QProgressBar>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
 
@@ -47,7 +47,7 @@ private:
 
     private:
         QWidget* const window_;
-        const bool tookDrops_;
+        const bool acceptedDrops_;
         QPointer<QWidget> focus_;
         std::vector<QPointer<QWidget>> disabled_;
     };
