@@ -1,6 +1,7 @@
 #include "gui/filewindows/runprogress.h"
 
 #include <QApplication>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 #include "gui/base/fonts.h"
@@ -33,7 +34,6 @@ RunProgressDialog::RunProgressDialog(QWidget* window, FileOperation operation, F
     QApplication::setOverrideCursor(Qt::BusyCursor);
     clock_.start();
     setWindowTitle(window->windowTitle());
-    setWindowModality(Qt::WindowModal);
     setFont(SansSerif8());
 
     Text = new QLabel(action_ + QLatin1Char('\n'), this);  // room for the figures from the start
@@ -58,6 +58,41 @@ RunProgressDialog::RunProgressDialog(QWidget* window, FileOperation operation, F
 RunProgressDialog::~RunProgressDialog()
 {
     QApplication::restoreOverrideCursor();
+}
+
+// Showing or hiding by the window manager, as when the program is minimised, leaves the lock.
+void RunProgressDialog::showEvent(QShowEvent* event)
+{
+    if (!event->spontaneous() && !lock_) lock_.emplace(parentWidget());
+    QDialog::showEvent(event);
+}
+
+void RunProgressDialog::hideEvent(QHideEvent* event)
+{
+    if (!event->spontaneous()) lock_.reset();
+    QDialog::hideEvent(event);
+}
+
+RunProgressDialog::ControlsLock::ControlsLock(QWidget* window)
+    : window_(window), acceptedDrops_(window->acceptDrops()), focus_(window->focusWidget())
+{
+    // Without the focus first, disabling the control that has it would pass the focus along the
+    // others, each selecting and dropping its text on the way.
+    if (focus_) focus_->clearFocus();
+    window->setAcceptDrops(false);
+    for (QWidget* child : window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child->isWindow() || !child->isEnabled()) continue;
+        child->setEnabled(false);
+        disabled_.emplace_back(child);
+    }
+}
+
+RunProgressDialog::ControlsLock::~ControlsLock()
+{
+    for (const QPointer<QWidget>& child : disabled_)
+        if (child) child->setEnabled(true);
+    window_->setAcceptDrops(acceptedDrops_);
+    if (focus_) focus_->setFocus();
 }
 
 void RunProgressDialog::ShowProgress(std::uint64_t done, std::optional<std::uint64_t> total)

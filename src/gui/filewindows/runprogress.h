@@ -1,17 +1,22 @@
 #pragma once
 
 // What the user sees of a file run: a busy cursor from its start and, once the run has taken
-// longer than a short delay, a dialog modal to its file window that shows how far the run has
+// longer than a short delay, a dialog above its file window that shows how far the run has
 // come, its speed and Cancel. When the input's size is unknown (a pipe) a busy bar stands in
 // for the percentage. Cancel, Esc and the close box all cancel the run.
+// While the dialog shows, the file window's own controls take no input, as a window-modal
+// dialog would have it; but Qt's window modality would block the main window too, whose Exit
+// must go on working, so the dialog is not modal and locks the file window's controls instead.
 
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -31,9 +36,28 @@ public:
     QPushButton* CancelButton;
 
 private:
+    // Disables a window's controls, its child windows aside, and takes its file drops; gives back
+    // on destruction what it took, and the focus to the control that had it.
+    class ControlsLock {
+    public:
+        explicit ControlsLock(QWidget* window);
+        ~ControlsLock();
+        ControlsLock(const ControlsLock&) = delete;
+        ControlsLock& operator=(const ControlsLock&) = delete;
+
+    private:
+        QWidget* const window_;
+        const bool acceptedDrops_;
+        QPointer<QWidget> focus_;
+        std::vector<QPointer<QWidget>> disabled_;
+    };
+
     void ShowProgress(std::uint64_t done, std::optional<std::uint64_t> total);
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
     const QString action_;
+    std::optional<ControlsLock> lock_;  // while the dialog shows
     QTimer delay_;
     QElapsedTimer clock_;
 };

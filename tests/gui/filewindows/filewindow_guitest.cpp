@@ -291,6 +291,16 @@ TEST_F(FileWindow, ACancelledRunLeavesTheFolderAndAnExistingOutputAsTheyWere)
     FileEncryptionWindow* window = Open(kInstances[0]);
     window->SetProgressDelay(0ms);
     SetNames(window, Path("in"), Path("out"));
+    window->Label3->setEnabled(false);  // disabled before the run, so after it too
+    const QList<QWidget*> controls = {window->CInFileBox,  window->COutFileBox, window->CPassphraseBox,
+                                      window->CInBrowseBtn, window->COutBrowseBtn, window->CEncryptBtn,
+                                      window->CDecryptBtn,  window->Button1,       window->Label1};
+    const auto enabled = [&] {
+        QList<QWidget*> found;
+        for (QWidget* control : controls)
+            if (control->isEnabled()) found.append(control);
+        return found;
+    };
     QTest::mouseClick(window->CEncryptBtn, Qt::LeftButton);
 
     RunProgressDialog* progress = nullptr;
@@ -298,7 +308,12 @@ TEST_F(FileWindow, ACancelledRunLeavesTheFolderAndAnExistingOutputAsTheyWere)
         progress = window->findChild<RunProgressDialog*>();
         return progress && progress->isVisible() && progress->Text->text().contains("MB/s");
     }));
-    EXPECT_EQ(progress->windowModality(), Qt::WindowModal);
+    // A modal dialog would block the main window as well; the file window's controls are
+    // locked instead.
+    EXPECT_EQ(progress->windowModality(), Qt::NonModal);
+    EXPECT_EQ(enabled(), QList<QWidget*>{});
+    EXPECT_FALSE(window->acceptDrops());
+    EXPECT_TRUE(progress->CancelButton->isEnabled());
     EXPECT_EQ(progress->Bar->maximum(), 0) << "a pipe's size is unknown: a busy bar";
     ASSERT_NE(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
@@ -311,6 +326,10 @@ TEST_F(FileWindow, ACancelledRunLeavesTheFolderAndAnExistingOutputAsTheyWere)
     EXPECT_TRUE(dialogs.errors.empty());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(window->findChild<RunProgressDialog*>(), nullptr);
+    EXPECT_EQ(enabled(), controls);
+    EXPECT_FALSE(window->Label3->isEnabled());
+    EXPECT_TRUE(window->acceptDrops());
+    EXPECT_EQ(window->focusWidget(), window->CEncryptBtn) << "the focus is back where it was";
 }
 
 TEST_F(FileWindow, ARunningWindowAnswersEventsAndIgnoresFurtherClicks)
