@@ -55,7 +55,7 @@ using Command = std::function<std::vector<std::string>(bool encrypt, const fs::p
 Command OurCommand(std::string_view cipher)
 {
     return [cipher = std::string(cipher)](bool encrypt, const fs::path& input, const fs::path& output) {
-        return std::vector<std::string>{ZB_CLI_PATH, encrypt ? "encrypt" : "decrypt", "--cipher", cipher,
+        return std::vector<std::string>{ZB_CLI_PATH, encrypt ? "encrypt" : "decrypt", "-q", "-f", "--cipher", cipher,
                                         "--passphrase-hex", "00", input.string(), output.string()};
     };
 }
@@ -186,7 +186,7 @@ void RunCipherTable(std::span<const BenchCipher> ciphers, const EndToEndSettings
     ReadThrough(files.plain);
     std::printf("\nWhole processes on a %ju MiB file in %s; wall time, best of %d; MB = 10^6 bytes\n",
                 settings.cipherFileMiB, FolderNote(settings.folder).c_str(), settings.repetitions);
-    std::printf("  ours: zorvanta-cli encrypt|decrypt --cipher NAME --passphrase-hex 00 IN OUT\n"
+    std::printf("  ours: zorvanta-cli encrypt|decrypt -q -f --cipher NAME --passphrase-hex 00 IN OUT\n"
                 "  peer: the fastest peer's in-memory CBC (one thread) on the wall clock, measured just before ours\n"
                 "  load average at the start: %s\n", LoadAverage().c_str());
     std::printf("  %-14s %9s %9s  %-27s %9s %9s  %-27s %9s %9s\n", "cipher", "ours enc", "peer enc", "ratio (peer)",
