@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "cipher/cipherbase.h"
-#include "fileenc/workerpool.h"
+#include "pipeline/workerpool.h"
 #include "platform/secretbytes.h"
 
 class CbcDecryption {

@@ -1,4 +1,4 @@
-#include "fileenc/workerpool.h"
+#include "pipeline/workerpool.h"
 
 WorkerPool::WorkerPool(std::size_t helpers)
 {

@@ -1,0 +1,255 @@
+#include "pipeline/chunkstream.h"
+
+#include <array>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+#include "platform/secretbytes.h"
+
+namespace {
+struct Chunk {
+    SecretBytes bytes;
+    SecretBytes spare;
+    std::size_t count = 0;
+    bool last = false;
+    std::uint64_t position = 0;            // the input's position after this chunk, for progress
+    std::span<const std::uint8_t> result;  // what the transform left to write
+};
+
+void Allocate(Chunk& chunk, const ChunkStream& stream)
+{
+    chunk.bytes.resize(stream.chunkBytes);
+    chunk.spare.resize(stream.spareBytes);
+}
+
+// Fills chunks from the input. Looking ahead, it holds each full chunk back until the next read
+// tells whether it is the last, and an empty chunk goes on only when it is the whole input;
+// else a full chunk goes on at once and an input that ends on a chunk's end ends with an empty
+// chunk.
+class ChunkReader {
+public:
+    struct Completed {
+        std::array<Chunk*, 2> chunks{};  // in order; the last of them may end the input
+        std::size_t count = 0;
+        Chunk* unused = nullptr;  // read empty after a full chunk: free again
+    };
+
+    explicit ChunkReader(const ChunkStream& stream) : stream_(stream) {}
+
+    // Reads into chunk; returns the chunks now complete: none while a full chunk waits to learn
+    // whether it is the last.
+    Completed Read(Chunk& chunk)
+    {
+        chunk.count = stream_.input.Read(chunk.bytes.data(), chunk.bytes.size());
+        chunk.position = stream_.input.Position();
+        chunk.last = chunk.count < chunk.bytes.size();
+        Completed completed;
+        if (Chunk* previous = std::exchange(waiting_, nullptr)) {
+            previous->last = chunk.count == 0;
+            completed.chunks[completed.count++] = previous;
+            if (previous->last) {
+                completed.unused = &chunk;
+                return completed;
+            }
+        }
+        if (chunk.last || !stream_.lookAhead) {
+            completed.chunks[completed.count++] = &chunk;
+        } else {
+            waiting_ = &chunk;
+        }
+        return completed;
+    }
+
+private:
+    const ChunkStream& stream_;
+    Chunk* waiting_ = nullptr;
+};
+
+// Counts the bytes read and asks the observer, if any, whether to go on.
+bool Continue(const ChunkStream& stream, const Chunk& chunk)
+{
+    return !stream.observer || stream.observer->Continue(chunk.position, stream.total);
+}
+
+void Transform(const ChunkTransform& transform, Chunk& chunk)
+{
+    chunk.result = transform(chunk.bytes.data(), chunk.count, chunk.last, chunk.spare.data());
+}
+
+void Write(const ChunkStream& stream, const Chunk& chunk)
+{
+    stream.output.Write(chunk.result.data(), chunk.result.size());
+}
+
+bool StreamSerially(const ChunkStream& stream, const ChunkTransform& transform)
+{
+    std::array<Chunk, 2> chunks;
+    for (Chunk& chunk : chunks) Allocate(chunk, stream);
+    ChunkReader reader(stream);
+    for (std::size_t next = 0;; next ^= 1) {
+        const auto completed = reader.Read(chunks[next]);
+        for (std::size_t i = 0; i < completed.count; ++i) {
+            Chunk& chunk = *completed.chunks[i];
+            Transform(transform, chunk);
+            Write(stream, chunk);
+            if (!Continue(stream, chunk)) return false;
+            if (chunk.last) return true;
+        }
+    }
+}
+
+// Where each chunk waits: free, read (for the transform) or transformed (for the writer).
+// Each stage has one thread taking from it, woken only by its own queue.
+class ChunkQueues {
+public:
+    enum Stage { Free, Read, Transformed, kStages };
+
+    // Waits for a chunk of that stage; nullptr once the run has stopped.
+    Chunk* Take(Stage stage)
+    {
+        std::unique_lock lock(mutex_);
+        filled_[stage].wait(lock, [&] { return stopped_ || !queues_[stage].empty(); });
+        if (stopped_) return nullptr;
+        Chunk* chunk = queues_[stage].front();
+        queues_[stage].pop_front();
+        return chunk;
+    }
+    void Put(Stage stage, Chunk* chunk)
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            queues_[stage].push_back(chunk);
+        }
+        filled_[stage].notify_one();
+    }
+    // Stops every thread; the first failure is kept for the caller.
+    void Stop(std::exception_ptr failure = nullptr)
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            stopped_ = true;
+            if (!failure_) failure_ = failure;
+        }
+        for (auto& filled : filled_) filled.notify_all();
+    }
+    void RaiseFailure()
+    {
+        const std::lock_guard lock(mutex_);
+        if (failure_) std::rethrow_exception(failure_);
+    }
+
+private:
+    std::mutex mutex_;
+    std::array<std::condition_variable, kStages> filled_;
+    std::array<std::deque<Chunk*>, kStages> queues_;
+    bool stopped_ = false;
+    std::exception_ptr failure_;
+};
+
+// Runs body on a thread of its own; a failure stops the whole run.
+template <class Body>
+std::jthread StageThread(ChunkQueues& queues, Body body)
+{
+    return std::jthread([&queues, body] {
+        try {
+            body();
+        } catch (...) {
+            queues.Stop(std::current_exception());
+        }
+    });
+}
+
+void ReadAll(const ChunkStream& stream, ChunkQueues& queues)
+{
+    ChunkReader reader(stream);
+    while (Chunk* chunk = queues.Take(ChunkQueues::Free)) {
+        const auto completed = reader.Read(*chunk);
+        if (completed.unused) queues.Put(ChunkQueues::Free, completed.unused);
+        for (std::size_t i = 0; i < completed.count; ++i) {
+            const bool last = completed.chunks[i]->last;  // the chunk is not ours once passed on
+            queues.Put(ChunkQueues::Read, completed.chunks[i]);
+            if (last) return;
+        }
+    }
+}
+
+void WriteAll(const ChunkStream& stream, ChunkQueues& queues)
+{
+    while (Chunk* chunk = queues.Take(ChunkQueues::Transformed)) {
+        Write(stream, *chunk);
+        const bool last = chunk->last;
+        queues.Put(ChunkQueues::Free, chunk);
+        if (last) return;
+    }
+}
+
+// The reader and writer threads; however the run ends, they are stopped and joined before the
+// buffers they use go away.
+class StageThreads {
+public:
+    StageThreads(const ChunkStream& stream, ChunkQueues& queues)
+        : queues_(queues), reader_(StageThread(queues, [&] { ReadAll(stream, queues); })),
+          writer_(StageThread(queues, [&] { WriteAll(stream, queues); }))
+    {
+    }
+    ~StageThreads()
+    {
+        if (writer_.joinable()) queues_.Stop();
+    }
+    // Waits until the last chunk is written or a failure stopped the run.
+    void Join()
+    {
+        writer_.join();
+        reader_.join();
+    }
+    void Stop()
+    {
+        queues_.Stop();
+        Join();
+    }
+
+private:
+    ChunkQueues& queues_;
+    std::jthread reader_;
+    std::jthread writer_;
+};
+
+bool StreamThreaded(const ChunkStream& stream, const ChunkTransform& transform)
+{
+    std::array<Chunk, kChunkBuffers> chunks;
+    ChunkQueues queues;
+    for (Chunk& chunk : chunks) {
+        Allocate(chunk, stream);
+        queues.Put(ChunkQueues::Free, &chunk);
+    }
+    StageThreads threads(stream, queues);
+    try {
+        while (Chunk* chunk = queues.Take(ChunkQueues::Read)) {
+            Transform(transform, *chunk);
+            const bool last = chunk->last;
+            const bool goOn = Continue(stream, *chunk);
+            queues.Put(ChunkQueues::Transformed, chunk);
+            if (!goOn) {
+                threads.Stop();
+                queues.RaiseFailure();
+                return false;
+            }
+            if (last) break;
+        }
+    } catch (...) {
+        queues.Stop(std::current_exception());
+    }
+    threads.Join();
+    queues.RaiseFailure();
+    return true;
+}
+}  // namespace
+
+bool StreamChunks(const ChunkStream& stream, const ChunkTransform& transform, bool threaded)
+{
+    return threaded ? StreamThreaded(stream, transform) : StreamSerially(stream, transform);
+}

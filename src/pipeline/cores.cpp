@@ -1,0 +1,14 @@
+#include "pipeline/cores.h"
+
+#include <sched.h>
+
+#include <algorithm>
+#include <thread>
+
+std::size_t UsableCores()
+{
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) == 0) return static_cast<std::size_t>(std::max(1, CPU_COUNT(&set)));
+    return std::max(1u, std::thread::hardware_concurrency());
+}

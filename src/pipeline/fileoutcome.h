@@ -1,0 +1,54 @@
+#pragma once
+
+// What a run of either file engine ends in, and what its caller passes to it.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "platform/hostcalls.h"
+
+enum class FileOpResult {
+    NoInputName,
+    NoOutputName,
+    SameNames,
+    InputOpenFailed,
+    OutputOpenFailed,
+    WrongPassphrase,
+    Encrypted,
+    Decrypted,
+    Cancelled,  // the observer asked to stop: nothing was created, an existing output kept
+};
+
+enum class FileOperation { Encrypt, Decrypt };
+
+// The Gost window words one message differently; every other caller uses Standard.
+enum class MessageWording { Standard, Gost };
+
+// The text of the information box for an outcome.
+std::string FileOpMessage(FileOpResult result, FileOperation operation,
+                          MessageWording wording = MessageWording::Standard);
+
+// Told how far a run has come, at most once per chunk, always on the thread that started the
+// run; it may ask the run to stop.
+class FileOpObserver {
+public:
+    virtual ~FileOpObserver() = default;
+    // done: input bytes read so far, headers included; total: the input's size when it is
+    // known (a regular file), nullopt for a pipe. Returns false to stop the run, which then
+    // ends Cancelled.
+    virtual bool Continue(std::uint64_t done, std::optional<std::uint64_t> total) = 0;
+};
+
+// The file passes through buffers of this size: one for a small file, a few when it is read
+// ahead and written behind on threads of their own. Large chunks save system calls, which
+// otherwise cost the fast ciphers a good part of their speed.
+inline constexpr std::size_t kFileChunkBytes = 256 * 1024;
+
+struct FileOpOptions {
+    FileOpObserver* observer = nullptr;
+    const SystemCalls* calls = &HostCalls();
+    std::size_t chunkBytes = kFileChunkBytes;  // a multiple of 16; smaller only in tests
+    std::size_t cipherThreads = 0;             // threads sharing a chunk's work; 0: one per usable core
+};
