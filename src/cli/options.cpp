@@ -1,6 +1,7 @@
 #include "cli/options.h"
 
 #include <algorithm>
+#include <charconv>
 #include <span>
 #include <string_view>
 
@@ -8,7 +9,15 @@
 #include "version.h"
 
 namespace {
-enum VerbBit : unsigned { kEncrypt = 1, kDecrypt = 2, kCheck = 4, kFileVerbs = kEncrypt | kDecrypt, kAll = 7 };
+enum VerbBit : unsigned {
+    kEncrypt = 1,
+    kDecrypt = 2,
+    kCheck = 4,
+    kKeygen = 8,
+    kFileVerbs = kEncrypt | kDecrypt,
+    kOpening = kDecrypt | kCheck,
+    kAll = kEncrypt | kDecrypt | kCheck,
+};
 
 struct VerbSpec {
     Verb verb;
@@ -19,17 +28,29 @@ struct VerbSpec {
 };
 
 constexpr VerbSpec kVerbs[] = {
-    {Verb::Encrypt, "encrypt", kEncrypt, "encrypt --cipher NAME [OPTION]... INPUT [OUTPUT]",
+    {Verb::Encrypt, "encrypt", kEncrypt, "encrypt (--cipher NAME | --format age) [OPTION]... INPUT [OUTPUT]",
      "encrypt INPUT into OUTPUT ('-' for either: standard input or output)"},
-    {Verb::Decrypt, "decrypt", kDecrypt, "decrypt --cipher NAME|auto [OPTION]... INPUT [OUTPUT]",
-     "decrypt INPUT into OUTPUT; the passphrase is checked before a byte is written"},
-    {Verb::Check, "check", kCheck, "check [--cipher NAME|auto] [OPTION]... FILE",
-     "tell whether the passphrase opens FILE, and with which cipher; writes nothing"},
+    {Verb::Decrypt, "decrypt", kDecrypt, "decrypt [--cipher NAME|auto] [-i FILE]... [OPTION]... INPUT [OUTPUT]",
+     "decrypt INPUT into OUTPUT, either format; nothing is written before the file opens"},
+    {Verb::Check, "check", kCheck, "check [--cipher NAME|auto] [-i FILE]... [OPTION]... FILE",
+     "tell whether FILE opens (with which cipher; an age file is authenticated whole); writes nothing"},
+    {Verb::Keygen, "keygen", kKeygen, "keygen [-o FILE] | keygen -y FILE",
+     "make an age identity (a key pair), or print the recipients of the identities in FILE"},
     {Verb::Ciphers, "ciphers", 0, "ciphers", "list the ciphers, their sizes and other names"},
     {Verb::Selftest, "selftest", 0, "selftest", "run the known-answer tests of every cipher, SHA-1 and the file format"},
     {Verb::Bench, "bench", 0, "bench", "measure CBC encryption and decryption per cipher on this machine"},
     {Verb::Help, "help", 0, "help [COMMAND]", "show this help, or the help of COMMAND"},
 };
+
+// A scrypt work factor as typed: a whole number from 1 to 30.
+int WorkFactor(const std::string& text, std::string_view option)
+{
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < 1 || value > 30)
+        throw UsageError{std::string(option) + " takes a whole number from 1 to 30"};
+    return value;
+}
 
 struct OptionSpec {
     std::string_view name;
@@ -42,12 +63,39 @@ struct OptionSpec {
 
 constexpr OptionSpec kOptions[] = {
     {"cipher", 'c', "NAME", kAll,
-     "the cipher: a name or alias from 'zorvanta-cli ciphers' (any letter case); 'auto' for decrypt and check "
-     "tries every cipher on a file and names the one that fits",
+     "the cipher of a legacy file: a name or alias from 'zorvanta-cli ciphers' (any letter case); 'auto', the "
+     "default for decrypt and check, tries every cipher and names the one that fits",
      [](Command& c, std::string&& v) { c.cipher = std::move(v); }},
-    {"output", 'o', "FILE", kFileVerbs, "write to FILE instead of the second name",
+    {"format", 0, "NAME", kEncrypt,
+     "'age' for an age file (c2sp.org/age: authenticated, a salted passphrase or public keys), 'legacy' for the "
+     "check block format (the default with --cipher)",
+     [](Command& c, std::string&& v) {
+         if (v != "age" && v != "legacy") throw UsageError{"--format takes 'age' or 'legacy'"};
+         c.format = std::move(v);
+     }},
+    {"recipient", 'r', "KEY", kEncrypt, "encrypt to this age public key (age1...); may be repeated; implies --format age",
+     [](Command& c, std::string&& v) { c.recipients.push_back(std::move(v)); }},
+    {"recipients-file", 'R', "FILE", kEncrypt,
+     "encrypt to the age public keys in FILE, one a line ('#' comments and blank lines allowed); may be repeated; "
+     "implies --format age",
+     [](Command& c, std::string&& v) { c.recipientsFiles.push_back(std::move(v)); }},
+    {"armor", 'a', "", kEncrypt, "write the age file as text (PEM armor); implies --format age",
+     [](Command& c, std::string&&) { c.armor = true; }},
+    {"work-factor", 0, "N", kEncrypt,
+     "the age passphrase's scrypt work factor, log2 of its cost: 1 to 30 (default 18, about a second)",
+     [](Command& c, std::string&& v) { c.workFactor = WorkFactor(v, "--work-factor"); }},
+    {"identity", 'i', "FILE", kOpening,
+     "open age files with the identities (AGE-SECRET-KEY-1...) in FILE, which may itself be an age file under a "
+     "passphrase; may be repeated",
+     [](Command& c, std::string&& v) { c.identityFiles.push_back(std::move(v)); }},
+    {"max-work-factor", 0, "N", kOpening, "open age passphrase files of a work factor up to N (default 22)",
+     [](Command& c, std::string&& v) { c.maxWorkFactor = WorkFactor(v, "--max-work-factor"); }},
+    {"public", 'y', "", kKeygen, "print the recipient (public key) of each identity in FILE, one a line",
+     [](Command& c, std::string&&) { c.publicKeys = true; }},
+    {"output", 'o', "FILE", kFileVerbs | kKeygen, "write to FILE instead of the second name (keygen: instead of "
+     "standard output)",
      [](Command& c, std::string&& v) { c.output = std::move(v); }},
-    {"force", 'f', "", kFileVerbs, "replace an existing OUTPUT file (without it, an existing file is refused)",
+    {"force", 'f', "", kFileVerbs | kKeygen, "replace an existing OUTPUT file (without it, an existing file is refused)",
      [](Command& c, std::string&&) { c.force = true; }},
     {"passphrase-file", 0, "FILE", kAll,
      "the passphrase is the first line of FILE (UTF-8, without its line ending and a byte-order mark; at most "
@@ -70,21 +118,25 @@ constexpr OptionSpec kOptions[] = {
 };
 
 constexpr std::string_view kDescription =
-    "Encrypts or decrypts a whole file under a passphrase, in the format of the Zorvanta file\n"
-    "windows: a 32-byte check block made from the passphrase, then the CBC ciphertext, exactly\n"
-    "as long as the file. Data goes to standard output only when OUTPUT is '-'; every message\n"
-    "goes to standard error.\n";
+    "Encrypts or decrypts a whole file in one of two formats. The legacy format is that of the\n"
+    "Zorvanta file windows: a 32-byte check block made from the passphrase, then the CBC\n"
+    "ciphertext, exactly as long as the file. The age format (c2sp.org/age) authenticates every\n"
+    "64 KiB and protects the file with a salted passphrase or with public keys; any age tool\n"
+    "opens it. decrypt and check tell the format from the file's first bytes. Data goes to\n"
+    "standard output only when OUTPUT is '-'; every message goes to standard error.\n";
 
 constexpr std::string_view kPassphraseText =
     "Passphrase:\n"
     "  Without a passphrase option it is asked on the terminal without echo (twice when\n"
-    "  encrypting). The empty passphrase is refused unless --allow-empty-passphrase is given.\n";
+    "  encrypting). The empty passphrase is refused unless --allow-empty-passphrase is given.\n"
+    "  A legacy file hashes it in Windows-1252 where it fits; an age file takes its UTF-8 bytes,\n"
+    "  as every age tool does. Opening an age file to identities asks for no passphrase.\n";
 
 constexpr std::string_view kExitText =
     "Exit status:\n"
-    "  0 done (for check: the passphrase matches), 1 refused (names, opening, an existing\n"
-    "  output, the wrong passphrase), 2 bad usage, 3 I/O error, 130 interrupted (Ctrl-C;\n"
-    "  nothing is left behind).\n";
+    "  0 done (for check: the file opens), 1 refused (names, opening, an existing output, the\n"
+    "  wrong passphrase or key, a damaged age file), 2 bad usage, 3 I/O error, 130 interrupted\n"
+    "  (Ctrl-C; nothing is left behind).\n";
 
 const VerbSpec* FindVerb(std::string_view name)
 {
@@ -201,6 +253,11 @@ Command ParseCommandLine(const std::vector<std::string>& args)
     return command;
 }
 
+bool WantsAge(const Command& command)
+{
+    return command.format == "age" || !command.recipients.empty() || !command.recipientsFiles.empty() || command.armor;
+}
+
 std::string UsageLines(std::optional<Verb> topic)
 {
     std::string text;
@@ -224,7 +281,7 @@ std::string HelpText(std::optional<Verb> topic)
         const std::string head = "  " + std::string(verb.name);
         text += head + std::string(12 - head.size(), ' ') + std::string(verb.summary) + "\n";
     }
-    text += "\nOptions:\n" + OptionLines(kAll) + "  -V, --version               print the version and stop\n";
+    text += "\nOptions:\n" + OptionLines(kAll | kKeygen) + "  -V, --version               print the version and stop\n";
     text += "\n" + std::string(kPassphraseText) + "\n" + std::string(kExitText);
     return text;
 }

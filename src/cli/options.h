@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-enum class Verb { Encrypt, Decrypt, Check, Ciphers, Selftest, Bench, Help, Version };
+enum class Verb { Encrypt, Decrypt, Check, Keygen, Ciphers, Selftest, Bench, Help, Version };
 
 struct Command {
     Verb verb = Verb::Help;
@@ -15,12 +15,20 @@ struct Command {
     std::vector<std::string> names;  // the file names, in order
     std::optional<std::string> output;
     std::optional<std::string> passphraseFile, passphraseEnv, passphraseHex, passphraseFd;
+    std::optional<std::string> format;  // "age" or "legacy"; nullopt when not given
+    std::vector<std::string> recipients, recipientsFiles, identityFiles;
+    bool armor = false;
+    std::optional<int> workFactor, maxWorkFactor;
+    bool publicKeys = false;  // keygen -y: the recipients of the identities in a file
     bool force = false;
     bool quiet = false;
     bool allowEmptyPassphrase = false;
     std::optional<bool> progress;      // nullopt: decided by the terminal and the file's size
     std::optional<Verb> helpTopic;     // for Help: the command asked about
 };
+
+// Whether encrypt writes an age file: asked for by --format age, -r, -R or -a.
+bool WantsAge(const Command& command);
 
 // Raises UsageError for anything it cannot take.
 Command ParseCommandLine(const std::vector<std::string>& args);

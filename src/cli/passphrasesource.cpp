@@ -50,7 +50,7 @@ std::optional<struct stat> RegularFileOf(int fd)
 ObtainedPassphrase FromDescriptor(int fd, const std::string& source)
 {
     const SecretBytes line = FirstLineOf(fd, source);
-    return {PassphraseBytes(AsText(line)), RegularFileOf(fd)};
+    return {line, RegularFileOf(fd)};
 }
 
 ObtainedPassphrase FromFile(const std::string& path)
@@ -80,20 +80,16 @@ SecretBytes Asked(const std::string& prompt, CliEnvironment& env)
     return std::move(*typed);
 }
 
-SecretBytes Typed(const Command& command, CliEnvironment& env)
+SecretBytes Typed(CliEnvironment& env, bool confirm)
 {
-    const SecretBytes typed = Asked("Passphrase: ", env);
-    if (command.verb == Verb::Encrypt && Asked("Passphrase again: ", env) != typed)
-        throw UsageError{"the two passphrases differ"};
-    return PassphraseBytes(AsText(typed));
+    SecretBytes typed = Asked("Passphrase: ", env);
+    if (confirm && Asked("Passphrase again: ", env) != typed) throw UsageError{"the two passphrases differ"};
+    return typed;
 }
 
-ObtainedPassphrase FromAnySource(Command& command, CliEnvironment& env)
+// The passphrase as text; hexadecimal bytes are exact and stay as they are.
+ObtainedPassphrase AsTyped(Command& command, CliEnvironment& env, bool confirm)
 {
-    const int sources = command.passphraseFile.has_value() + command.passphraseFd.has_value() +
-                        command.passphraseEnv.has_value() + command.passphraseHex.has_value();
-    if (sources > 1) throw UsageError{"give at most one passphrase option"};
-    if (command.passphraseHex) return {FromHex(*command.passphraseHex), std::nullopt};
     if (command.passphraseFile) return FromFile(*command.passphraseFile);
     if (command.passphraseFd)
         return FromDescriptor(DescriptorNumber(*command.passphraseFd, command), "descriptor " + *command.passphraseFd);
@@ -101,9 +97,20 @@ ObtainedPassphrase FromAnySource(Command& command, CliEnvironment& env)
         auto text = env.variable(*command.passphraseEnv);
         WipeOnExit wipeText{text};
         if (!text) throw UsageError{"environment variable " + *command.passphraseEnv + " is not set"};
-        return {PassphraseBytes(*text), std::nullopt};
+        return {ToSecretBytes(*text), std::nullopt};
     }
-    return {Typed(command, env), std::nullopt};
+    return {Typed(env, confirm), std::nullopt};
+}
+
+ObtainedPassphrase FromAnySource(Command& command, CliEnvironment& env, PassphraseForm form, bool confirm)
+{
+    const int sources = command.passphraseFile.has_value() + command.passphraseFd.has_value() +
+                        command.passphraseEnv.has_value() + command.passphraseHex.has_value();
+    if (sources > 1) throw UsageError{"give at most one passphrase option"};
+    if (command.passphraseHex) return {FromHex(*command.passphraseHex), std::nullopt};
+    ObtainedPassphrase typed = AsTyped(command, env, confirm);
+    if (form == PassphraseForm::Legacy) typed.bytes = PassphraseBytes(AsText(typed.bytes));
+    return typed;
 }
 }  // namespace
 
@@ -112,9 +119,9 @@ void ForgetHexPassphrase(Command& command) noexcept
     if (command.passphraseHex) Wipe(*command.passphraseHex);
 }
 
-ObtainedPassphrase ObtainPassphrase(Command& command, CliEnvironment& env)
+ObtainedPassphrase ObtainPassphrase(Command& command, CliEnvironment& env, PassphraseForm form, bool confirm)
 {
-    ObtainedPassphrase passphrase = FromAnySource(command, env);
+    ObtainedPassphrase passphrase = FromAnySource(command, env, form, confirm);
     if (passphrase.bytes.empty() && !command.allowEmptyPassphrase)
         throw Refusal{"the passphrase is empty; give --allow-empty-passphrase to use it all the same"};
     return passphrase;

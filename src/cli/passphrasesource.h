@@ -11,14 +11,19 @@
 #include "cli/options.h"
 #include "platform/secretbytes.h"
 
+// The bytes a passphrase stands for: as the legacy format hashes it (see fileenc/passphrase.h),
+// or its UTF-8 bytes as typed, as age reads it. Hexadecimal bytes are taken as they are.
+enum class PassphraseForm { Legacy, Utf8 };
+
 struct ObtainedPassphrase {
-    SecretBytes bytes;               // as hashed (see fileenc/passphrase.h)
+    SecretBytes bytes;
     std::optional<struct stat> file;  // the regular file it was read from, so no output replaces it
 };
 
 // Raises UsageError for a source that cannot be used, Refusal for the empty passphrase
 // without --allow-empty-passphrase, Interrupted when a signal ended the prompt.
-ObtainedPassphrase ObtainPassphrase(Command& command, CliEnvironment& env);
+// confirm: asks twice at the terminal, as for a new file.
+ObtainedPassphrase ObtainPassphrase(Command& command, CliEnvironment& env, PassphraseForm form, bool confirm);
 
 // Overwrites the hexadecimal passphrase that the parsed command line holds, if any.
 void ForgetHexPassphrase(Command& command) noexcept;

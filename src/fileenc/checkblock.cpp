@@ -52,14 +52,19 @@ std::optional<std::vector<std::string_view>> CiphersMatching(const std::string& 
 {
     const auto input = OpenInput(inputName);
     if (!input) return std::nullopt;
-    const SecretBytes stored = StoredCheckBlock(*input, inputName);
+    return CiphersMatchingBlock(StoredCheckBlock(*input, inputName), passphrase, candidates);
+}
+
+std::vector<std::string_view> CiphersMatchingBlock(std::span<const std::uint8_t> stored, const SecretBytes& passphrase,
+                                                   std::span<const CipherEntry> candidates)
+{
     std::vector<std::string_view> matching;
     SecretBytes computed(kCheckBlockBytes);
     for (const CipherEntry& entry : candidates) {
         const auto cipher = entry.create();
         ComputeCheckBlock(passphrase, *cipher, computed.data());
         cipher->Burn();
-        if (computed == stored) matching.push_back(entry.algorithm);
+        if (std::ranges::equal(computed, stored)) matching.push_back(entry.algorithm);
     }
     return matching;
 }

@@ -25,5 +25,9 @@ void ComputeCheckBlock(const SecretBytes& passphrase, TZC_blockcipher& cipher, s
 // nullopt when the file cannot be opened. A regular file is read at its start without moving
 // a shared offset; anything else (a pipe) gives up its first 32 bytes. A file shorter than the
 // check block raises the EOF IoError, as decryption does.
+// The algorithms among candidates whose check block for passphrase equals stored.
+std::vector<std::string_view> CiphersMatchingBlock(std::span<const std::uint8_t> stored, const SecretBytes& passphrase,
+                                                   std::span<const CipherEntry> candidates = AllCiphers());
+
 std::optional<std::vector<std::string_view>> CiphersMatching(const std::string& inputName, const SecretBytes& passphrase,
                                                              std::span<const CipherEntry> candidates = AllCiphers());

@@ -17,18 +17,6 @@ struct BurnOnExit {
     ~BurnOnExit() { cipher.Burn(); }
 };
 
-// Threads pay off from a few chunks on; a small regular file goes through one buffer. What
-// counts is the chunk size, so that small chunks reach the threaded path as well.
-bool WorthThreads(const std::optional<std::uint64_t>& total, std::size_t chunkBytes)
-{
-    return !total || *total > 2 * chunkBytes;
-}
-
-std::size_t CipherThreads(const FileOpOptions& options)
-{
-    return options.cipherThreads > 0 ? options.cipherThreads : UsableCores();
-}
-
 // The body after the check block: CBC over the whole of it, as one serial pass would do.
 bool TransformBody(FileOperation operation, ByteSource& input, ByteSink& output, std::optional<std::uint64_t> total,
                    TZC_blockcipher& cipher, const FileOpOptions& options)
@@ -43,20 +31,21 @@ bool TransformBody(FileOperation operation, ByteSource& input, ByteSink& output,
         }, threaded);
     }
     // A segment shorter than a sixteenth of a chunk is not worth waking a thread for.
-    CbcDecryption decryption(cipher, threaded ? CipherThreads(options) : 1, options.chunkBytes / 16);
+    CbcDecryption decryption(cipher, threaded ? WorkThreads(options.cipherThreads) : 1, options.chunkBytes / 16);
     return StreamChunks(stream, [&decryption](std::uint8_t* data, std::size_t count, bool, std::uint8_t*) {
         decryption(data, count);
         return std::span<const std::uint8_t>(data, count);
     }, threaded);
 }
 
-FileOpResult Run(FileOperation operation, const std::string& inputName, const std::string& outputName,
-                 const SecretBytes& passphrase, TZC_blockcipher& cipher, const FileOpOptions& options)
+FileOpResult Run(FileOperation operation, RunInput input, const std::string& outputName, const SecretBytes& passphrase,
+                 TZC_blockcipher& cipher, const FileOpOptions& options)
 {
-    auto opened = OpenRunFiles(inputName, outputName, *options.calls);
+    auto opened = OpenRunOutput(input, outputName, *options.calls);
     if (const auto* refusal = std::get_if<FileOpResult>(&opened)) return *refusal;
-    auto& [input, output] = std::get<RunFiles>(opened);
-    FileSource source(input.fd.get(), inputName, *options.calls);
+    auto& output = std::get<OutputFile>(opened);
+    FileSource file(input.file.fd.get(), input.name, *options.calls);
+    PrefixedSource source(std::move(input.taken), file);
     OutputSink sink(output, outputName);
 
     BurnOnExit burn{cipher};
@@ -67,25 +56,40 @@ FileOpResult Run(FileOperation operation, const std::string& inputName, const st
     } else {
         SecretBytes stored(kCheckBlockBytes);
         if (source.Read(stored.data(), kCheckBlockBytes) != kCheckBlockBytes)
-            throw IoError(iocode::kReadBeyondEnd, 0, inputName);
+            throw IoError(iocode::kReadBeyondEnd, 0, input.name);
         if (stored != checkBlock) return FileOpResult::WrongPassphrase;
     }
-    if (!TransformBody(operation, source, sink, SizeOf(input.info), cipher, options)) return FileOpResult::Cancelled;
+    if (!TransformBody(operation, source, sink, SizeOf(input.file.info), cipher, options)) return FileOpResult::Cancelled;
     // Every failure must come before the commit, so that a reported error never replaces a file.
-    NamingFailures(inputName, [&] { input.fd.Close(*options.calls); });
+    NamingFailures(input.name, [&] { input.file.fd.Close(*options.calls); });
     NamingFailures(outputName, [&] { output.Commit(); });
     return operation == FileOperation::Encrypt ? FileOpResult::Encrypted : FileOpResult::Decrypted;
+}
+
+FileOpResult RunNamed(FileOperation operation, const std::string& inputName, const std::string& outputName,
+                      const SecretBytes& passphrase, TZC_blockcipher& cipher, const FileOpOptions& options)
+{
+    if (const auto refusal = RefusedNames(inputName, outputName)) return *refusal;
+    auto input = OpenRunInput(inputName, 0, *options.calls);
+    if (const auto* refusal = std::get_if<FileOpResult>(&input)) return *refusal;
+    return Run(operation, std::move(std::get<RunInput>(input)), outputName, passphrase, cipher, options);
 }
 }  // namespace
 
 FileOpResult EncryptFile(const std::string& inputName, const std::string& outputName, const SecretBytes& passphrase,
                          TZC_blockcipher& cipher, const FileOpOptions& options)
 {
-    return Run(FileOperation::Encrypt, inputName, outputName, passphrase, cipher, options);
+    return RunNamed(FileOperation::Encrypt, inputName, outputName, passphrase, cipher, options);
 }
 
 FileOpResult DecryptFile(const std::string& inputName, const std::string& outputName, const SecretBytes& passphrase,
                          TZC_blockcipher& cipher, const FileOpOptions& options)
 {
-    return Run(FileOperation::Decrypt, inputName, outputName, passphrase, cipher, options);
+    return RunNamed(FileOperation::Decrypt, inputName, outputName, passphrase, cipher, options);
+}
+
+FileOpResult DecryptOpenedFile(RunInput input, const std::string& outputName, const SecretBytes& passphrase,
+                         TZC_blockcipher& cipher, const FileOpOptions& options)
+{
+    return Run(FileOperation::Decrypt, std::move(input), outputName, passphrase, cipher, options);
 }

@@ -7,6 +7,7 @@
 
 #include "cipher/cipherbase.h"
 #include "pipeline/fileoutcome.h"
+#include "pipeline/runfiles.h"
 #include "platform/secretbytes.h"
 
 // Both take the names exactly as typed and the passphrase as bytes (see passphrase.h).
@@ -16,3 +17,6 @@ FileOpResult EncryptFile(const std::string& inputName, const std::string& output
                          const SecretBytes& passphrase, TZC_blockcipher& cipher, const FileOpOptions& options = {});
 FileOpResult DecryptFile(const std::string& inputName, const std::string& outputName,
                          const SecretBytes& passphrase, TZC_blockcipher& cipher, const FileOpOptions& options = {});
+// Decrypts an input already opened, whose first bytes may have been taken to tell its format.
+FileOpResult DecryptOpenedFile(RunInput input, const std::string& outputName, const SecretBytes& passphrase,
+                         TZC_blockcipher& cipher, const FileOpOptions& options = {});

@@ -21,6 +21,14 @@ std::size_t PrefixedSource::Read(std::uint8_t* buffer, std::size_t count)
     return fromPrefix + rest_.Read(buffer + fromPrefix, count - fromPrefix);
 }
 
+std::size_t MemorySource::Read(std::uint8_t* buffer, std::size_t count)
+{
+    const std::size_t n = std::min(count, bytes_.size() - taken_);
+    if (n > 0) std::memcpy(buffer, bytes_.data() + taken_, n);
+    taken_ += n;
+    return n;
+}
+
 void OutputSink::Write(const std::uint8_t* buffer, std::size_t count)
 {
     NamingFailures(name_, [&] { file_.Write(buffer, count); });

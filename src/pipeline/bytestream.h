@@ -6,11 +6,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "platform/hostcalls.h"
 #include "platform/outputfile.h"
+#include "platform/secretbytes.h"
 
 class ByteSource {
 public:
@@ -57,6 +59,18 @@ private:
     ByteSource& rest_;
 };
 
+// Bytes held in memory, such as a small file read whole.
+class MemorySource final : public ByteSource {
+public:
+    explicit MemorySource(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+    std::size_t Read(std::uint8_t* buffer, std::size_t count) override;
+    std::uint64_t Position() const override { return taken_; }
+
+private:
+    std::span<const std::uint8_t> bytes_;
+    std::size_t taken_ = 0;
+};
+
 class OutputSink final : public ByteSink {
 public:
     OutputSink(OutputFile& file, const std::string& name) : file_(file), name_(name) {}
@@ -65,6 +79,13 @@ public:
 private:
     OutputFile& file_;
     const std::string& name_;
+};
+
+// Keeps what it is given in memory that is wiped when freed.
+class SecretSink final : public ByteSink {
+public:
+    void Write(const std::uint8_t* buffer, std::size_t count) override { bytes.insert(bytes.end(), buffer, buffer + count); }
+    SecretBytes bytes;
 };
 
 // Takes every byte and keeps none: a run that only checks its input.

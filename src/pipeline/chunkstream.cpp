@@ -249,6 +249,11 @@ bool StreamThreaded(const ChunkStream& stream, const ChunkTransform& transform)
 }
 }  // namespace
 
+bool WorthThreads(std::optional<std::uint64_t> total, std::size_t chunkBytes)
+{
+    return !total || *total > 2 * chunkBytes;
+}
+
 bool StreamChunks(const ChunkStream& stream, const ChunkTransform& transform, bool threaded)
 {
     return threaded ? StreamThreaded(stream, transform) : StreamSerially(stream, transform);

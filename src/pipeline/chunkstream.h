@@ -38,6 +38,10 @@ struct ChunkStream {
 using ChunkTransform =
     std::function<std::span<const std::uint8_t>(std::uint8_t* data, std::size_t count, bool last, std::uint8_t* spare)>;
 
+// Whether reader and writer threads pay off: from a few chunks on, so a small regular file
+// goes through one buffer; total is the input's size, when known.
+bool WorthThreads(std::optional<std::uint64_t> total, std::size_t chunkBytes);
+
 // Reads to the end of the input, transforming and writing each chunk, and tells the observer
 // after each chunk. False when the observer asked to stop; the output is then incomplete. A
 // failure of any thread (I/O or the transform's) stops the run and is raised again here.

@@ -12,3 +12,8 @@ std::size_t UsableCores()
     if (sched_getaffinity(0, sizeof set, &set) == 0) return static_cast<std::size_t>(std::max(1, CPU_COUNT(&set)));
     return std::max(1u, std::thread::hardware_concurrency());
 }
+
+std::size_t WorkThreads(std::size_t requested)
+{
+    return requested > 0 ? requested : UsableCores();
+}

@@ -1,0 +1,204 @@
+#include "age/agefile.h"
+
+#include <algorithm>
+#include <array>
+#include <variant>
+
+#include "age/ageerror.h"
+#include "age/agecrypto.h"
+#include "age/armorstream.h"
+#include "age/header.h"
+#include "age/payloadbatch.h"
+#include "pipeline/bytestream.h"
+#include "pipeline/chunkstream.h"
+#include "pipeline/cores.h"
+#include "platform/namedfailure.h"
+
+namespace {
+constexpr std::size_t kHeaderPieceBytes = 4096;
+
+struct ReadHeader {
+    Header header;
+    std::vector<std::uint8_t> rest;  // the payload's first bytes, read with the header
+    std::uint64_t length;
+};
+
+ReadHeader ReadAgeHeader(ByteSource& source)
+{
+    std::vector<std::uint8_t> bytes;
+    for (;;) {
+        const std::size_t old = bytes.size();
+        bytes.resize(old + kHeaderPieceBytes);
+        const std::size_t read = source.Read(bytes.data() + old, kHeaderPieceBytes);
+        bytes.resize(old + read);
+        if (const auto end = FindHeaderEnd(bytes)) {
+            const auto split = bytes.begin() + static_cast<std::ptrdiff_t>(*end);
+            return {ParseHeader({reinterpret_cast<const char*>(bytes.data()), *end}), {split, bytes.end()}, *end};
+        }
+        if (read < kHeaderPieceBytes) throw bytes.empty() ? AgeError::NotAgeFile() : AgeError::Truncated();
+    }
+}
+
+// The pipeline's chunks hold whole payload chunks: as many as fit the run's chunk size.
+std::size_t BatchChunks(const FileOpOptions& options)
+{
+    return std::max<std::size_t>(1, options.chunkBytes / kPayloadChunkBytes);
+}
+
+struct PayloadRun {
+    ByteSource& input;
+    ByteSink& output;
+    std::optional<std::uint64_t> total;
+    const FileOpOptions& options;
+};
+
+// Streams the payload through batches of chunks; false when the observer stopped the run.
+template <class Step>
+bool StreamBatches(const PayloadRun& run, const PayloadCipher& cipher, std::uint64_t payloadOffset,
+                   std::size_t inputChunkBytes, std::size_t outputChunkBytes, Step step)
+{
+    const std::size_t batch = BatchChunks(run.options);
+    const bool threaded = WorthThreads(run.total, batch * inputChunkBytes);
+    PayloadBatches batches(cipher, threaded ? WorkThreads(run.options.cipherThreads) : 1, payloadOffset);
+    const ChunkStream stream{run.input, run.output, run.options.observer, batch * inputChunkBytes,
+                             batch * outputChunkBytes, run.total, true};
+    return StreamChunks(stream, [&](std::uint8_t* data, std::size_t count, bool last, std::uint8_t* spare) {
+        return (batches.*step)(data, count, last, spare);
+    }, threaded);
+}
+
+bool SealPayload(const PayloadRun& run, const SecretBytes& fileKey)
+{
+    std::array<std::uint8_t, kPayloadNonceBytes> nonce;
+    RandomBytes(nonce);
+    run.output.Write(nonce.data(), nonce.size());
+    const PayloadCipher cipher(fileKey, nonce);
+    return StreamBatches(run, cipher, 0, kPayloadChunkBytes, kSealedChunkBytes, &PayloadBatches::Seal);
+}
+
+bool OpenPayload(const PayloadRun& run, const SecretBytes& fileKey, std::uint64_t headerLength)
+{
+    std::array<std::uint8_t, kPayloadNonceBytes> nonce;
+    if (run.input.Read(nonce.data(), nonce.size()) != nonce.size()) throw AgeError::Truncated();
+    const PayloadCipher cipher(fileKey, nonce);
+    return StreamBatches(run, cipher, headerLength + nonce.size(), kSealedChunkBytes, kPayloadChunkBytes,
+                         &PayloadBatches::Open);
+}
+
+// Opens the age file that source reads, whose first bytes are given, into sink; false when
+// the observer stopped the run.
+bool DecryptStream(ByteSource& source, std::span<const std::uint8_t> firstBytes, ByteSink& sink,
+                   const Unlocking& unlocking, std::optional<std::uint64_t> total, const FileOpOptions& options)
+{
+    if (!LooksLikeAge(firstBytes)) throw AgeError::NotAgeFile();
+    std::optional<ArmoredSource> armored;
+    if (IsArmored(firstBytes)) armored.emplace(source);
+    ByteSource& binary = armored ? static_cast<ByteSource&>(*armored) : source;
+    auto [header, rest, length] = ReadAgeHeader(binary);
+    const SecretBytes fileKey = UnlockFileKey(header, unlocking);
+    PrefixedSource payload(std::move(rest), binary);
+    return OpenPayload({payload, sink, total, options}, fileKey, length);
+}
+
+std::vector<Stanza> Stanzas(const SecretBytes& fileKey, const AgeProtection& protection)
+{
+    std::vector<Stanza> stanzas;
+    for (const X25519Recipient& recipient : protection.recipients) stanzas.push_back(WrapX25519(fileKey, recipient));
+    if (protection.passphrase) stanzas.push_back(WrapScrypt(fileKey, *protection.passphrase, protection.workFactor));
+    if (stanzas.empty()) throw ZorvantaError("an age file needs a recipient or a passphrase");
+    return stanzas;
+}
+
+FileOpResult Encrypt(RunInput input, const std::string& outputName, const AgeProtection& protection,
+                     const FileOpOptions& options)
+{
+    auto opened = OpenRunOutput(input, outputName, *options.calls);
+    if (const auto* refusal = std::get_if<FileOpResult>(&opened)) return *refusal;
+    auto& output = std::get<OutputFile>(opened);
+    FileSource source(input.file.fd.get(), input.name, *options.calls);
+    OutputSink file(output, outputName);
+    std::optional<ArmoredSink> armored;
+    if (protection.armor) armored.emplace(file);
+    ByteSink& sink = armored ? static_cast<ByteSink&>(*armored) : file;
+
+    const SecretBytes fileKey = GenerateFileKey();
+    const std::string header = WriteHeader(Stanzas(fileKey, protection), fileKey);
+    sink.Write(reinterpret_cast<const std::uint8_t*>(header.data()), header.size());
+    if (!SealPayload({source, sink, SizeOf(input.file.info), options}, fileKey)) return FileOpResult::Cancelled;
+    if (armored) armored->Finish();
+    // Every failure must come before the commit, so that a reported error never replaces a file.
+    NamingFailures(input.name, [&] { input.file.fd.Close(*options.calls); });
+    NamingFailures(outputName, [&] { output.Commit(); });
+    return FileOpResult::Encrypted;
+}
+
+// Opens the input of a run, or the outcome that refuses it.
+template <class Run>
+FileOpResult WithInput(const std::string& inputName, const std::string& outputName, std::size_t peekBytes,
+                       const FileOpOptions& options, Run run)
+{
+    if (const auto refusal = RefusedNames(inputName, outputName)) return *refusal;
+    auto input = OpenRunInput(inputName, peekBytes, *options.calls);
+    if (const auto* refusal = std::get_if<FileOpResult>(&input)) return *refusal;
+    return run(std::move(std::get<RunInput>(input)));
+}
+}  // namespace
+
+FileOpResult EncryptAgeFile(const std::string& inputName, const std::string& outputName,
+                            const AgeProtection& protection, const FileOpOptions& options)
+{
+    return WithInput(inputName, outputName, 0, options,
+                     [&](RunInput input) { return Encrypt(std::move(input), outputName, protection, options); });
+}
+
+FileOpResult DecryptAgeFile(const std::string& inputName, const std::string& outputName, const Unlocking& unlocking,
+                            const FileOpOptions& options)
+{
+    return WithInput(inputName, outputName, kFormatPeekBytes, options, [&](RunInput input) {
+        return DecryptOpenedAgeFile(std::move(input), outputName, unlocking, options);
+    });
+}
+
+FileOpResult DecryptOpenedAgeFile(RunInput input, const std::string& outputName, const Unlocking& unlocking,
+                                  const FileOpOptions& options)
+{
+    auto opened = OpenRunOutput(input, outputName, *options.calls);
+    if (const auto* refusal = std::get_if<FileOpResult>(&opened)) return *refusal;
+    auto& output = std::get<OutputFile>(opened);
+    FileSource file(input.file.fd.get(), input.name, *options.calls);
+    const std::vector<std::uint8_t> firstBytes = input.taken;
+    PrefixedSource source(std::move(input.taken), file);
+    OutputSink sink(output, outputName);
+    if (!DecryptStream(source, firstBytes, sink, unlocking, SizeOf(input.file.info), options))
+        return FileOpResult::Cancelled;
+    NamingFailures(input.name, [&] { input.file.fd.Close(*options.calls); });
+    NamingFailures(outputName, [&] { output.Commit(); });
+    return FileOpResult::Decrypted;
+}
+
+FileOpResult CheckAgeFile(const std::string& inputName, const Unlocking& unlocking, const FileOpOptions& options)
+{
+    if (inputName.empty()) return FileOpResult::NoInputName;
+    auto opened = OpenRunInput(inputName, kFormatPeekBytes, *options.calls);
+    if (const auto* refusal = std::get_if<FileOpResult>(&opened)) return *refusal;
+    return CheckOpenedAgeFile(std::move(std::get<RunInput>(opened)), unlocking, options);
+}
+
+FileOpResult CheckOpenedAgeFile(RunInput input, const Unlocking& unlocking, const FileOpOptions& options)
+{
+    FileSource file(input.file.fd.get(), input.name, *options.calls);
+    PrefixedSource source(input.taken, file);
+    DiscardingSink sink;
+    if (!DecryptStream(source, input.taken, sink, unlocking, SizeOf(input.file.info), options))
+        return FileOpResult::Cancelled;
+    return FileOpResult::Decrypted;
+}
+
+SecretBytes DecryptAgeBytes(const SecretBytes& file, const Unlocking& unlocking)
+{
+    MemorySource source(file);
+    SecretSink sink;
+    DecryptStream(source, std::span(file).first(std::min(file.size(), kFormatPeekBytes)), sink, unlocking,
+                  file.size(), FileOpOptions{});
+    return std::move(sink.bytes);
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+// The age file engine: whole files encrypted to X25519 recipients or under a passphrase, and
+// opened again, through the same pipeline and output layer as the legacy format. Nothing is
+// written until the header has opened; a file output is committed only after its last chunk
+// authenticated, and a stream only ever receives authenticated chunks.
+//
+// Expected refusals come back as outcomes (names, opening); a file that is not age, does not
+// open or fails to authenticate raises AgeError; a read or write failure raises IoError.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "age/keys.h"
+#include "age/stanzas.h"
+#include "pipeline/fileoutcome.h"
+#include "pipeline/runfiles.h"
+#include "platform/secretbytes.h"
+
+// How a new age file is protected: recipients, or else a passphrase (its UTF-8 bytes).
+struct AgeProtection {
+    std::vector<X25519Recipient> recipients;
+    std::optional<SecretBytes> passphrase;
+    int workFactor = kDefaultWorkFactor;
+    bool armor = false;
+};
+
+// How many first bytes tell an age file from any other: the version line, or the armor's
+// BEGIN line after some whitespace.
+inline constexpr std::size_t kFormatPeekBytes = 64;
+
+FileOpResult EncryptAgeFile(const std::string& inputName, const std::string& outputName,
+                            const AgeProtection& protection, const FileOpOptions& options = {});
+FileOpResult DecryptAgeFile(const std::string& inputName, const std::string& outputName, const Unlocking& unlocking,
+                            const FileOpOptions& options = {});
+// Decrypts an input already opened, whose first bytes were taken to tell its format.
+FileOpResult DecryptOpenedAgeFile(RunInput input, const std::string& outputName, const Unlocking& unlocking,
+                                  const FileOpOptions& options = {});
+// Authenticates the header and every chunk and writes nothing: Decrypted when all of it opens.
+FileOpResult CheckAgeFile(const std::string& inputName, const Unlocking& unlocking, const FileOpOptions& options = {});
+FileOpResult CheckOpenedAgeFile(RunInput input, const Unlocking& unlocking, const FileOpOptions& options = {});
+
+// An age file held in memory (a key file protected by a passphrase), opened in memory.
+SecretBytes DecryptAgeBytes(const SecretBytes& file, const Unlocking& unlocking);

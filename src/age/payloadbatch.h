@@ -1,0 +1,42 @@
+#pragma once
+
+// The STREAM payload in batches of whole chunks, as the pipeline hands them over: each batch's
+// chunks are sealed or opened on all cores at once, since every chunk's nonce is its counter.
+// A batch that is not the last holds whole chunks only.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+
+#include "age/payload.h"
+#include "pipeline/workerpool.h"
+
+inline constexpr std::size_t kSealedChunkBytes = kPayloadChunkBytes + kTagBytes;
+
+class PayloadBatches {
+public:
+    // threads: how many share a batch (1: only the calling thread). payloadOffset: where the
+    // first sealed chunk stands in the file, for the messages that name a chunk's place.
+    PayloadBatches(const PayloadCipher& cipher, std::size_t threads, std::uint64_t payloadOffset = 0);
+
+    // Seals count plain bytes into out; returns the sealed bytes.
+    std::span<const std::uint8_t> Seal(const std::uint8_t* in, std::size_t count, bool last, std::uint8_t* out);
+    // Opens count sealed bytes into out; returns the plain bytes, all authenticated. Raises
+    // AgeError ChunkFailed, Truncated or TrailingData for the first chunk that does not open.
+    std::span<const std::uint8_t> Open(const std::uint8_t* in, std::size_t count, bool last, std::uint8_t* out);
+
+private:
+    enum class Opened : std::uint8_t { Yes, Failed, EndsEarly, GoesOn };
+
+    // Runs work(i) for chunks 0 .. chunks - 1 of the batch, split across the threads.
+    template <class Work>
+    void ForEachChunk(std::size_t chunks, Work work);
+    Opened OpenChunk(std::uint64_t counter, bool final, const std::uint8_t* in, std::size_t n, std::uint8_t* out) const;
+    [[noreturn]] void Refuse(std::uint64_t counter, Opened why) const;
+
+    const PayloadCipher& cipher_;
+    std::unique_ptr<WorkerPool> pool_;  // only when more than one thread shares a batch
+    std::uint64_t payloadOffset_;
+    std::uint64_t counter_ = 0;  // the first chunk of the next batch
+};

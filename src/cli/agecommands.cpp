@@ -1,0 +1,153 @@
+#include "cli/agecommands.h"
+
+#include <chrono>
+#include <ctime>
+
+#include "age/ageerror.h"
+#include "age/agefile.h"
+#include "cli/keyfiles.h"
+#include "cli/passphrasesource.h"
+#include "cli/progress.h"
+#include "platform/namedfailure.h"
+#include "platform/outputfile.h"
+
+namespace {
+// The engine's refusal of an age file, naming the file and, for a work factor beyond the
+// limit, the option that allows it.
+Refusal AgeRefusal(const AgeError& e, const FileName& input)
+{
+    std::string message = input.Shown() + ": " + e.what();
+    if (e.failure() == AgeFailure::WorkFactorTooLarge)
+        message += "; allow it with --max-work-factor " + std::to_string(e.workFactor());
+    return Refusal{message};
+}
+
+AgeProtection ProtectionOf(Command& command, CliEnvironment& env, const FileName& output)
+{
+    if (command.format == "legacy") throw UsageError{"-r, -R and -a are for the age format"};
+    if (!command.cipher.empty()) throw UsageError{"--cipher is for the legacy format; an age file needs none"};
+    AgeProtection protection;
+    protection.armor = command.armor;
+    protection.recipients = RecipientsOf(command);
+    if (!protection.recipients.empty()) {
+        if (HasPassphraseOption(command)) throw UsageError{"give recipients or a passphrase, not both"};
+        if (command.workFactor) throw UsageError{"--work-factor is for a passphrase, not for recipients"};
+        return protection;
+    }
+    const ObtainedPassphrase passphrase = ObtainPassphrase(command, env, PassphraseForm::Utf8, true);
+    RefusePassphraseFileAsOutput(passphrase, output);
+    protection.passphrase = passphrase.bytes;
+    protection.workFactor = command.workFactor.value_or(kDefaultWorkFactor);
+    return protection;
+}
+
+// Runs an age run, telling its I/O errors and the file's refusals.
+template <class Run>
+int Reporting(const FileName& input, const FileName& fallback, CliEnvironment& env, Run run)
+{
+    try {
+        return run();
+    } catch (const AgeError& e) {
+        throw AgeRefusal(e, input);
+    } catch (const IoError& e) {
+        return ReportIoError(e, e.code() == iocode::kReadBeyondEnd ? input.Shown() : fallback.Shown(), env.err);
+    }
+}
+
+std::string Now()
+{
+    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+    std::tm local{};
+    ::localtime_r(&now, &local);
+    char text[40];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &local);
+    std::string stamp(text);
+    return stamp.insert(stamp.size() - 2, ":");  // RFC 3339: +01:00
+}
+
+// The identity file's text, as age-keygen writes it.
+SecretBytes IdentityText(const X25519Identity& identity)
+{
+    const std::string heading =
+        "# created: " + Now() + "\n# public key: " + FormatRecipient(RecipientOf(identity)) + "\n";
+    SecretBytes text = ToSecretBytes(heading);
+    const SecretBytes key = FormatIdentity(identity);
+    text.insert(text.end(), key.begin(), key.end());
+    text.push_back('\n');
+    return text;
+}
+
+void WriteKeyFile(const Command& command, const FileName& output, const SecretBytes& text)
+{
+    RefuseExistingOutput(command, FileName{}, output);
+    auto file = OutputFile::Open(output.path);
+    if (!file) throw Refusal{output.Shown() + ": " + FileOpMessage(FileOpResult::OutputOpenFailed, FileOperation::Encrypt)};
+    file->RestrictToOwner();
+    NamingFailures(output.Shown(), [&] {
+        file->Write(text.data(), text.size());
+        file->Commit();
+    });
+}
+
+int PrintRecipients(Command& command, CliEnvironment& env)
+{
+    if (command.names.size() != 1 || command.output) throw UsageError{"keygen -y takes one FILE"};
+    for (const X25519Identity& identity : IdentitiesIn(command.names[0], command, env))
+        env.out << FormatRecipient(RecipientOf(identity)) << '\n';
+    return exitcode::kSuccess;
+}
+}  // namespace
+
+int EncryptAge(Command& command, CliEnvironment& env, const std::pair<FileName, FileName>& names)
+{
+    const auto& [input, output] = names;
+    RefuseExistingOutput(command, input, output);
+    const AgeProtection protection = ProtectionOf(command, env, output);
+    return Reporting(input, output, env, [&] {
+        RunObserver observer(StopSignal(env), ShowsProgress(command, env, input) ? &env.err : nullptr);
+        const FileOpResult result = EncryptAgeFile(input.path, output.path, protection, {&observer});
+        observer.EndLine();
+        return ReportOutcome(result, FileOperation::Encrypt, MessageWording::Standard, command, names, env);
+    });
+}
+
+int DecryptAge(Command& command, CliEnvironment& env, RunInput input, const std::pair<FileName, FileName>& names)
+{
+    if (!IsAutoCipher(command.cipher))
+        throw UsageError{"--cipher is for the legacy format; an age file needs none"};
+    const Unlocking unlocking = UnlockingOf(command, env);
+    return Reporting(names.first, names.second, env, [&] {
+        RunObserver observer(StopSignal(env), ShowsProgress(command, env, names.first) ? &env.err : nullptr);
+        const FileOpResult result = DecryptOpenedAgeFile(std::move(input), names.second.path, unlocking, {&observer});
+        observer.EndLine();
+        return ReportOutcome(result, FileOperation::Decrypt, MessageWording::Standard, command, names, env);
+    });
+}
+
+int CheckAge(Command& command, CliEnvironment& env, RunInput input, const FileName& name)
+{
+    const Unlocking unlocking = UnlockingOf(command, env);
+    return Reporting(name, name, env, [&] {
+        RunObserver observer(StopSignal(env), ShowsProgress(command, env, name) ? &env.err : nullptr);
+        const FileOpResult result = CheckOpenedAgeFile(std::move(input), unlocking, {&observer});
+        observer.EndLine();
+        if (result == FileOpResult::Cancelled) throw Interrupted{StopSignal(env).load()};
+        if (!command.quiet) env.err << kPrefix << name.Shown() << ": opens, and every chunk authenticates (age)\n";
+        return exitcode::kSuccess;
+    });
+}
+
+int RunKeygen(Command& command, CliEnvironment& env)
+{
+    if (command.publicKeys) return PrintRecipients(command, env);
+    if (!command.names.empty()) throw UsageError{"keygen takes no names; write to a file with -o FILE"};
+    const X25519Identity identity = GenerateX25519Identity();
+    const SecretBytes text = IdentityText(identity);
+    if (command.output) {
+        WriteKeyFile(command, Output(*command.output, env), text);
+    } else {
+        env.out.write(reinterpret_cast<const char*>(text.data()), static_cast<std::streamsize>(text.size()));
+    }
+    env.err << "Public key: " << FormatRecipient(RecipientOf(identity)) << '\n';
+    return exitcode::kSuccess;
+}
