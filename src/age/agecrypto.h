@@ -1,0 +1,42 @@
+#pragma once
+
+// The primitives the age format is built on, from OpenSSL's libcrypto. Each raises a
+// ZorvantaError when the library itself fails; none is written here by hand.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "platform/secretbytes.h"
+
+inline constexpr std::size_t kChaChaKeyBytes = 32, kChaChaNonceBytes = 12, kChaChaTagBytes = 16;
+inline constexpr std::size_t kX25519Bytes = 32;
+using ChaChaKey = std::span<const std::uint8_t, kChaChaKeyBytes>;
+using ChaChaNonce = std::span<const std::uint8_t, kChaChaNonceBytes>;
+
+inline std::span<const std::uint8_t> AsBytes(std::string_view text) noexcept
+{
+    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+// HKDF-SHA-256 (RFC 5869); an empty salt is the RFC's default of zeros, as age means it.
+SecretBytes Hkdf(std::span<const std::uint8_t> ikm, std::span<const std::uint8_t> salt, std::string_view info,
+                 std::size_t length);
+std::array<std::uint8_t, 32> HmacSha256(std::span<const std::uint8_t> key, std::span<const std::uint8_t> data);
+// scrypt (RFC 7914) with N = 2^logN, r = 8, p = 1 and a 32-byte result; logN from 1 to 40.
+SecretBytes Scrypt(std::span<const std::uint8_t> passphrase, std::span<const std::uint8_t> salt, int logN);
+void RandomBytes(std::span<std::uint8_t> out);
+
+// ChaCha20-Poly1305 (RFC 7539) without associated data; the 16-byte tag follows the n bytes
+// of ciphertext. Safe to call from several threads at once.
+void SealChaCha(ChaChaKey key, ChaChaNonce nonce, const std::uint8_t* in, std::size_t n,
+                std::uint8_t* out /* n + 16 bytes */);
+// n counts the tag; false when the tag does not fit, and out (n - 16 bytes) is then garbage.
+bool OpenChaCha(ChaChaKey key, ChaChaNonce nonce, const std::uint8_t* in, std::size_t n, std::uint8_t* out);
+
+// X25519 (RFC 7748) on 32-byte secrets.
+std::array<std::uint8_t, kX25519Bytes> X25519PublicOf(const SecretBytes& secret);
+// Raises AgeError HeaderDamaged when the peer's share is of small order (an all-zero result).
+SecretBytes X25519Shared(const SecretBytes& secret, std::span<const std::uint8_t, kX25519Bytes> peer);

@@ -1,0 +1,31 @@
+#pragma once
+
+// X25519 identities and recipients in their age text forms: "AGE-SECRET-KEY-1..." and "age1...",
+// and the files that list them. Every refusal is an AgeError BadKey that says which string or
+// line is wrong; identities are never quoted.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/secretbytes.h"
+
+struct X25519Identity {
+    SecretBytes secret;  // 32 bytes
+};
+using X25519Recipient = std::array<std::uint8_t, 32>;
+
+X25519Identity GenerateX25519Identity();
+// "AGE-SECRET-KEY-1...", in upper case.
+SecretBytes FormatIdentity(const X25519Identity& identity);
+X25519Recipient RecipientOf(const X25519Identity& identity);
+// "age1...".
+std::string FormatRecipient(const X25519Recipient& recipient);
+X25519Recipient ParseRecipient(std::string_view text);
+
+// One key a line; blank lines and lines starting with '#' are skipped, and surrounding spaces,
+// tabs and a CR before the LF are ignored. A file without any key is refused too.
+std::vector<X25519Recipient> ParseRecipientsFile(std::string_view text);
+std::vector<X25519Identity> ParseIdentityFile(const SecretBytes& text);
