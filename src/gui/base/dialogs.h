@@ -10,7 +10,7 @@
 class QWidget;
 
 struct FileDialogRequest {
-    QString filter;         // as shown, e.g. "All Files (*.*)"
+    QString filter;         // as shown, e.g. "All Files (*.*)"; several are separated by ";;"
     QString lastName;       // offered again as the selection; empty on first use
     QString defaultSuffix;  // appended to a typed name without one; empty for none
 };

@@ -52,7 +52,9 @@ std::optional<QString> RunFileDialog(QWidget* parent, const FileDialogRequest& r
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setAcceptMode(mode);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
-    dialog.setNameFilter(MatchingFilter(request.filter));
+    QStringList filters = request.filter.split(QStringLiteral(";;"));
+    for (QString& filter : filters) filter = MatchingFilter(filter);
+    dialog.setNameFilters(filters);
     dialog.setDefaultSuffix(request.defaultSuffix);
     if (!request.lastName.isEmpty()) dialog.selectFile(request.lastName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;

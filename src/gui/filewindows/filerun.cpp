@@ -1,5 +1,7 @@
 #include "gui/filewindows/filerun.h"
 
+#include "formats/eitherformat.h"
+
 FileRun::FileRun(FileJob job) : worker_(&FileRun::Work, this, std::move(job)) {}
 
 FileRun::~FileRun()
@@ -51,9 +53,8 @@ void FileRun::Work(FileJob job)
 {
     try {
         const FileOpOptions options{.observer = this};
-        outcome_ = job.operation == FileOperation::Encrypt
-                       ? EncryptFile(job.inputName, job.outputName, job.passphrase, *job.cipher, options)
-                       : DecryptFile(job.inputName, job.outputName, job.passphrase, *job.cipher, options);
+        const auto run = job.operation == FileOperation::Encrypt ? EncryptEitherFormat : DecryptEitherFormat;
+        outcome_ = run(job.inputName, job.outputName, job.passphrase, *job.cipher, options);
     } catch (...) {
         error_ = std::current_exception();
     }

@@ -18,14 +18,14 @@
 #include <QObject>
 
 #include "cipher/cipherbase.h"
-#include "fileenc/fileop.h"
+#include "pipeline/fileoutcome.h"
 #include "platform/secretbytes.h"
 
 struct FileJob {
     FileOperation operation;
     std::string inputName;
     std::string outputName;
-    SecretBytes passphrase;
+    SecretBytes passphrase;  // as typed, UTF-8
     std::unique_ptr<TZC_blockcipher> cipher;
 };
 

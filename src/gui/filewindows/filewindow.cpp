@@ -4,7 +4,6 @@
 #include <QFile>
 
 #include "cipher/registry.h"
-#include "fileenc/passphrase.h"
 #include "gui/base/artwork.h"
 #include "gui/base/controls.h"
 #include "gui/base/filedrop.h"
@@ -15,6 +14,8 @@ Q_DECLARE_METATYPE(TZC_blockcipher*)
 
 namespace {
 const QString kAllFiles = QStringLiteral("All Files (*.*)");
+// A name ending in .age makes Encrypt write an age file.
+const QString kOutputFilters = kAllFiles + QStringLiteral(";;age files (*.age)");
 
 QToolButton* MakeBrowseButton(QWidget* parent, const QRect& geometry)
 {
@@ -45,15 +46,15 @@ std::string FileName(const QLineEdit* box)
     return QFile::encodeName(box->text()).toStdString();
 }
 
-// The passphrase as the engine hashes it. The box keeps its text; the UTF-8 copy made on the
-// way is wiped before its memory is given back.
+// The passphrase as typed, UTF-8. The box keeps its text; the copy made on the way is wiped
+// before its memory is given back.
 SecretBytes PassphraseOf(const QLineEdit* box)
 {
     struct WipedOnExit {
         QByteArray bytes;
         ~WipedOnExit() { SecureFill(bytes.data(), static_cast<std::size_t>(bytes.size()), 0); }
     } utf8{box->text().toUtf8()};
-    return PassphraseBytes(std::string_view(utf8.bytes.constData(), static_cast<std::size_t>(utf8.bytes.size())));
+    return SecretBytes(utf8.bytes.begin(), utf8.bytes.end());
 }
 }  // namespace
 
@@ -138,7 +139,7 @@ void FileEncryptionWindow::CInBrowseBtnClick()
 
 void FileEncryptionWindow::COutBrowseBtnClick()
 {
-    if (const auto name = dialogs_.SaveFile(this, {kAllFiles, lastSaveName_, {}})) {
+    if (const auto name = dialogs_.SaveFile(this, {kOutputFilters, lastSaveName_, {}})) {
         lastSaveName_ = *name;
         COutFileBox->setText(*name);
     }

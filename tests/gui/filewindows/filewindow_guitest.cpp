@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "age/agefile.h"
 #include "gui/filewindows/blowfishenc.h"
 #include "gui/filewindows/cast256enc.h"
 #include "gui/filewindows/gostenc.h"
@@ -254,7 +255,7 @@ TEST_F(FileWindow, BrowseDialogsOfferTheLastNameAndCancelChangesNothing)
     ASSERT_EQ(dialogs.fileRequests.size(), std::size(offered));
     for (std::size_t i = 0; i < std::size(offered); ++i) {
         EXPECT_EQ(dialogs.fileRequests[i].lastName, offered[i]) << i;
-        EXPECT_EQ(dialogs.fileRequests[i].filter, "All Files (*.*)");
+        EXPECT_EQ(dialogs.fileRequests[i].filter, i % 2 == 0 ? "All Files (*.*)" : "All Files (*.*);;age files (*.age)");
         EXPECT_EQ(dialogs.fileRequests[i].defaultSuffix, "");
     }
 }
@@ -416,4 +417,45 @@ TEST_F(FileWindow, ADroppedFileNamesTheBoxItLandsOnOrElseTheInput)
     QTest::mouseClick(window->CEncryptBtn, Qt::LeftButton);
     ASSERT_TRUE(WaitForRun(window));
     EXPECT_EQ(dialogs.informations, std::vector<QString>{"File Encrypted"});
+}
+
+TEST_F(FileWindow, AgeFilesUnderThePassphraseWhateverCipherIsChosen)
+{
+    Write(Path("plain"), "age data \xC3\xA9");
+    // Typed as a user would, but set at once: the test keyboard has no accented letters.
+    const auto Run = [this](FileEncryptionWindow* window, QPushButton* button, const QString& in, const QString& out,
+                            const QString& passphrase) {
+        SetNames(window, in, out);
+        window->CPassphraseBox->setText(passphrase);
+        QTest::mouseClick(button, Qt::LeftButton);
+        EXPECT_TRUE(WaitForRun(window));
+    };
+    FileEncryptionWindow* blowfish = Open(kInstances[0]);
+    Run(blowfish, blowfish->CEncryptBtn, Path("plain"), Path("sealed.age"), "caf\u00e9");
+    const QByteArray sealed = Read(Path("sealed.age"));
+    EXPECT_TRUE(sealed.startsWith("age-encryption.org/v1\n-> scrypt ")) << sealed.left(60).toStdString();
+    EXPECT_TRUE(sealed.contains(" 18\n")) << "the work factor";
+
+    // Another window and cipher open it with the same passphrase, as UTF-8; a wrong one is told
+    // as for any file.
+    FileEncryptionWindow* rijndael = Open(kInstances[3]);
+    Run(rijndael, rijndael->CDecryptBtn, Path("sealed.age"), Path("wrong"), "cafe");
+    Run(rijndael, rijndael->CDecryptBtn, Path("sealed.age"), Path("out"), "caf\u00e9");
+    EXPECT_EQ(dialogs.informations, (std::vector<QString>{"File Encrypted", "Incorrect Passphrase", "File Decrypted"}));
+    EXPECT_EQ(Read(Path("out")), "age data \xC3\xA9");
+
+    // A file for a key, and a damaged one, get an error box and leave nothing.
+    AgeProtection toKey;
+    toKey.recipients = {RecipientOf(GenerateX25519Identity())};
+    ASSERT_EQ(EncryptAgeFile(Path("plain").toStdString(), Path("keyed.age").toStdString(), toKey),
+              FileOpResult::Encrypted);
+    QByteArray damaged = sealed;
+    damaged[damaged.size() - 1] = static_cast<char>(damaged[damaged.size() - 1] ^ 1);
+    Write(Path("damaged.age"), damaged);
+    Run(rijndael, rijndael->CDecryptBtn, Path("keyed.age"), Path("new1"), "caf\u00e9");
+    Run(rijndael, rijndael->CDecryptBtn, Path("damaged.age"), Path("new2"), "caf\u00e9");
+    ASSERT_EQ(dialogs.errors.size(), 2u);
+    EXPECT_TRUE(dialogs.errors[0].contains("key file")) << dialogs.errors[0].toStdString();
+    EXPECT_TRUE(dialogs.errors[1].contains("failed to authenticate")) << dialogs.errors[1].toStdString();
+    EXPECT_FALSE(QFile::exists(Path("wrong")) || QFile::exists(Path("new1")) || QFile::exists(Path("new2")));
 }

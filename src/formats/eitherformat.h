@@ -1,0 +1,23 @@
+#pragma once
+
+// Both file formats behind the file windows' two buttons. Encrypt writes an age file under the
+// passphrase when the output's name ends in ".age", else the legacy format with the chosen
+// cipher; decrypt opens either format, told by the file's first bytes, whatever cipher is
+// chosen. The passphrase comes as typed (UTF-8): age takes those bytes, the legacy format its
+// own conversion of them.
+//
+// Outcomes as the legacy engine gives them; a wrong passphrase is WrongPassphrase in either
+// format. Any other refusal of an age file raises AgeError with a message for the error box.
+
+#include <string>
+
+#include "cipher/cipherbase.h"
+#include "pipeline/fileoutcome.h"
+#include "platform/secretbytes.h"
+
+bool WritesAge(const std::string& outputName);
+
+FileOpResult EncryptEitherFormat(const std::string& inputName, const std::string& outputName,
+                                 const SecretBytes& typed, TZC_blockcipher& cipher, const FileOpOptions& options = {});
+FileOpResult DecryptEitherFormat(const std::string& inputName, const std::string& outputName,
+                                 const SecretBytes& typed, TZC_blockcipher& cipher, const FileOpOptions& options = {});
