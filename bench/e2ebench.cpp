@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <tuple>
 
 #include "benchfiles.h"
 
@@ -25,6 +26,7 @@ constexpr double kDecryptionVsPeer = 1.30;  // our decryption / the fastest peer
 constexpr double kDecryptionVsCopy = 1.10;  // the time of our decryption / the time of cp, at most
 constexpr double kEncryptionVsOpenssl = 1.50;  // the time of openssl enc / the time of our encryption, at least
 constexpr long kPeakMemoryKiB = 32 * 1024;  // at most
+constexpr double kAgeVsAge = 1.50;  // the time of age / the time of our age run, at least, both ways
 
 // A cipher of `openssl enc`; those of the legacy provider need it loaded.
 struct OpensslCipher {
@@ -264,6 +266,56 @@ void RunPeakMemory(const EndToEndSettings& settings)
     if (!sound) std::printf("  WRONG: no round trip\n");
 }
 
+// age files to an X25519 recipient: zorvanta-cli against age itself, on the file, and the peak
+// memory of ours.
+void RunAgeFile(const EndToEndSettings& settings)
+{
+    const ScratchFolder scratch(settings.folder);
+    const Files files{scratch / "plain", scratch / "encrypted", scratch / "decrypted", kAesFileBytes};
+    WritePseudoRandomFile(files.plain, files.bytes);
+    ReadThrough(files.plain);
+    const std::string key = (scratch / "key.txt").string();
+    RunChild({"age-keygen", "-o", key}, {}, ChildErrors::Hidden);
+    const fs::path recipientFile = scratch / "recipient";
+    RunChild({"age-keygen", "-y", key}, recipientFile);
+    std::string recipient;
+    std::ifstream(recipientFile) >> recipient;
+
+    const Command ours = [&](bool encrypt, const fs::path& input, const fs::path& output) {
+        std::vector<std::string> arguments{ZB_CLI_PATH, encrypt ? "encrypt" : "decrypt", "-q", "-f"};
+        arguments.insert(arguments.end(), {encrypt ? "-r" : "-i", encrypt ? recipient : key});
+        arguments.insert(arguments.end(), {input.string(), output.string()});
+        return arguments;
+    };
+    const Command age = [&](bool encrypt, const fs::path& input, const fs::path& output) {
+        std::vector<std::string> arguments{"age"};
+        if (!encrypt) arguments.push_back("-d");
+        arguments.insert(arguments.end(), {encrypt ? "-r" : "-i", encrypt ? recipient : key});
+        arguments.insert(arguments.end(), {"-o", output.string(), input.string()});
+        return arguments;
+    };
+    const RoundTrip ourTrip = TimeRoundTrip(ours, files, settings.repetitions);
+    const RoundTrip ageTrip = TimeRoundTrip(age, files, settings.repetitions);
+    const fs::path report = scratch / "peak";
+    const long encryptKiB = PeakRssKiB(ours(true, files.plain, files.encrypted), report);
+    const long decryptKiB = PeakRssKiB(ours(false, files.encrypted, files.decrypted), report);
+
+    std::printf("\nage files to an X25519 recipient, %ju MiB in %s; whole processes, wall time, best of %d\n",
+                kAesFileBytes / kMiB, FolderNote(settings.folder).c_str(), settings.repetitions);
+    PrintTime("zorvanta-cli encrypt -r", ourTrip.encryptSeconds, files.bytes);
+    PrintTime("zorvanta-cli decrypt -i", ourTrip.decryptSeconds, files.bytes);
+    PrintTime("age -r", ageTrip.encryptSeconds, files.bytes);
+    PrintTime("age -d -i", ageTrip.decryptSeconds, files.bytes);
+    if (!ourTrip.sound || !ageTrip.sound) std::printf("  WRONG: no round trip (%s)\n", ourTrip.sound ? "age" : "ours");
+    for (const auto& [what, theirs, mine] : {std::tuple{"encryption", ageTrip.encryptSeconds, ourTrip.encryptSeconds},
+                                             std::tuple{"decryption", ageTrip.decryptSeconds, ourTrip.decryptSeconds}})
+        std::printf("  age's time / ours, %-10s  %5.2f (target at least %.2f)  %s\n", what, theirs / mine, kAgeVsAge,
+                    Verdict(theirs / mine >= kAgeVsAge));
+    for (const auto& [what, kibibytes] : {std::pair{"encrypt", encryptKiB}, std::pair{"decrypt", decryptKiB}})
+        std::printf("  peak memory, %-8s %7.1f MiB  %s (target at most %ld MiB)\n", what,
+                    static_cast<double>(kibibytes) / 1024, Verdict(kibibytes <= kPeakMemoryKiB), kPeakMemoryKiB / 1024);
+}
+
 // Whether folder has room for `bytes` more; says so when it has not.
 bool HasRoom(const fs::path& folder, std::uintmax_t bytes, const char* part)
 {
@@ -286,6 +338,7 @@ bool RunEndToEndBench(std::span<const BenchCipher> ciphers, const EndToEndSettin
         if (HasRoom(settings.folder, 4 * kAesFileBytes, "AES-256 file")) RunAesFile(settings);
         // The sparse plain file takes no room.
         if (HasRoom(settings.folder, 2 * kMemoryFileBytes + 256 * kMiB, "Peak memory")) RunPeakMemory(settings);
+        if (HasRoom(settings.folder, 4 * kAesFileBytes, "age file")) RunAgeFile(settings);
         return true;
     } catch (const std::exception& failure) {
         std::printf("\nWhole processes: %s\n", failure.what());
