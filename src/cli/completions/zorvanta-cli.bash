@@ -4,12 +4,16 @@ _zorvanta_cli()
     local cur prev words cword
     _init_completion || return
 
-    local commands="encrypt decrypt check ciphers selftest bench help"
+    local commands="encrypt decrypt check keygen ciphers selftest bench help"
     local ciphers="blowfish cast128 cast256 gost idea misty1 rijndael twofish aes aes256 cast5 cast-128 cast6 cast-256 misty gost28147"
-    local file_options="--cipher --output --force --passphrase-file --passphrase-fd --passphrase-env --passphrase-hex
-        --allow-empty-passphrase --progress --no-progress --quiet --help"
-    local check_options="--cipher --passphrase-file --passphrase-fd --passphrase-env --passphrase-hex
+    local passphrase_options="--passphrase-file --passphrase-fd --passphrase-env --passphrase-hex
         --allow-empty-passphrase --quiet --help"
+    local encrypt_options="--cipher --format --recipient --recipients-file --armor --work-factor --output --force
+        --progress --no-progress $passphrase_options"
+    local decrypt_options="--cipher --identity --max-work-factor --output --force --progress --no-progress
+        $passphrase_options"
+    local check_options="--cipher --identity --max-work-factor $passphrase_options"
+    local keygen_options="--output --force --public --help"
 
     if [[ $cword -eq 1 ]]; then
         COMPREPLY=($(compgen -W "$commands --help --version" -- "$cur"))
@@ -24,8 +28,15 @@ _zorvanta_cli()
             COMPREPLY=($(compgen -W "$names" -- "$cur"))
             return
             ;;
-        -o | --output | --passphrase-file)
+        --format)
+            COMPREPLY=($(compgen -W "age legacy" -- "$cur"))
+            return
+            ;;
+        -o | --output | --passphrase-file | -R | --recipients-file | -i | --identity)
             _filedir
+            return
+            ;;
+        -r | --recipient | --work-factor | --max-work-factor)
             return
             ;;
         --passphrase-env)
@@ -38,16 +49,10 @@ _zorvanta_cli()
     esac
 
     case $command in
-        encrypt | decrypt)
+        encrypt | decrypt | check | keygen)
             if [[ $cur == -* ]]; then
-                COMPREPLY=($(compgen -W "$file_options" -- "$cur"))
-            else
-                _filedir
-            fi
-            ;;
-        check)
-            if [[ $cur == -* ]]; then
-                COMPREPLY=($(compgen -W "$check_options" -- "$cur"))
+                local options=${command}_options
+                COMPREPLY=($(compgen -W "${!options}" -- "$cur"))
             else
                 _filedir
             fi

@@ -1,11 +1,12 @@
 # fish completion for zorvanta-cli
-set -l commands encrypt decrypt check ciphers selftest bench help
+set -l commands encrypt decrypt check keygen ciphers selftest bench help
 set -l ciphers blowfish cast128 cast256 gost idea misty1 rijndael twofish aes aes256 cast5 cast-128 cast6 cast-256 misty gost28147
 
 complete -c zorvanta-cli -f
 complete -c zorvanta-cli -n "not __fish_seen_subcommand_from $commands" -a encrypt -d 'encrypt INPUT into OUTPUT'
 complete -c zorvanta-cli -n "not __fish_seen_subcommand_from $commands" -a decrypt -d 'decrypt INPUT into OUTPUT'
-complete -c zorvanta-cli -n "not __fish_seen_subcommand_from $commands" -a check -d 'tell whether the passphrase opens FILE'
+complete -c zorvanta-cli -n "not __fish_seen_subcommand_from $commands" -a check -d 'tell whether FILE opens'
+complete -c zorvanta-cli -n "not __fish_seen_subcommand_from $commands" -a keygen -d 'make an age identity'
 complete -c zorvanta-cli -n "not __fish_seen_subcommand_from $commands" -a ciphers -d 'list the ciphers'
 complete -c zorvanta-cli -n "not __fish_seen_subcommand_from $commands" -a selftest -d 'run the known-answer tests'
 complete -c zorvanta-cli -n "not __fish_seen_subcommand_from $commands" -a bench -d 'measure CBC speed per cipher'
@@ -24,8 +25,17 @@ complete -c zorvanta-cli -n $takes_passphrase -l passphrase-hex -x -d 'exact byt
 complete -c zorvanta-cli -n $takes_passphrase -l allow-empty-passphrase -d 'accept the empty passphrase'
 complete -c zorvanta-cli -n $takes_passphrase -s q -l quiet -d 'print no line on success'
 complete -c zorvanta-cli -n $takes_passphrase -s h -l help -d 'show the help of the command'
-complete -c zorvanta-cli -n $writes -s o -l output -r -F -d 'write to FILE'
-complete -c zorvanta-cli -n $writes -s f -l force -d 'replace an existing OUTPUT'
+complete -c zorvanta-cli -n "__fish_seen_subcommand_from encrypt" -l format -x -a "age legacy" -d 'the file format'
+complete -c zorvanta-cli -n "__fish_seen_subcommand_from encrypt" -s r -l recipient -x -d 'encrypt to an age public key'
+complete -c zorvanta-cli -n "__fish_seen_subcommand_from encrypt" -s R -l recipients-file -r -F -d 'encrypt to the public keys in FILE'
+complete -c zorvanta-cli -n "__fish_seen_subcommand_from encrypt" -s a -l armor -d 'write the age file as text'
+complete -c zorvanta-cli -n "__fish_seen_subcommand_from encrypt" -l work-factor -x -d 'scrypt work factor of an age passphrase'
+complete -c zorvanta-cli -n "__fish_seen_subcommand_from decrypt check" -s i -l identity -r -F -d 'open age files with the identities in FILE'
+complete -c zorvanta-cli -n "__fish_seen_subcommand_from decrypt check" -l max-work-factor -x -d 'largest scrypt work factor to open'
+complete -c zorvanta-cli -n "__fish_seen_subcommand_from keygen" -s y -l public -d 'print the recipients of the identities in FILE'
+complete -c zorvanta-cli -n "__fish_seen_subcommand_from encrypt decrypt keygen" -s o -l output -r -F -d 'write to FILE'
+complete -c zorvanta-cli -n "__fish_seen_subcommand_from encrypt decrypt keygen" -s f -l force -d 'replace an existing OUTPUT'
+complete -c zorvanta-cli -n "__fish_seen_subcommand_from keygen" -F
 complete -c zorvanta-cli -n $writes -l progress -d 'show a progress line'
 complete -c zorvanta-cli -n $writes -l no-progress -d 'show no progress line'
 complete -c zorvanta-cli -n $takes_passphrase -F
