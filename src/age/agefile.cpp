@@ -112,49 +112,35 @@ std::vector<Stanza> Stanzas(const SecretBytes& fileKey, const AgeProtection& pro
 FileOpResult Encrypt(RunInput input, const std::string& outputName, const AgeProtection& protection,
                      const FileOpOptions& options)
 {
-    auto opened = OpenRunOutput(input, outputName, *options.calls);
-    if (const auto* refusal = std::get_if<FileOpResult>(&opened)) return *refusal;
-    auto& output = std::get<OutputFile>(opened);
-    FileSource source(input.file.fd.get(), input.name, *options.calls);
-    OutputSink file(output, outputName);
-    std::optional<ArmoredSink> armored;
-    if (protection.armor) armored.emplace(file);
-    ByteSink& sink = armored ? static_cast<ByteSink&>(*armored) : file;
-
-    const SecretBytes fileKey = GenerateFileKey();
-    const std::string header = WriteHeader(Stanzas(fileKey, protection), fileKey);
-    sink.Write(reinterpret_cast<const std::uint8_t*>(header.data()), header.size());
-    if (!SealPayload({source, sink, SizeOf(input.file.info), options}, fileKey)) return FileOpResult::Cancelled;
-    if (armored) armored->Finish();
-    // Every failure must come before the commit, so that a reported error never replaces a file.
-    NamingFailures(input.name, [&] { input.file.fd.Close(*options.calls); });
-    NamingFailures(outputName, [&] { output.Commit(); });
-    return FileOpResult::Encrypted;
-}
-
-// Opens the input of a run, or the outcome that refuses it.
-template <class Run>
-FileOpResult WithInput(const std::string& inputName, const std::string& outputName, std::size_t peekBytes,
-                       const FileOpOptions& options, Run run)
-{
-    if (const auto refusal = RefusedNames(inputName, outputName)) return *refusal;
-    auto input = OpenRunInput(inputName, peekBytes, *options.calls);
-    if (const auto* refusal = std::get_if<FileOpResult>(&input)) return *refusal;
-    return run(std::move(std::get<RunInput>(input)));
+    const auto& calls = *options.calls;
+    return RunToOutput(input, outputName, calls, FileOpResult::Encrypted,
+                       [&](OutputFile& output) -> std::optional<FileOpResult> {
+        FileSource source(input.file.fd.get(), input.name, calls);
+        OutputSink file(output, outputName);
+        std::optional<ArmoredSink> armored;
+        if (protection.armor) armored.emplace(file);
+        ByteSink& sink = armored ? static_cast<ByteSink&>(*armored) : file;
+        const SecretBytes fileKey = GenerateFileKey();
+        const std::string header = WriteHeader(Stanzas(fileKey, protection), fileKey);
+        sink.Write(reinterpret_cast<const std::uint8_t*>(header.data()), header.size());
+        if (!SealPayload({source, sink, SizeOf(input.file.info), options}, fileKey)) return FileOpResult::Cancelled;
+        if (armored) armored->Finish();
+        return std::nullopt;
+    });
 }
 }  // namespace
 
 FileOpResult EncryptAgeFile(const std::string& inputName, const std::string& outputName,
                             const AgeProtection& protection, const FileOpOptions& options)
 {
-    return WithInput(inputName, outputName, 0, options,
-                     [&](RunInput input) { return Encrypt(std::move(input), outputName, protection, options); });
+    return RunOnNamedInput(inputName, outputName, 0, *options.calls,
+                           [&](RunInput input) { return Encrypt(std::move(input), outputName, protection, options); });
 }
 
 FileOpResult DecryptAgeFile(const std::string& inputName, const std::string& outputName, const Unlocking& unlocking,
                             const FileOpOptions& options)
 {
-    return WithInput(inputName, outputName, kFormatPeekBytes, options, [&](RunInput input) {
+    return RunOnNamedInput(inputName, outputName, kFormatPeekBytes, *options.calls, [&](RunInput input) {
         return DecryptOpenedAgeFile(std::move(input), outputName, unlocking, options);
     });
 }
@@ -162,18 +148,17 @@ FileOpResult DecryptAgeFile(const std::string& inputName, const std::string& out
 FileOpResult DecryptOpenedAgeFile(RunInput input, const std::string& outputName, const Unlocking& unlocking,
                                   const FileOpOptions& options)
 {
-    auto opened = OpenRunOutput(input, outputName, *options.calls);
-    if (const auto* refusal = std::get_if<FileOpResult>(&opened)) return *refusal;
-    auto& output = std::get<OutputFile>(opened);
-    FileSource file(input.file.fd.get(), input.name, *options.calls);
-    const std::vector<std::uint8_t> firstBytes = input.taken;
-    PrefixedSource source(std::move(input.taken), file);
-    OutputSink sink(output, outputName);
-    if (!DecryptStream(source, firstBytes, sink, unlocking, SizeOf(input.file.info), options))
-        return FileOpResult::Cancelled;
-    NamingFailures(input.name, [&] { input.file.fd.Close(*options.calls); });
-    NamingFailures(outputName, [&] { output.Commit(); });
-    return FileOpResult::Decrypted;
+    const auto& calls = *options.calls;
+    return RunToOutput(input, outputName, calls, FileOpResult::Decrypted,
+                       [&](OutputFile& output) -> std::optional<FileOpResult> {
+        FileSource file(input.file.fd.get(), input.name, calls);
+        const std::vector<std::uint8_t> firstBytes = input.taken;
+        PrefixedSource source(std::move(input.taken), file);
+        OutputSink sink(output, outputName);
+        if (!DecryptStream(source, firstBytes, sink, unlocking, SizeOf(input.file.info), options))
+            return FileOpResult::Cancelled;
+        return std::nullopt;
+    });
 }
 
 FileOpResult CheckAgeFile(const std::string& inputName, const Unlocking& unlocking, const FileOpOptions& options)

@@ -70,7 +70,8 @@ PayloadBatches::Opened PayloadBatches::OpenChunk(std::uint64_t counter, bool fin
                                                  std::size_t n, std::uint8_t* out) const
 {
     if (n < kTagBytes) return Opened::EndsEarly;
-    if (cipher_.Open(counter, final, in, n, out)) return final && n == kTagBytes && counter > 0 ? Opened::Failed : Opened::Yes;
+    if (cipher_.Open(counter, final, in, n, out))
+        return final && n == kTagBytes && counter > 0 ? Opened::Failed : Opened::Yes;
     if (cipher_.Open(counter, !final, in, n, out)) return final ? Opened::EndsEarly : Opened::GoesOn;
     return Opened::Failed;
 }

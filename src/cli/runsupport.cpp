@@ -122,7 +122,8 @@ int ReportOutcome(FileOpResult result, FileOperation operation, MessageWording w
         return exitcode::kSuccess;
     case FileOpResult::Cancelled: throw Interrupted{StopSignal(env).load()};
     case FileOpResult::InputOpenFailed: throw InputOpenRefusal(names.first);
-    case FileOpResult::OutputOpenFailed: throw Refusal{names.second.Shown() + ": " + FileOpMessage(result, operation, wording)};
+    case FileOpResult::OutputOpenFailed:
+        throw Refusal{names.second.Shown() + ": " + FileOpMessage(result, operation, wording)};
     default: throw Refusal{FileOpMessage(result, operation, wording)};
     }
 }

@@ -41,38 +41,34 @@ bool TransformBody(FileOperation operation, ByteSource& input, ByteSink& output,
 FileOpResult Run(FileOperation operation, RunInput input, const std::string& outputName, const SecretBytes& passphrase,
                  TZC_blockcipher& cipher, const FileOpOptions& options)
 {
-    auto opened = OpenRunOutput(input, outputName, *options.calls);
-    if (const auto* refusal = std::get_if<FileOpResult>(&opened)) return *refusal;
-    auto& output = std::get<OutputFile>(opened);
-    FileSource file(input.file.fd.get(), input.name, *options.calls);
-    PrefixedSource source(std::move(input.taken), file);
-    OutputSink sink(output, outputName);
-
-    BurnOnExit burn{cipher};
-    SecretBytes checkBlock(kCheckBlockBytes);
-    ComputeCheckBlock(passphrase, cipher, checkBlock.data());
-    if (operation == FileOperation::Encrypt) {
-        sink.Write(checkBlock.data(), kCheckBlockBytes);
-    } else {
-        SecretBytes stored(kCheckBlockBytes);
-        if (source.Read(stored.data(), kCheckBlockBytes) != kCheckBlockBytes)
-            throw IoError(iocode::kReadBeyondEnd, 0, input.name);
-        if (stored != checkBlock) return FileOpResult::WrongPassphrase;
-    }
-    if (!TransformBody(operation, source, sink, SizeOf(input.file.info), cipher, options)) return FileOpResult::Cancelled;
-    // Every failure must come before the commit, so that a reported error never replaces a file.
-    NamingFailures(input.name, [&] { input.file.fd.Close(*options.calls); });
-    NamingFailures(outputName, [&] { output.Commit(); });
-    return operation == FileOperation::Encrypt ? FileOpResult::Encrypted : FileOpResult::Decrypted;
+    const FileOpResult success = operation == FileOperation::Encrypt ? FileOpResult::Encrypted : FileOpResult::Decrypted;
+    return RunToOutput(input, outputName, *options.calls, success, [&](OutputFile& output) -> std::optional<FileOpResult> {
+        FileSource file(input.file.fd.get(), input.name, *options.calls);
+        PrefixedSource source(std::move(input.taken), file);
+        OutputSink sink(output, outputName);
+        BurnOnExit burn{cipher};
+        SecretBytes checkBlock(kCheckBlockBytes);
+        ComputeCheckBlock(passphrase, cipher, checkBlock.data());
+        if (operation == FileOperation::Encrypt) {
+            sink.Write(checkBlock.data(), kCheckBlockBytes);
+        } else {
+            SecretBytes stored(kCheckBlockBytes);
+            if (source.Read(stored.data(), kCheckBlockBytes) != kCheckBlockBytes)
+                throw IoError(iocode::kReadBeyondEnd, 0, input.name);
+            if (stored != checkBlock) return FileOpResult::WrongPassphrase;
+        }
+        if (!TransformBody(operation, source, sink, SizeOf(input.file.info), cipher, options))
+            return FileOpResult::Cancelled;
+        return std::nullopt;
+    });
 }
 
 FileOpResult RunNamed(FileOperation operation, const std::string& inputName, const std::string& outputName,
                       const SecretBytes& passphrase, TZC_blockcipher& cipher, const FileOpOptions& options)
 {
-    if (const auto refusal = RefusedNames(inputName, outputName)) return *refusal;
-    auto input = OpenRunInput(inputName, 0, *options.calls);
-    if (const auto* refusal = std::get_if<FileOpResult>(&input)) return *refusal;
-    return Run(operation, std::move(std::get<RunInput>(input)), outputName, passphrase, cipher, options);
+    return RunOnNamedInput(inputName, outputName, 0, *options.calls, [&](RunInput input) {
+        return Run(operation, std::move(input), outputName, passphrase, cipher, options);
+    });
 }
 }  // namespace
 
