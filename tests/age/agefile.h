@@ -29,6 +29,14 @@ inline SecretBytes AgeSecretData(const std::string& name)
     return SecretBytes(bytes.begin(), bytes.end());
 }
 
+// Bytes that differ from one payload chunk to the next, so that a chunk out of place shows.
+inline Bytes Pattern(std::size_t n)
+{
+    Bytes b(n);
+    for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>(i * 7 + (i >> 16));
+    return b;
+}
+
 inline std::string_view TextOf(std::span<const std::uint8_t> bytes)
 {
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
