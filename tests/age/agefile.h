@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -55,6 +57,17 @@ inline std::string PrintedRecipient(const std::string& keyFile)
 inline X25519Identity StoredIdentity(const std::string& keyFile)
 {
     return ParseIdentityFile(AgeSecretData(keyFile)).at(0);
+}
+
+// The AgeError that run raised, if any.
+inline std::optional<AgeError> FailureOf(const std::function<void()>& run)
+{
+    try {
+        run();
+    } catch (const AgeError& error) {
+        return error;
+    }
+    return std::nullopt;
 }
 
 inline Bytes Dearmored(const Bytes& file)
