@@ -165,7 +165,7 @@ FileOpResult DecryptOpenedAgeFile(RunInput input, const std::string& outputName,
     auto opened = OpenRunOutput(input, outputName, *options.calls);
     if (const auto* refusal = std::get_if<FileOpResult>(&opened)) return *refusal;
     auto& output = std::get<OutputFile>(opened);
-    FileSource file(input.file.fd.get(), input.name, *options.calls);
+    FileSource file(input.file.fd.get(), input.name, *options.calls, input.taken.size());
     const std::vector<std::uint8_t> firstBytes = input.taken;
     PrefixedSource source(std::move(input.taken), file);
     OutputSink sink(output, outputName);
@@ -186,7 +186,7 @@ FileOpResult CheckAgeFile(const std::string& inputName, const Unlocking& unlocki
 
 FileOpResult CheckOpenedAgeFile(RunInput input, const Unlocking& unlocking, const FileOpOptions& options)
 {
-    FileSource file(input.file.fd.get(), input.name, *options.calls);
+    FileSource file(input.file.fd.get(), input.name, *options.calls, input.taken.size());
     PrefixedSource source(input.taken, file);
     DiscardingSink sink;
     if (!DecryptStream(source, input.taken, sink, unlocking, SizeOf(input.file.info), options))

@@ -44,7 +44,7 @@ FileOpResult Run(FileOperation operation, RunInput input, const std::string& out
     auto opened = OpenRunOutput(input, outputName, *options.calls);
     if (const auto* refusal = std::get_if<FileOpResult>(&opened)) return *refusal;
     auto& output = std::get<OutputFile>(opened);
-    FileSource file(input.file.fd.get(), input.name, *options.calls);
+    FileSource file(input.file.fd.get(), input.name, *options.calls, input.taken.size());
     PrefixedSource source(std::move(input.taken), file);
     OutputSink sink(output, outputName);
 
