@@ -115,7 +115,7 @@ FileOpResult Encrypt(RunInput input, const std::string& outputName, const AgePro
     const auto& calls = *options.calls;
     return RunToOutput(input, outputName, calls, FileOpResult::Encrypted,
                        [&](OutputFile& output) -> std::optional<FileOpResult> {
-        FileSource source(input.file.fd.get(), input.name, calls);
+        FileSource source(input.file.fd.get(), input.name, calls, input.taken.size());
         OutputSink file(output, outputName);
         std::optional<ArmoredSink> armored;
         if (protection.armor) armored.emplace(file);
@@ -151,7 +151,7 @@ FileOpResult DecryptOpenedAgeFile(RunInput input, const std::string& outputName,
     const auto& calls = *options.calls;
     return RunToOutput(input, outputName, calls, FileOpResult::Decrypted,
                        [&](OutputFile& output) -> std::optional<FileOpResult> {
-        FileSource file(input.file.fd.get(), input.name, calls);
+        FileSource file(input.file.fd.get(), input.name, calls, input.taken.size());
         const std::vector<std::uint8_t> firstBytes = input.taken;
         PrefixedSource source(std::move(input.taken), file);
         OutputSink sink(output, outputName);
@@ -171,7 +171,7 @@ FileOpResult CheckAgeFile(const std::string& inputName, const Unlocking& unlocki
 
 FileOpResult CheckOpenedAgeFile(RunInput input, const Unlocking& unlocking, const FileOpOptions& options)
 {
-    FileSource file(input.file.fd.get(), input.name, *options.calls);
+    FileSource file(input.file.fd.get(), input.name, *options.calls, input.taken.size());
     PrefixedSource source(input.taken, file);
     DiscardingSink sink;
     if (!DecryptStream(source, input.taken, sink, unlocking, SizeOf(input.file.info), options))

@@ -43,7 +43,7 @@ FileOpResult Run(FileOperation operation, RunInput input, const std::string& out
 {
     const FileOpResult success = operation == FileOperation::Encrypt ? FileOpResult::Encrypted : FileOpResult::Decrypted;
     return RunToOutput(input, outputName, *options.calls, success, [&](OutputFile& output) -> std::optional<FileOpResult> {
-        FileSource file(input.file.fd.get(), input.name, *options.calls);
+        FileSource file(input.file.fd.get(), input.name, *options.calls, input.taken.size());
         PrefixedSource source(std::move(input.taken), file);
         OutputSink sink(output, outputName);
         BurnOnExit burn{cipher};

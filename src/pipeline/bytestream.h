@@ -31,10 +31,14 @@ public:
     virtual void Write(const std::uint8_t* buffer, std::size_t count) = 0;
 };
 
-// An open descriptor read through the host calls.
+// An open descriptor read through the host calls. alreadyRead: the bytes taken from it before
+// (to tell the file's format), which its position counts, so that progress reaches the size.
 class FileSource final : public ByteSource {
 public:
-    FileSource(int fd, const std::string& name, const SystemCalls& calls) : fd_(fd), name_(name), calls_(calls) {}
+    FileSource(int fd, const std::string& name, const SystemCalls& calls, std::uint64_t alreadyRead = 0)
+        : fd_(fd), name_(name), calls_(calls), position_(alreadyRead)
+    {
+    }
     std::size_t Read(std::uint8_t* buffer, std::size_t count) override;
     std::uint64_t Position() const override { return position_; }
 
@@ -42,7 +46,7 @@ private:
     int fd_;
     const std::string& name_;
     const SystemCalls& calls_;
-    std::uint64_t position_ = 0;
+    std::uint64_t position_;
 };
 
 // Bytes already taken from a source (to tell the file's format, or past a header) handed out

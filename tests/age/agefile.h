@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -29,6 +31,14 @@ inline SecretBytes AgeSecretData(const std::string& name)
     return SecretBytes(bytes.begin(), bytes.end());
 }
 
+// Bytes that differ from one payload chunk to the next, so that a chunk out of place shows.
+inline Bytes Pattern(std::size_t n)
+{
+    Bytes b(n);
+    for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>(i * 7 + (i >> 16));
+    return b;
+}
+
 inline std::string_view TextOf(std::span<const std::uint8_t> bytes)
 {
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
@@ -47,6 +57,17 @@ inline std::string PrintedRecipient(const std::string& keyFile)
 inline X25519Identity StoredIdentity(const std::string& keyFile)
 {
     return ParseIdentityFile(AgeSecretData(keyFile)).at(0);
+}
+
+// The AgeError that run raised, if any.
+inline std::optional<AgeError> FailureOf(const std::function<void()>& run)
+{
+    try {
+        run();
+    } catch (const AgeError& error) {
+        return error;
+    }
+    return std::nullopt;
 }
 
 inline Bytes Dearmored(const Bytes& file)

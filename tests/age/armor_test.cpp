@@ -7,13 +7,6 @@
 #include "agefile.h"
 
 namespace {
-Bytes Pattern(std::size_t n)
-{
-    Bytes b(n);
-    for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>(i * 29 + 3);
-    return b;
-}
-
 std::string Armored(const Bytes& bytes, std::size_t piece)
 {
     ArmorEncoder encoder;

@@ -2,27 +2,12 @@
 // writes open here, at the payload's chunk boundaries and armored too.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "age/keys.h"
 #include "agefile.h"
+#include "support/terminal.h"
 
 namespace {
 const std::size_t kSizes[] = {0, 1, kPayloadChunkBytes, kPayloadChunkBytes + 1, 2 * kPayloadChunkBytes + 5};
-
-Bytes Pattern(std::size_t n)
-{
-    Bytes b(n);
-    for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>(i * 7 + (i >> 16));
-    return b;
-}
-
-// The command's exit status; TempDir paths need no quoting.
-int RunCommand(const std::string& command)
-{
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 std::string ArmoredText(const Bytes& file)
 {
@@ -51,7 +36,7 @@ TEST(AgeInterop, FilesWrittenHereOpenInAge)
 
         for (const char* suffix : {".age", ".asc"}) {
             const std::string path = name + suffix;
-            ASSERT_EQ(RunCommand("age -d -i " + key + " " + path + " > " + path + ".out"), 0) << n << suffix;
+            ASSERT_EQ(Shell("age -d -i " + key + " " + path + " > " + path + ".out"), 0) << n << suffix;
             EXPECT_EQ(ReadFile(path + ".out"), plain) << n << suffix;
         }
     }
@@ -67,8 +52,8 @@ TEST(AgeInterop, FilesWrittenByAgeOpenHere)
         const Bytes plain = Pattern(n);
         const std::string name = dir.path(std::to_string(n));
         WriteFile(name, plain);
-        ASSERT_EQ(RunCommand("age -r " + recipient + " -o " + name + ".age " + name), 0);
-        ASSERT_EQ(RunCommand("age -a -r " + recipient + " -o " + name + ".asc " + name), 0);
+        ASSERT_EQ(Shell("age -r " + recipient + " -o " + name + ".age " + name), 0);
+        ASSERT_EQ(Shell("age -a -r " + recipient + " -o " + name + ".asc " + name), 0);
         EXPECT_EQ(DecryptInMemory(ReadFile(name + ".age"), unlocking), plain) << n;
         EXPECT_EQ(DecryptInMemory(ReadFile(name + ".asc"), unlocking), plain) << n << " armored";
     }
@@ -81,7 +66,7 @@ TEST(AgeInterop, AgeKeygenReadsGeneratedIdentities)
     SecretBytes text = FormatIdentity(identity);
     text.push_back('\n');
     WriteFile(dir.path("identity"), Bytes(text.begin(), text.end()));
-    ASSERT_EQ(RunCommand("age-keygen -y -o " + dir.path("recipient") + " " + dir.path("identity")), 0);
+    ASSERT_EQ(Shell("age-keygen -y -o " + dir.path("recipient") + " " + dir.path("identity")), 0);
     const Bytes printed = ReadFile(dir.path("recipient"));
     EXPECT_EQ(std::string(printed.begin(), printed.end()), FormatRecipient(RecipientOf(identity)) + "\n");
 }

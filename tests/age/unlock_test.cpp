@@ -16,16 +16,6 @@ Unlocking WithIdentity(const std::string& keyFile)
     unlocking.identities.push_back(StoredIdentity(keyFile));
     return unlocking;
 }
-
-std::optional<AgeError> FailureOf(const std::function<void()>& run)
-{
-    try {
-        run();
-    } catch (const AgeError& error) {
-        return error;
-    }
-    return std::nullopt;
-}
 }  // namespace
 
 TEST(Unlock, FilesMadeByAgeOpenToTheirPlainText)

@@ -17,15 +17,10 @@
 #include "cipher/registry.h"
 #include "cli/ciphernames.h"
 #include "support/tempdir.h"
+#include "support/terminal.h"
 
 namespace {
 const std::string kProgram = ZORVANTA_CLI_PROGRAM;
-
-int Shell(const std::string& command)
-{
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 std::string TextOf(const std::string& path)
 {

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "cli/clirun.h"
+#include "cli/clicases.h"
 #include "cli/knownanswers.h"
 #include "cli/selftest.h"
 #include "cipher/registry.h"
@@ -15,15 +15,6 @@
 namespace {
 const Bytes kPlain{'h', 'e', 'l', 'l', 'o', ' ', 0xE9, 0, 1, 2};
 const Bytes kKept{'k', 'e', 'p', 't'};
-
-// The regular files of a folder and their bytes.
-std::map<std::string, Bytes> Snapshot(const TempDir& dir)
-{
-    std::map<std::string, Bytes> files;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.root()))
-        if (entry.is_regular_file()) files[entry.path().filename()] = ReadFile(entry.path());
-    return files;
-}
 
 // A folder with a plain file, its Blowfish encryption under "pw" and under the empty
 // passphrase, passphrase files of every kind, an existing output, a folder and a FIFO.
@@ -48,25 +39,6 @@ struct Workspace {
     }
     std::string path(const std::string& name) const { return dir.path(name); }
 };
-
-enum class Text { Out, Err };
-
-struct Case {
-    std::string what;
-    std::vector<std::string> args;  // {} in a name stands for the folder
-    int status;
-    Text stream;               // where `text` is; the other stream stays empty unless `both`
-    std::string text;          // a part of what that stream shows; {} in it stands for the folder
-    std::map<std::string, Bytes> creates = {};  // files the run makes or replaces; all others stay
-    CliScript script = {};
-    bool both = false;
-};
-
-std::string InFolder(std::string text, const Workspace& w)
-{
-    for (std::size_t at; (at = text.find("{}")) != std::string::npos;) text.replace(at, 2, w.dir.root().string());
-    return text;
-}
 
 using Args = std::vector<std::string>;
 const std::string kPw = "7077";  // "pw"
@@ -167,27 +139,7 @@ const Case kCases[] = {
 
 TEST(Cli, EveryRuleOfTheCommandLine)
 {
-    for (const Case& c : kCases) {
-        const Workspace w;
-        const auto before = Snapshot(w.dir);
-        CliScript script = c.script;
-        script.standardInput = InFolder(script.standardInput, w);
-        script.standardOutput = InFolder(script.standardOutput, w);
-        std::vector<std::string> args;
-        for (const std::string& arg : c.args) args.push_back(InFolder(arg, w));
-        const CliRun run = RunCliWith(args, script);
-        EXPECT_EQ(run.status, c.status) << c.what << "\n" << run.err;
-        const std::string& shown = c.stream == Text::Out ? run.out : run.err;
-        const std::string& other = c.stream == Text::Out ? run.err : run.out;
-        EXPECT_NE(shown.find(InFolder(c.text, w)), std::string::npos) << c.what << ": " << shown;
-        if (c.text.empty()) {
-            EXPECT_EQ(shown, "") << c.what;
-        }
-        EXPECT_EQ(other, "") << c.what;
-        auto expected = before;
-        for (const auto& [name, bytes] : c.creates) expected[name] = bytes.empty() ? ReadFile(w(name)) : bytes;
-        EXPECT_EQ(Snapshot(w.dir), expected) << c.what;
-    }
+    for (const Case& c : kCases) ExpectCase(c, Workspace().dir);
 }
 
 TEST(Cli, RoundTripThroughEveryPassphraseSource)

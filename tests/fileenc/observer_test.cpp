@@ -11,6 +11,7 @@
 
 #include "cipher/rijndael.h"
 #include "fileenc/fileop.h"
+#include "support/recordingobserver.h"
 #include "support/tempdir.h"
 
 namespace {
@@ -23,30 +24,6 @@ Bytes Pattern(std::size_t n)
     for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>(i * 17 + (i >> 9));
     return b;
 }
-
-// Records every report; asks to stop at the stopAt-th (never when 0).
-class RecordingObserver : public FileOpObserver {
-public:
-    explicit RecordingObserver(std::size_t stopAt = 0) : stopAt_(stopAt) {}
-
-    bool Continue(std::uint64_t done, std::optional<std::uint64_t> total) override
-    {
-        reports.push_back({done, total});
-        onCallingThread = onCallingThread && std::this_thread::get_id() == caller_;
-        return reports.size() != stopAt_;
-    }
-
-    struct Report {
-        std::uint64_t done;
-        std::optional<std::uint64_t> total;
-    };
-    std::vector<Report> reports;
-    bool onCallingThread = true;
-
-private:
-    std::size_t stopAt_;
-    std::thread::id caller_ = std::this_thread::get_id();
-};
 
 FileOpResult RunObserved(FileOperation operation, const std::string& in, const std::string& out, TZC_blockcipher& cipher,
                  FileOpObserver& observer)
