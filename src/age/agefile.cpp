@@ -1,7 +1,10 @@
 #include "age/agefile.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <variant>
 
 #include "age/ageerror.h"
@@ -85,17 +88,30 @@ bool OpenPayload(const PayloadRun& run, const SecretBytes& fileKey, std::uint64_
                          &PayloadBatches::Open);
 }
 
+// The file key of the header: unlocked the first time (a passphrase is asked for once, scrypt
+// runs once), and known again on a second reading of the same file, whose MAC it must fit.
+SecretBytes FileKeyOf(const Header& header, const Unlocking& unlocking, std::optional<SecretBytes>& known)
+{
+    if (!known) {
+        known = UnlockFileKey(header, unlocking);
+    } else if (HeaderMac(header.macInput, *known) != header.mac) {
+        throw AgeError::HeaderDamaged();
+    }
+    return *known;
+}
+
 // Opens the age file that source reads, whose first bytes are given, into sink; false when
 // the observer stopped the run.
 bool DecryptStream(ByteSource& source, std::span<const std::uint8_t> firstBytes, ByteSink& sink,
-                   const Unlocking& unlocking, std::optional<std::uint64_t> total, const FileOpOptions& options)
+                   const Unlocking& unlocking, std::optional<std::uint64_t> total, const FileOpOptions& options,
+                   std::optional<SecretBytes>& fileKeyKnown)
 {
     if (!LooksLikeAge(firstBytes)) throw AgeError::NotAgeFile();
     std::optional<ArmoredSource> armored;
     if (IsArmored(firstBytes)) armored.emplace(source);
     ByteSource& binary = armored ? static_cast<ByteSource&>(*armored) : source;
     auto [header, rest, length] = ReadAgeHeader(binary);
-    const SecretBytes fileKey = UnlockFileKey(header, unlocking);
+    const SecretBytes fileKey = FileKeyOf(header, unlocking, fileKeyKnown);
     PrefixedSource payload(std::move(rest), binary);
     return OpenPayload({payload, sink, total, options}, fileKey, length);
 }
@@ -128,6 +144,26 @@ FileOpResult Encrypt(RunInput input, const std::string& outputName, const AgePro
         return std::nullopt;
     });
 }
+// An output written in place is cut at its first write, so a chunk that failed later would
+// leave it holding part of the plaintext: the whole file is authenticated before, and read
+// again from where it began. A stream cannot be read twice, and is refused. False when the
+// observer stopped the run.
+bool AuthenticateFirst(const RunInput& input, const std::string& outputName, const Unlocking& unlocking,
+                       const FileOpOptions& options, std::optional<SecretBytes>& fileKey)
+{
+    const int fd = input.file.fd.get();
+    const off_t start = S_ISREG(input.file.info.st_mode) ? ::lseek(fd, 0, SEEK_CUR) : -1;
+    if (start < 0)
+        throw ZorvantaError(outputName + " is written in place (it has other links, or its folder is locked), so an age "
+                            "file must be authenticated before it is written; a stream cannot be: decrypt it to "
+                            "another file");
+    FileSource file(fd, input.name, *options.calls, input.taken.size());
+    PrefixedSource source(input.taken, file);
+    DiscardingSink nowhere;
+    if (!DecryptStream(source, input.taken, nowhere, unlocking, SizeOf(input.file.info), options, fileKey)) return false;
+    if (::lseek(fd, start, SEEK_SET) < 0) throw IoError::FromErrno(errno, input.name);
+    return true;
+}
 }  // namespace
 
 FileOpResult EncryptAgeFile(const std::string& inputName, const std::string& outputName,
@@ -151,11 +187,13 @@ FileOpResult DecryptOpenedAgeFile(RunInput input, const std::string& outputName,
     const auto& calls = *options.calls;
     return RunToOutput(input, outputName, calls, FileOpResult::Decrypted,
                        [&](OutputFile& output) -> std::optional<FileOpResult> {
+        std::optional<SecretBytes> fileKey;
+        if (output.WritesInPlace() && !AuthenticateFirst(input, outputName, unlocking, options, fileKey))
+            return FileOpResult::Cancelled;
         FileSource file(input.file.fd.get(), input.name, calls, input.taken.size());
-        const std::vector<std::uint8_t> firstBytes = input.taken;
-        PrefixedSource source(std::move(input.taken), file);
+        PrefixedSource source(input.taken, file);
         OutputSink sink(output, outputName);
-        if (!DecryptStream(source, firstBytes, sink, unlocking, SizeOf(input.file.info), options))
+        if (!DecryptStream(source, input.taken, sink, unlocking, SizeOf(input.file.info), options, fileKey))
             return FileOpResult::Cancelled;
         return std::nullopt;
     });
@@ -174,7 +212,8 @@ FileOpResult CheckOpenedAgeFile(RunInput input, const Unlocking& unlocking, cons
     FileSource file(input.file.fd.get(), input.name, *options.calls, input.taken.size());
     PrefixedSource source(input.taken, file);
     DiscardingSink sink;
-    if (!DecryptStream(source, input.taken, sink, unlocking, SizeOf(input.file.info), options))
+    std::optional<SecretBytes> fileKey;
+    if (!DecryptStream(source, input.taken, sink, unlocking, SizeOf(input.file.info), options, fileKey))
         return FileOpResult::Cancelled;
     return FileOpResult::Decrypted;
 }
@@ -183,7 +222,8 @@ SecretBytes DecryptAgeBytes(const SecretBytes& file, const Unlocking& unlocking)
 {
     MemorySource source(file);
     SecretSink sink;
+    std::optional<SecretBytes> fileKey;
     DecryptStream(source, std::span(file).first(std::min(file.size(), kFormatPeekBytes)), sink, unlocking,
-                  file.size(), FileOpOptions{});
+                  file.size(), FileOpOptions{}, fileKey);
     return std::move(sink.bytes);
 }

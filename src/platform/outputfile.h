@@ -40,6 +40,8 @@ public:
     void Write(const std::uint8_t* buffer, std::size_t count);
     // Raises IoError; every failure comes before the target is replaced.
     void Commit();
+    // The target itself is written (truncated at the first Write), not a new file named at Commit.
+    bool WritesInPlace() const noexcept { return way_ == Way::InPlace; }
     // Gives a file that this output creates no permissions for group and others (a key file),
     // whatever the umask or the replaced file allowed.
     void RestrictToOwner() noexcept { finalMode_ &= ~mode_t{077}; }

@@ -12,6 +12,7 @@
 #include "age/agefile.h"
 #include "age/payloadbatch.h"
 #include "agefile.h"
+#include "support/pipeinput.h"
 
 namespace {
 // Two recipients, key1 first: its stanza opens, the other's is covered by the MAC alone.
@@ -164,12 +165,19 @@ TEST_F(Tampering, EachChangeIsRefusedForItsReasonAndLosesNothing)
         c.edit(file);
         WriteFile(dir_.path("in"), file);
         WriteFile(dir_.path("kept"), kept);
+        // A file with another link is written in place, which must not begin before all of it opened.
+        WriteFile(dir_.path("linked"), kept);
+        ASSERT_EQ(::link(dir_.path("linked").c_str(), dir_.path("twin").c_str()), 0);
 
         ExpectRefused(c, [&] { DecryptAgeFile(dir_.path("in"), dir_.path("new"), unlocking_); }, "to a new file");
         ExpectRefused(c, [&] { DecryptAgeFile(dir_.path("in"), dir_.path("kept"), unlocking_); }, "to a file");
+        ExpectRefused(c, [&] { DecryptAgeFile(dir_.path("in"), dir_.path("linked"), unlocking_); }, "in place");
         ExpectRefused(c, [&] { CheckAgeFile(dir_.path("in"), unlocking_); }, "checked");
-        EXPECT_EQ(dir_.Entries(), (std::vector<std::string>{"in", "kept"}));
+        EXPECT_EQ(dir_.Entries(), (std::vector<std::string>{"in", "kept", "linked", "twin"}));
         EXPECT_EQ(ReadFile(dir_.path("kept")), kept);
+        EXPECT_EQ(ReadFile(dir_.path("twin")), kept);
+        std::filesystem::remove(dir_.path("linked"));
+        std::filesystem::remove(dir_.path("twin"));
 
         const Bytes streamed = ThroughPipe(c);
         EXPECT_EQ(streamed.size() % kChunk, 0u) << streamed.size();
@@ -184,6 +192,18 @@ TEST_F(Tampering, TheUntouchedFilesOpenWhole)
         WriteFile(dir_.path("in"), file_[i]);
         ASSERT_EQ(DecryptAgeFile(dir_.path("in"), dir_.path("out"), unlocking_), FileOpResult::Decrypted);
         EXPECT_EQ(ReadFile(dir_.path("out")), plain_[i]);
+        // In place: read twice, written once.
+        ASSERT_EQ(::link(dir_.path("out").c_str(), dir_.path("twin").c_str()), 0);
+        ASSERT_EQ(DecryptAgeFile(dir_.path("in"), dir_.path("out"), unlocking_), FileOpResult::Decrypted);
+        EXPECT_EQ(ReadFile(dir_.path("twin")), plain_[i]);
         std::filesystem::remove(dir_.path("out"));
+        std::filesystem::remove(dir_.path("twin"));
     }
+    // A stream cannot be authenticated before a file is written in place.
+    WriteFile(dir_.path("linked"), {1, 2, 3});
+    ASSERT_EQ(::link(dir_.path("linked").c_str(), dir_.path("twin").c_str()), 0);
+    PipeInput pipe(dir_.path("pipe"));
+    pipe.Write({reinterpret_cast<const char*>(file_[0].data()), 1000});
+    EXPECT_THROW(DecryptAgeFile(dir_.path("pipe"), dir_.path("linked"), unlocking_), ZorvantaError);
+    EXPECT_EQ(ReadFile(dir_.path("twin")), (Bytes{1, 2, 3}));
 }
