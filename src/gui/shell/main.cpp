@@ -10,6 +10,8 @@ int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral(ZORVANTA_APP_ID));
+    // The class of every window (WM_CLASS on X11), matched to the desktop entry's StartupWMClass.
+    QCoreApplication::setApplicationName(QStringLiteral(ZORVANTA_WM_CLASS));
     LoadFonts();
     QApplication::setWindowIcon(ProgramIcon());
     const auto form1 = CreateForms(QtDialogs());

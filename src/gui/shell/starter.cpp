@@ -1,7 +1,6 @@
 #include "gui/shell/starter.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 
 #include "gui/filewindows/blowfishenc.h"
 #include "gui/filewindows/cast256enc.h"
@@ -88,7 +87,7 @@ TForm1::TForm1(Dialogs& dialogs)
 
 void TForm1::FormCreate()
 {
-    QCoreApplication::setApplicationName(QStringLiteral("Zorvanta v1.3"));
+    SetApplicationTitle(QStringLiteral("Zorvanta v1.3"));
 }
 
 void TForm1::Button1Click() { forms_.Form2->ShowTool(); }
