@@ -1,10 +1,11 @@
 #include "gui/filewindows/runprogress.h"
 
-#include <QApplication>
+#include <QAbstractButton>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
 #include "gui/base/fonts.h"
+#include "gui/base/taskbar.h"
 
 namespace {
 constexpr int kBarSteps = 1000;
@@ -28,12 +29,14 @@ QString Figures(std::uint64_t done, std::optional<std::uint64_t> total, std::int
 
 RunProgressDialog::RunProgressDialog(QWidget* window, FileOperation operation, FileRun& run,
                                      std::chrono::milliseconds delay)
-    : QDialog(window), action_(operation == FileOperation::Encrypt ? QStringLiteral("Encrypting File")
-                                                                     : QStringLiteral("Decrypting File"))
+    : QDialog(window), window_(window),
+      action_(operation == FileOperation::Encrypt ? QStringLiteral("Encrypting File")
+                                                  : QStringLiteral("Decrypting File"))
 {
-    QApplication::setOverrideCursor(Qt::BusyCursor);
+    window->setCursor(Qt::BusyCursor);  // the other windows go on working
     clock_.start();
     setWindowTitle(window->windowTitle());
+    KeepOffTaskbar(this);
     setFont(SansSerif8());
 
     Text = new QLabel(action_ + QLatin1Char('\n'), this);  // room for the figures from the start
@@ -57,7 +60,7 @@ RunProgressDialog::RunProgressDialog(QWidget* window, FileOperation operation, F
 
 RunProgressDialog::~RunProgressDialog()
 {
-    QApplication::restoreOverrideCursor();
+    window_->unsetCursor();
 }
 
 // Showing or hiding by the window manager, as when the program is minimised, leaves the lock.
@@ -81,7 +84,8 @@ RunProgressDialog::ControlsLock::ControlsLock(QWidget* window)
     if (focus_) focus_->clearFocus();
     window->setAcceptDrops(false);
     for (QWidget* child : window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        if (child->isWindow() || !child->isEnabled()) continue;
+        const bool control = child->focusPolicy() != Qt::NoFocus || qobject_cast<QAbstractButton*>(child);
+        if (child->isWindow() || !child->isEnabled() || !control) continue;
         child->setEnabled(false);
         disabled_.emplace_back(child);
     }
