@@ -1,6 +1,6 @@
 #include "gui/filewindows/filewindow.h"
 
-#include <QCloseEvent>
+#include <QApplication>
 #include <QFile>
 
 #include "cipher/registry.h"
@@ -54,6 +54,15 @@ SecretBytes PassphraseOf(const QLineEdit* box)
         ~WipedOnExit() { SecureFill(bytes.data(), static_cast<std::size_t>(bytes.size()), 0); }
     } utf8{box->text().toUtf8()};
     return PassphraseBytes(std::string_view(utf8.bytes.constData(), static_cast<std::size_t>(utf8.bytes.size())));
+}
+
+bool EndedCancelled(const FileRun& run)
+{
+    try {
+        return run.Outcome() == FileOpResult::Cancelled;
+    } catch (...) {
+        return false;  // an error, shown as the run's outcome
+    }
 }
 }  // namespace
 
@@ -156,35 +165,81 @@ void FileEncryptionWindow::CDecryptBtnClick()
 
 void FileEncryptionWindow::RunFileOperation(FileOperation operation)
 {
-    if (Running()) return;  // the run in progress holds the names and the component
+    // The run in progress holds the names and the component; an outcome not yet shown comes first.
+    if (Running() || outcomePending_) return;
     run_ = std::make_unique<FileRun>(FileJob{operation, FileName(CInFileBox), FileName(COutFileBox),
                                              PassphraseOf(CPassphraseBox), CreateCipher(SelectedCipher().Algorithm())});
-    connect(run_.get(), &FileRun::Finished, this, Guarded(this, dialogs_, [this, operation] { EndRun(operation); }));
+    runOperation_ = operation;
+    connect(run_.get(), &FileRun::Finished, this, [this] {
+        // Whether the user is at this window, asked before its progress dialog goes.
+        EndRun(isActiveWindow() || (runProgress_ && runProgress_->isActiveWindow()));
+    });
     runProgress_ = std::make_unique<RunProgressDialog>(this, operation, *run_, progressDelay_);
 }
 
-void FileEncryptionWindow::EndRun(FileOperation operation)
+void FileEncryptionWindow::EndRun(bool attended)
 {
     runProgress_.reset();
-    const FileOpResult result = run_->Outcome();
-    if (result == FileOpResult::Cancelled) return;  // the user knows: they asked for it
-    const MessageWording wording = operation == FileOperation::Encrypt ? design_.encryptWording
-                                                                       : MessageWording::Standard;
-    dialogs_.Information(this, QString::fromStdString(FileOpMessage(result, operation, wording)));
-    switch (result) {
-    case FileOpResult::NoInputName:
-        CInFileBox->setFocus();
-        break;
-    case FileOpResult::NoOutputName:
-        COutFileBox->setFocus();
-        break;
-    case FileOpResult::SameNames:
-        COutFileBox->setFocus();
-        COutFileBox->selectAll();
-        break;
-    default:
-        break;
+    FocusOffRunButtons();
+    if (EndedCancelled(*run_)) return;  // the user knows: they asked for it
+    outcomePending_ = true;
+    if (attended)
+        ShowOutcome();
+    else
+        AwaitAttention();
+}
+
+void FileEncryptionWindow::AwaitAttention()
+{
+    if (isHidden()) {
+        const bool quiet = testAttribute(Qt::WA_ShowWithoutActivating);
+        setAttribute(Qt::WA_ShowWithoutActivating);
+        show();
+        setAttribute(Qt::WA_ShowWithoutActivating, quiet);
     }
+    QApplication::alert(this);
+}
+
+void FileEncryptionWindow::changeEvent(QEvent* event)
+{
+    ToolWindow::changeEvent(event);
+    // Queued: the box opens once the activation, and a click that brought it, are handled.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && outcomePending_)
+        QMetaObject::invokeMethod(this, [this] {
+            if (outcomePending_ && isActiveWindow()) ShowOutcome();
+        }, Qt::QueuedConnection);
+}
+
+void FileEncryptionWindow::ShowOutcome()
+{
+    outcomePending_ = false;
+    Guarded(this, dialogs_, [this] {
+        const FileOpResult result = run_->Outcome();
+        const MessageWording wording = runOperation_ == FileOperation::Encrypt ? design_.encryptWording
+                                                                               : MessageWording::Standard;
+        dialogs_.Information(this, QString::fromStdString(FileOpMessage(result, runOperation_, wording)));
+        switch (result) {
+        case FileOpResult::NoInputName:
+            CInFileBox->setFocus();
+            break;
+        case FileOpResult::NoOutputName:
+            COutFileBox->setFocus();
+            break;
+        case FileOpResult::SameNames:
+            COutFileBox->setFocus();
+            COutFileBox->selectAll();
+            break;
+        default:
+            FocusOffRunButtons();  // a click that brought the window may have focused one
+            break;
+        }
+    })();
+}
+
+void FileEncryptionWindow::FocusOffRunButtons()
+{
+    // A typed space or Enter must not start the same run again.
+    if (focusWidget() == CEncryptBtn || focusWidget() == CDecryptBtn) CInFileBox->setFocus();
 }
 
 void FileEncryptionWindow::CancelRun()
@@ -194,12 +249,6 @@ void FileEncryptionWindow::CancelRun()
     run_->Wait();
     runProgress_.reset();
     run_.reset();  // its end, still queued, goes with it
-}
-
-void FileEncryptionWindow::closeEvent(QCloseEvent* event)
-{
-    CancelRun();
-    ToolWindow::closeEvent(event);
 }
 
 void FileEncryptionWindow::Button1Click()

@@ -1,5 +1,7 @@
 #include "gui/textwindows/desenc.h"
 
+#include <QApplication>
+
 #include "gui/base/controls.h"
 
 TForm4::TForm4(QWidget* mainWindow, Dialogs& dialogs)
@@ -46,9 +48,14 @@ void TForm4::Button2Click()
     RunCipher(TActionType::atDecryption);
 }
 
-// The phrase is deliberately not handed over as the key (see the class comment).
+// The phrase is deliberately not handed over as the key (see the class comment). A full pane
+// takes seconds, during which no window answers: the cursor says so.
 void TForm4::RunCipher(TActionType action)
 {
+    struct BusyCursor {
+        BusyCursor() { QApplication::setOverrideCursor(Qt::BusyCursor); }
+        ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    } busy;
     RixEncryption1.SetInput(Memo1->Text());
     RixEncryption1.SetAction(action);
     RixEncryption1.Execute();
