@@ -1,5 +1,7 @@
 #include "gui/base/controls.h"
 
+#include "gui/base/accessibility.h"
+
 QPushButton* MakeButton(QWidget* parent, const QString& caption, const QRect& geometry)
 {
     auto* button = new QPushButton(caption, parent);
@@ -35,6 +37,7 @@ QLabel* MakePicture(QWidget* parent, const QPixmap& picture, const QRect& geomet
     label->setGeometry(geometry);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label->setPixmap(picture);
+    MarkDecorative(label);
     return label;
 }
 
@@ -45,6 +48,7 @@ QFrame* MakeBevel(QWidget* parent, const QRect& geometry, BevelStyle style)
     bevel->setFrameShape(QFrame::Panel);
     bevel->setFrameShadow(style == BevelStyle::Raised ? QFrame::Raised : QFrame::Sunken);
     bevel->setAttribute(Qt::WA_TransparentForMouseEvents);
+    MarkDecorative(bevel);
     return bevel;
 }
 

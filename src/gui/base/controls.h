@@ -20,9 +20,11 @@ QPushButton* MakeFlatButton(QWidget* parent, const QString& caption, const QRect
 // A label drawn straight onto what lies below it.
 QLabel* MakeLabel(QWidget* parent, const QString& text, const QRect& geometry, const QColor& textColor);
 
-// A picture drawn unscaled from the control's top-left corner and clipped to it.
+// A picture drawn unscaled from the control's top-left corner and clipped to it; decoration,
+// which screen readers skip.
 QLabel* MakePicture(QWidget* parent, const QPixmap& picture, const QRect& geometry);
 
+// A frame around other controls, drawn over what lies below it; decoration too.
 enum class BevelStyle { Raised, Sunken };
 QFrame* MakeBevel(QWidget* parent, const QRect& geometry, BevelStyle style);
 

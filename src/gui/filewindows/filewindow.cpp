@@ -34,6 +34,14 @@ QLineEdit* MakeEditBox(QWidget* parent, const QRect& geometry)
     return box;
 }
 
+// Names a box for screen readers, and links the label drawn above it.
+void Name(QLineEdit* box, QLabel* label, const char* name, const char* description)
+{
+    box->setAccessibleName(QString::fromLatin1(name));
+    box->setAccessibleDescription(QString::fromLatin1(description));
+    label->setBuddy(box);
+}
+
 // The window title lettered on the background: the caption without the product name.
 QString ArtworkTitle(const QString& caption)
 {
@@ -92,6 +100,12 @@ FileEncryptionWindow::FileEncryptionWindow(QWidget* mainWindow, Dialogs& dialogs
     for (QWidget* control : std::initializer_list<QWidget*>{Label1, Label2, Label3, CDecryptBtn, CEncryptBtn,
                                                             CPassphraseBox, Button1})
         control->setFont(controlFont);
+    Name(CInFileBox, Label1, "Input file", "The file to be encrypted or decrypted");
+    Name(COutFileBox, Label2, "Output file", "Receives the result; a file of this name is replaced");
+    Name(CPassphraseBox, Label3, "Passphrase", "Shown as typed");
+    CInBrowseBtn->setAccessibleName(QStringLiteral("Browse for the input file"));
+    COutBrowseBtn->setAccessibleName(QStringLiteral("Browse for the output file"));
+    CAlgorithmCBx->setAccessibleName(QStringLiteral("Cipher"));
 
     const std::pair<QAbstractButton*, void (FileEncryptionWindow::*)()> handlers[] = {
         {COutBrowseBtn, &FileEncryptionWindow::COutBrowseBtnClick},

@@ -43,6 +43,8 @@ RunProgressDialog::RunProgressDialog(QWidget* window, FileOperation operation, F
     Bar = new QProgressBar(this);
     Bar->setRange(0, kBarSteps);
     Bar->setValue(0);
+    Bar->setAccessibleName(QStringLiteral("Progress"));
+    Bar->setAccessibleDescription(action_);
     CancelButton = new QPushButton(QStringLiteral("Cancel"), this);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Text);

@@ -2,6 +2,7 @@
 
 #include <QMouseEvent>
 
+#include "gui/base/accessibility.h"
 #include "gui/base/artwork.h"
 #include "gui/base/controls.h"
 #include "gui/base/guard.h"
@@ -35,6 +36,9 @@ TForm13::TForm13(QWidget* mainWindow, Dialogs& dialogs)
                        Qt::white);
     Label8 = MakeLabel(Panel1, QStringLiteral("Thanks to all our testers!"), QRect(34, 184, 142, 13), Qt::white);
     Label4 = MakeLabel(Panel1, QStringLiteral("Homepage: www.example.org"), QRect(88, 216, 179, 13), kRed);
+
+    MarkLink(Label3, QStringLiteral("Writes to the authors with the mail program"));
+    MarkLink(Label4, QStringLiteral("Opens the homepage in the web browser"));
 
     Button1 = MakeButton(this, QStringLiteral("Close..."), QRect(312, 304, 65, 17));
     connect(Button1, &QPushButton::clicked, this, Guarded(this, dialogs, [this] { Button1Click(); }));

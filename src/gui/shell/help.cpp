@@ -44,6 +44,7 @@ TForm12::TForm12(QWidget* mainWindow, Dialogs& dialogs)
     palette.setColor(QPalette::Text, Qt::white);
     Memo1->setPalette(palette);
     Memo1->setPlainText(kHelpLines.join(u'\n'));
+    Memo1->setAccessibleName(QStringLiteral("Help text"));
 
     Button1 = MakeButton(this, QStringLiteral("Close..."), QRect(168, 216, 59, 17));
     connect(Button1, &QPushButton::clicked, this, Guarded(this, dialogs, [this] { Button1Click(); }));

@@ -10,6 +10,7 @@
 #include "gui/filewindows/rijndaelenc.h"
 #include "gui/filewindows/twofishenc.h"
 #include "gui/shell/about.h"
+#include "gui/base/accessibility.h"
 #include "gui/base/artwork.h"
 #include "gui/base/controls.h"
 #include "gui/base/fonts.h"
@@ -45,6 +46,7 @@ TForm1::TForm1(Dialogs& dialogs)
                            Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
 {
+    InstallAccessibility();
     setWindowTitle(QStringLiteral("Zorvanta v1.3 by VKT Network"));
     setFixedSize(344, 424);
     setFont(SansSerif8());

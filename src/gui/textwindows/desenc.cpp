@@ -19,6 +19,9 @@ TForm4::TForm4(QWidget* mainWindow, Dialogs& dialogs)
     Button5 = MakeButton(this, QStringLiteral("Close..."), QRect(328, 256, 59, 17));
     Edit1 = new QLineEdit(this);
     Edit1->setGeometry(48, 120, 305, 21);
+    Edit1->setAccessibleName(QStringLiteral("Encryption phrase"));
+    Edit1->setAccessibleDescription(QStringLiteral("Enables Encrypt and Decrypt; the result does not depend on it"));
+    Label1->setBuddy(Edit1);
     Button1->setEnabled(false);
     Button2->setEnabled(false);
 

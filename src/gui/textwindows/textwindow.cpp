@@ -27,6 +27,8 @@ void TextWindow::MakeMemo1()
 {
     Memo1 = new TextPane(this);
     Memo1->setGeometry(8, 8, 377, 89);
+    Memo1->setAccessibleName(QStringLiteral("Text"));
+    Memo1->setAccessibleDescription(QStringLiteral("The text to transform; Open File and Save File read and write it"));
     AcceptFileDrops(Memo1, this, dialogs_, [this](const QString& name) { OpenFile(name); });
 }
 
