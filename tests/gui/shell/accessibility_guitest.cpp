@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <set>
 
 #include <QAccessible>
 #include <QAccessibleInterface>
+#include <QImage>
 
 #include "gui/filewindows/blowfishenc.h"
 #include "gui/filewindows/cast256enc.h"
@@ -103,6 +106,41 @@ TEST_F(Accessibility, ControlsAreNamedAfterTheirLabels)
         {forms.Form13->Label3, "zorvanta@example.org"},
     };
     for (const auto& [widget, name] : named) EXPECT_EQ(NameOf(widget), name);
+}
+
+// The pixels whose brightness differs clearly (by 100 of 255) between two pictures of a control:
+// a change of hue alone, such as a frame turning from grey to blue, is easily missed.
+int ClearlyDifferent(const QImage& a, const QImage& b)
+{
+    int count = 0;
+    for (int y = 0; y < std::min(a.height(), b.height()); ++y)
+        for (int x = 0; x < std::min(a.width(), b.width()); ++x) {
+            if (std::abs(qGray(a.pixel(x, y)) - qGray(b.pixel(x, y))) > 100) ++count;
+        }
+    return count;
+}
+
+// Every control that Tab reaches looks clearly different while it has the focus.
+TEST_F(Accessibility, TheFocusIsClearlySeenOnEveryFocusableControl)
+{
+    for (QWidget* window : windows) {
+        ASSERT_TRUE(ShowActive(window));
+        QTest::qWait(50);  // the offscreen platform may still activate the window shown before
+        ASSERT_TRUE(ShowActive(window));
+        QWidget* const first = window->focusWidget();
+        for (QWidget* control : window->findChildren<QWidget*>()) {
+            if (!(control->focusPolicy() & Qt::TabFocus) || !control->isVisibleTo(window) || !control->isEnabled() ||
+                control == first)
+                continue;
+            const std::string what = window->windowTitle().toStdString() + ": " +
+                                     NameOf(control).toStdString() + " " + control->metaObject()->className();
+            first->setFocus();
+            const QImage plain = control->grab().toImage();
+            control->setFocus();
+            ASSERT_TRUE(control->hasFocus()) << what;
+            EXPECT_GE(ClearlyDifferent(plain, control->grab().toImage()), 24) << what;
+        }
+    }
 }
 
 // The address labels are links whose action does what a click does.
