@@ -3,6 +3,8 @@
 // Controls placed in pixels, as every window of the program lays them out. Each is created
 // on top of the ones created before it, and push buttons join the Tab order in creation order.
 
+#include <functional>
+
 #include <QColor>
 #include <QFrame>
 #include <QLabel>
@@ -21,8 +23,9 @@ QPushButton* MakeFlatButton(QWidget* parent, const QString& caption, const QRect
 QLabel* MakeLabel(QWidget* parent, const QString& text, const QRect& geometry, const QColor& textColor);
 
 // A picture drawn unscaled from the control's top-left corner and clipped to it; decoration,
-// which screen readers skip.
-QLabel* MakePicture(QWidget* parent, const QPixmap& picture, const QRect& geometry);
+// which screen readers skip. draw makes the picture for a device pixel ratio; the control draws
+// it again when its screen's ratio changes.
+QLabel* MakePicture(QWidget* parent, std::function<QPixmap(qreal scale)> draw, const QRect& geometry);
 
 // A frame around other controls, drawn over what lies below it; decoration too.
 enum class BevelStyle { Raised, Sunken };

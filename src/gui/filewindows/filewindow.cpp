@@ -81,7 +81,9 @@ FileEncryptionWindow::FileEncryptionWindow(QWidget* mainWindow, Dialogs& dialogs
     const QFont controlFont = SansSerif8();
 
     // Created from the lowest layer up; the focusable controls also in their Tab order.
-    Image1 = MakePicture(this, SwirlBackground(ArtworkTitle(design.caption)), QRect(0, 0, 393, 281));
+    Image1 = MakePicture(
+        this, [title = ArtworkTitle(design.caption)](qreal scale) { return SwirlBackground(title, kCentreTitleTop, scale); },
+        QRect(0, 0, 393, 281));
     COutBrowseBtn = MakeBrowseButton(this, QRect(320, 80, 25, 25));
     CInBrowseBtn = MakeBrowseButton(this, QRect(320, 32, 25, 25));
     Label1 = MakeLabel(this, QStringLiteral("File to be Encrypted / Decrypted :"), QRect(48, 16, 160, 13), Qt::white);

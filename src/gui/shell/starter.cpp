@@ -52,7 +52,7 @@ TForm1::TForm1(Dialogs& dialogs)
     setFont(SansSerif8());
 
     // Created from the lowest layer up; the push buttons also in their Tab order.
-    Image1 = MakePicture(this, MainBackground(), QRect(-32, 0, 457, 425));
+    Image1 = MakePicture(this, MainBackground, QRect(-32, 0, 457, 425));
     Label1 = MakeLabel(this, QStringLiteral("Password / Short Text Encryption :"), QRect(90, 80, 165, 13), Qt::white);
     Label2 = MakeLabel(this, QStringLiteral("File Encryption :"), QRect(135, 184, 75, 13), Qt::white);
     Bevel1 = MakeBevel(this, QRect(88, 96, 169, 81), BevelStyle::Raised);

@@ -20,7 +20,9 @@ TextWindow::TextWindow(QWidget* mainWindow, Dialogs& dialogs, const QString& cap
                        const QString& artworkTitle)
     : ToolWindow(mainWindow, caption, clientSize), dialogs_(dialogs)
 {
-    Image1 = MakePicture(this, SwirlBackground(artworkTitle, kLowerTitleTop), QRect(0, 0, 393, 281));
+    Image1 = MakePicture(
+        this, [artworkTitle](qreal scale) { return SwirlBackground(artworkTitle, kLowerTitleTop, scale); },
+        QRect(0, 0, 393, 281));
 }
 
 void TextWindow::MakeMemo1()
