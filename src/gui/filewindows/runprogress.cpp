@@ -56,13 +56,21 @@ RunProgressDialog::RunProgressDialog(QWidget* window, FileOperation operation, F
     connect(this, &QDialog::rejected, &run, &FileRun::Cancel);
     connect(&run, &FileRun::Progressed, this, &RunProgressDialog::ShowProgress);
     delay_.setSingleShot(true);
-    connect(&delay_, &QTimer::timeout, this, &QWidget::show);
+    connect(&delay_, &QTimer::timeout, this, &RunProgressDialog::ShowOverWindow);
     delay_.start(delay);
 }
 
 RunProgressDialog::~RunProgressDialog()
 {
     window_->unsetCursor();
+}
+
+// The dialog takes the keyboard only from its own window: keys typed into another window meanwhile
+// must not reach its Cancel.
+void RunProgressDialog::ShowOverWindow()
+{
+    setAttribute(Qt::WA_ShowWithoutActivating, !window_->isActiveWindow());
+    show();
 }
 
 // Showing or hiding by the window manager, as when the program is minimised, leaves the lock.

@@ -55,6 +55,7 @@ private:
         std::vector<QPointer<QWidget>> disabled_;
     };
 
+    void ShowOverWindow();
     void ShowProgress(std::uint64_t done, std::optional<std::uint64_t> total);
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
