@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QShowEvent>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include "gui/base/fonts.h"
 #include "gui/base/taskbar.h"
@@ -69,7 +70,10 @@ RunProgressDialog::~RunProgressDialog()
 // must not reach its Cancel.
 void RunProgressDialog::ShowOverWindow()
 {
-    setAttribute(Qt::WA_ShowWithoutActivating, !window_->isActiveWindow());
+    const bool elsewhere = !window_->isActiveWindow();
+    setAttribute(Qt::WA_ShowWithoutActivating, elsewhere);
+    // Window managers may still focus a new dialog of the program; this one then refuses.
+    if (elsewhere && windowHandle()) windowHandle()->setFlag(Qt::WindowDoesNotAcceptFocus);
     show();
 }
 
