@@ -276,7 +276,7 @@ TEST_F(FileWindow, TextsSurviveCloseAndShowAndTabCyclesThroughTheControls)
     QTest::mouseClick(window->Button1, Qt::LeftButton);
     EXPECT_FALSE(window->isVisible());
     window->ShowTool();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    ASSERT_TRUE(WaitUntilActive(window));
     EXPECT_EQ(window->CInFileBox->text(), "in name");
     EXPECT_EQ(window->COutFileBox->text(), "out name");
     EXPECT_EQ(window->CPassphraseBox->text(), "visible words");

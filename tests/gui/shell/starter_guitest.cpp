@@ -141,7 +141,7 @@ TEST_F(StartUp, EachButtonShowsItsOneWindowWhichKeepsItsPlace)
         const std::string name = window->windowTitle().toStdString();
         QTest::mouseClick(button, Qt::LeftButton);
         ASSERT_TRUE(window->isVisible()) << name;
-        EXPECT_TRUE(QTest::qWaitForWindowActive(window)) << name;
+        EXPECT_TRUE(WaitUntilActive(window)) << name;
         EXPECT_LE((window->frameGeometry().center() - screenCentre).manhattanLength(), 4) << name;  // rounding of odd sizes
         // Owned by the main window; under X11 only a dialog-type window gets WM_TRANSIENT_FOR.
         EXPECT_EQ(window->windowHandle()->transientParent(), form1->windowHandle()) << name;
