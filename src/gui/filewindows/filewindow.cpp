@@ -1,6 +1,6 @@
 #include "gui/filewindows/filewindow.h"
 
-#include <QApplication>
+#include <QEvent>
 #include <QFile>
 
 #include "cipher/registry.h"
@@ -10,6 +10,7 @@
 #include "gui/base/filedrop.h"
 #include "gui/base/fonts.h"
 #include "gui/base/guard.h"
+#include "gui/base/taskbar.h"
 
 Q_DECLARE_METATYPE(TZC_blockcipher*)
 
@@ -199,21 +200,27 @@ void FileEncryptionWindow::EndRun(bool attended)
     FocusOffRunButtons();
     if (EndedCancelled(*run_)) return;  // the user knows: they asked for it
     outcomePending_ = true;
-    if (attended)
-        ShowOutcome();
-    else
+    if (!attended) {
         AwaitAttention();
+        return;
+    }
+    if (isHidden()) ShowTool();  // closed during the run while the user watched its progress
+    ShowOutcome();
 }
 
 void FileEncryptionWindow::AwaitAttention()
 {
-    if (isHidden()) {
-        const bool quiet = testAttribute(Qt::WA_ShowWithoutActivating);
-        setAttribute(Qt::WA_ShowWithoutActivating);
-        show();
-        setAttribute(Qt::WA_ShowWithoutActivating, quiet);
+    if (!isHidden()) {
+        MarkForAttention(this);
+        return;
     }
-    QApplication::alert(this);
+    // The attribute first: closing destroyed the native window, and the one made anew (by the
+    // mark, which goes with the showing) takes the attribute as it is then.
+    const bool quiet = testAttribute(Qt::WA_ShowWithoutActivating);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    MarkForAttention(this);
+    show();
+    setAttribute(Qt::WA_ShowWithoutActivating, quiet);
 }
 
 void FileEncryptionWindow::changeEvent(QEvent* event)

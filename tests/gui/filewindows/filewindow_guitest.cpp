@@ -373,38 +373,45 @@ TEST_F(FileWindow, AWindowDestroyedDuringARunStopsItFirst)
     EXPECT_TRUE(dialogs.informations.empty() && dialogs.errors.empty());
 }
 
-// Closing only hides a window: its run goes on, its progress stays on the screen, and when the
-// run ends the window comes back, marked for attention, with the outcome.
+// Closing only hides a window: its run goes on and its progress stays on the screen. When the
+// run ends the window comes back: with its outcome at once when the user watched the progress,
+// else marked for attention, the outcome waiting for its activation.
 TEST_F(FileWindow, AWindowClosedDuringARunKeepsItAndShowsTheOutcome)
 {
     const std::string chunk(60000, 'z');
-    PipeInput input(Path("in").toStdString());
-    input.Write(chunk);
-    FileEncryptionWindow* window = Open(kInstances[0]);
-    window->SetProgressDelay(0ms);
-    SetNames(window, Path("in"), Path("out"));
-    QTest::mouseClick(window->CEncryptBtn, Qt::LeftButton);
-    RunProgressDialog* progress = nullptr;
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-        progress = window->findChild<RunProgressDialog*>();
-        return progress && progress->isVisible();
-    }));
-    window->close();
-    EXPECT_FALSE(window->isVisible());
-    EXPECT_TRUE(progress->isVisible()) << "the progress stays in reach";
-    QWidget other;
-    ASSERT_TRUE(ShowActive(&other));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return input.OpenedByReader(); }));
-    EXPECT_TRUE(window->Running());
+    for (const bool watched : {false, true}) {
+        SCOPED_TRACE(watched ? "the progress watched" : "the user elsewhere");
+        dialogs.informations.clear();
+        const QString name = watched ? "watched" : "elsewhere";
+        PipeInput input(Path(name).toStdString());
+        input.Write(chunk);
+        FileEncryptionWindow* window = Open(kInstances[0]);
+        window->SetProgressDelay(0ms);
+        SetNames(window, Path(name), Path(name + ".out"));
+        QTest::mouseClick(window->CEncryptBtn, Qt::LeftButton);
+        RunProgressDialog* progress = nullptr;
+        ASSERT_TRUE(QTest::qWaitFor([&] {
+            progress = window->findChild<RunProgressDialog*>();
+            return progress && progress->isVisible();
+        }));
+        window->close();
+        EXPECT_FALSE(window->isVisible());
+        EXPECT_TRUE(progress->isVisible()) << "the progress stays in reach";
+        QWidget other;
+        ASSERT_TRUE(ShowActive(watched ? static_cast<QWidget*>(progress) : &other));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return input.OpenedByReader(); }));
+        EXPECT_TRUE(window->Running());
 
-    input.End();
-    ASSERT_TRUE(WaitForRun(window));
-    EXPECT_TRUE(window->isVisible()) << "back for its outcome";
-    ASSERT_TRUE(ShowActive(window));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !window->OutcomePending(); }));
-    EXPECT_EQ(dialogs.informations, std::vector<QString>{"File Encrypted"});
-    EXPECT_EQ(dialogs.lastParent, window);
-    EXPECT_EQ(Read(Path("out")).size(), static_cast<qsizetype>(chunk.size() + 32));
+        input.End();
+        ASSERT_TRUE(WaitForRun(window));
+        EXPECT_TRUE(window->isVisible()) << "back for its outcome";
+        EXPECT_EQ(window->OutcomePending(), !watched);
+        ASSERT_TRUE(ShowActive(window));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !window->OutcomePending(); }));
+        EXPECT_EQ(dialogs.informations, std::vector<QString>{"File Encrypted"});
+        EXPECT_EQ(dialogs.lastParent, window);
+        EXPECT_EQ(Read(Path(name + ".out")).size(), static_cast<qsizetype>(chunk.size() + 32));
+    }
 }
 
 // The outcome of a window the user is not at waits for that window: keys typed elsewhere never
