@@ -45,8 +45,9 @@ public:
     TZC_blockcipher& SelectedCipher() const;
 
     // Encryption and decryption run on a worker thread; the window goes on meanwhile, also
-    // hidden. A run's outcome box opens at once only over the active window: otherwise the
-    // window is marked for attention (and shown again if it was closed) and the box waits until
+    // hidden. A run's outcome box opens at once only when the window or its progress dialog is
+    // active (a closed window is shown again with it): otherwise the window is marked for
+    // attention (and shown again, without the focus, if it was closed) and the box waits until
     // the window is next activated, so that it never takes keys typed into another window.
     bool Running() const { return run_ && !run_->Ended(); }
     bool OutcomePending() const { return outcomePending_; }
