@@ -8,6 +8,7 @@
 
 #include <QApplication>
 
+#include "gui/base/focusstyle.h"
 #include "gui/base/fonts.h"
 
 namespace {
@@ -41,6 +42,7 @@ int main(int argc, char* argv[])
     const FreshUserFolders userFolders;
     QApplication application(argc, argv);
     LoadFonts();
+    UseFocusStyle();
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -19,7 +20,7 @@
 
 class PipeInput {
 public:
-    explicit PipeInput(const std::string& path)
+    explicit PipeInput(const std::string& path) : path_(path)
     {
         if (::mkfifo(path.c_str(), 0600) != 0) throw std::runtime_error("mkfifo " + path);
         fd_ = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
@@ -48,6 +49,18 @@ public:
         });
     }
 
+    // Whether a reader of this process (a run) has opened the pipe too; ending the input before
+    // would leave the reader's open waiting for a writer.
+    bool OpenedByReader() const
+    {
+        int opened = 0;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+            std::error_code error;
+            if (std::filesystem::read_symlink(entry.path(), error) == path_) ++opened;
+        }
+        return opened > 1;
+    }
+
     // The reader sees the end of the input once it has read what was written.
     void End()
     {
@@ -58,6 +71,7 @@ public:
     }
 
 private:
+    const std::filesystem::path path_;
     int fd_ = -1;
     std::atomic<bool> stop_{false};
     std::thread feeder_;

@@ -10,12 +10,20 @@
 #include <QTest>
 #include <QWidget>
 
+// Waits until the window itself is the active one. QTest::qWaitForWindowActive does not: it
+// counts a window as active while any window of the same transient parent is, so a window
+// shown over a sibling passes at once and gets its activation only later.
+inline bool WaitUntilActive(QWidget* window)
+{
+    return QTest::qWaitFor([window] { return QApplication::activeWindow() == window; });
+}
+
 // Shows a window and waits until it is the active one, as when the user brings it up.
 inline bool ShowActive(QWidget* window)
 {
     window->show();
     window->activateWindow();
-    return QTest::qWaitForWindowActive(window);
+    return WaitUntilActive(window);
 }
 
 // The widgets that hold the focus, starting with the current one, after each of count Tabs.

@@ -23,6 +23,15 @@ QFont TitleFont(int pixels, int weight = QFont::Black)
     return font;
 }
 
+// An image of size logical pixels at scale device pixels each; a painter on it draws in
+// logical pixels.
+QImage Canvas(QSize size, qreal scale)
+{
+    QImage image((QSizeF(size) * scale).toSize(), QImage::Format_RGB32);
+    image.setDevicePixelRatio(scale);
+    return image;
+}
+
 // Letters centred in rect, filled with a red gradient over a dark outline.
 void DrawRedLettering(QPainter& painter, const QRectF& rect, const QString& text, const QFont& font,
                       qreal outline)
@@ -41,12 +50,12 @@ void DrawRedLettering(QPainter& painter, const QRectF& rect, const QString& text
 }
 }  // namespace
 
-QPixmap MainBackground()
+QPixmap MainBackground(qreal scale)
 {
     constexpr int kSize = 425;
     constexpr double kHorizon = 118;
     constexpr double kVanishX = 204;  // the middle of the visible columns 32 to 375
-    QImage image(kSize, kSize, QImage::Format_RGB32);
+    QImage image = Canvas(QSize(kSize, kSize), scale);
     image.fill(Qt::black);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -103,15 +112,15 @@ QPixmap MainBackground()
     return QPixmap::fromImage(image);
 }
 
-QPixmap SwirlBackground(const QString& title, int titleTop)
+QPixmap SwirlBackground(const QString& title, int titleTop, qreal scale)
 {
     constexpr int kWidth = 397, kHeight = 283;
-    QImage image(kWidth, kHeight, QImage::Format_RGB32);
+    QImage image = Canvas(QSize(kWidth, kHeight), scale);
     const double cx = kWidth / 2.0, cy = kHeight / 2.0;
-    for (int y = 0; y < kHeight; ++y) {
+    for (int y = 0; y < image.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < kWidth; ++x) {
-            const double dx = x - cx, dy = (y - cy) * 1.3;
+        for (int x = 0; x < image.width(); ++x) {
+            const double dx = x / scale - cx, dy = (y / scale - cy) * 1.3;
             const double r = std::hypot(dx, dy);
             const double angle = std::atan2(dy, dx);
             // Three arms twisting with the distance, softened towards the edges.
@@ -129,9 +138,9 @@ QPixmap SwirlBackground(const QString& title, int titleTop)
     return QPixmap::fromImage(image);
 }
 
-QPixmap Lettering(const QString& word, QSize size)
+QPixmap Lettering(const QString& word, QSize size, qreal scale)
 {
-    QImage image(size, QImage::Format_RGB32);
+    QImage image = Canvas(size, scale);
     image.fill(Qt::black);
     QPainter painter(&image);
     DrawRedLettering(painter, QRectF(0, 0, size.width() - 4, size.height()), word,
@@ -140,9 +149,9 @@ QPixmap Lettering(const QString& word, QSize size)
     return QPixmap::fromImage(image);
 }
 
-QPixmap Logo()
+QPixmap Logo(qreal scale)
 {
-    QImage image(227, 57, QImage::Format_RGB32);
+    QImage image = Canvas(QSize(227, 57), scale);
     image.fill(Qt::black);
     QPainter painter(&image);
     // The control shows the upper 41 rows and left 217 columns.

@@ -1,5 +1,7 @@
 #include "gui/base/controls.h"
 
+#include "gui/base/accessibility.h"
+
 QPushButton* MakeButton(QWidget* parent, const QString& caption, const QRect& geometry)
 {
     auto* button = new QPushButton(caption, parent);
@@ -29,12 +31,32 @@ QLabel* MakeLabel(QWidget* parent, const QString& text, const QRect& geometry, c
     return label;
 }
 
-QLabel* MakePicture(QWidget* parent, const QPixmap& picture, const QRect& geometry)
+namespace {
+class Picture final : public QLabel {
+public:
+    Picture(QWidget* parent, std::function<QPixmap(qreal)> draw) : QLabel(parent), draw_(std::move(draw))
+    {
+        setPixmap(draw_(devicePixelRatioF()));
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        if (pixmap().devicePixelRatio() != devicePixelRatioF()) setPixmap(draw_(devicePixelRatioF()));
+        QLabel::paintEvent(event);
+    }
+
+private:
+    std::function<QPixmap(qreal)> draw_;
+};
+}  // namespace
+
+QLabel* MakePicture(QWidget* parent, std::function<QPixmap(qreal scale)> draw, const QRect& geometry)
 {
-    auto* label = new QLabel(parent);
+    auto* label = new Picture(parent, std::move(draw));
     label->setGeometry(geometry);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label->setPixmap(picture);
+    MarkDecorative(label);
     return label;
 }
 
@@ -45,6 +67,7 @@ QFrame* MakeBevel(QWidget* parent, const QRect& geometry, BevelStyle style)
     bevel->setFrameShape(QFrame::Panel);
     bevel->setFrameShadow(style == BevelStyle::Raised ? QFrame::Raised : QFrame::Sunken);
     bevel->setAttribute(Qt::WA_TransparentForMouseEvents);
+    MarkDecorative(bevel);
     return bevel;
 }
 

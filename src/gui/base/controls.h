@@ -3,6 +3,8 @@
 // Controls placed in pixels, as every window of the program lays them out. Each is created
 // on top of the ones created before it, and push buttons join the Tab order in creation order.
 
+#include <functional>
+
 #include <QColor>
 #include <QFrame>
 #include <QLabel>
@@ -20,9 +22,12 @@ QPushButton* MakeFlatButton(QWidget* parent, const QString& caption, const QRect
 // A label drawn straight onto what lies below it.
 QLabel* MakeLabel(QWidget* parent, const QString& text, const QRect& geometry, const QColor& textColor);
 
-// A picture drawn unscaled from the control's top-left corner and clipped to it.
-QLabel* MakePicture(QWidget* parent, const QPixmap& picture, const QRect& geometry);
+// A picture drawn unscaled from the control's top-left corner and clipped to it; decoration,
+// which screen readers skip. draw makes the picture for a device pixel ratio; the control draws
+// it again when its screen's ratio changes.
+QLabel* MakePicture(QWidget* parent, std::function<QPixmap(qreal scale)> draw, const QRect& geometry);
 
+// A frame around other controls, drawn over what lies below it; decoration too.
 enum class BevelStyle { Raised, Sunken };
 QFrame* MakeBevel(QWidget* parent, const QRect& geometry, BevelStyle style);
 

@@ -37,3 +37,8 @@ public:
 
 // The real dialogs, parented to the calling window.
 Dialogs& QtDialogs();
+
+// The application title, the error box's caption. It is the program's name for the user, not
+// the window class (QCoreApplication::applicationName) by which desktops match its windows.
+void SetApplicationTitle(const QString& title);
+QString ApplicationTitle();

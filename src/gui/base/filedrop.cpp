@@ -33,7 +33,16 @@ protected:
         drop->accept();
         if (type == QEvent::Drop) {
             const QList<QUrl> addresses = drop->mimeData()->urls();
-            Guarded(window_, dialogs_, [this, &addresses] { take_(DroppedFileName(addresses)); })();
+            bool taken = false;
+            Guarded(window_, dialogs_, [this, &addresses, &taken] {
+                take_(DroppedFileName(addresses));
+                taken = true;
+            })();
+            // The source learns that nothing was taken.
+            if (!taken) {
+                drop->setDropAction(Qt::IgnoreAction);
+                drop->ignore();
+            }
         }
         return true;
     }

@@ -19,6 +19,7 @@ class QWidget;
 QString DroppedFileName(const QList<QUrl>& addresses);
 
 // Lets target take dropped files: take gets the file's name, and a refused drop, or an error
-// take raises, shows the error box of window. Dropped text still goes to the target as before.
+// take raises, shows the error box of window and is reported to the source as not taken.
+// Dropped text still goes to the target as before.
 void AcceptFileDrops(QWidget* target, QWidget* window, Dialogs& dialogs,
                      std::function<void(const QString&)> take);

@@ -1,4 +1,5 @@
-#include <QCoreApplication>
+#include <QApplication>
+#include <QElapsedTimer>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -11,23 +12,43 @@
 #include "gui/base/dialogs.h"
 
 namespace {
+// Keys reach a box only this long after it appears: a key meant for the window the user was
+// typing in must not press the box's button.
+constexpr int kKeyGuardMs = 500;
+
 // A modal box with one OK button, centred on the screen rather than on its parent.
 class CentredMessageBox : public QMessageBox {
 public:
     CentredMessageBox(Icon icon, const QString& caption, const QString& text, QWidget* parent)
         : QMessageBox(icon, caption, text, QMessageBox::Ok, parent)
     {
+        QApplication::instance()->installEventFilter(this);
     }
 
 protected:
     void showEvent(QShowEvent* event) override
     {
         QMessageBox::showEvent(event);
+        shown_.start();
         const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
         QRect frame = frameGeometry();
         frame.moveCenter(screen.center());
         move(std::max(frame.left(), 0), std::max(frame.top(), 0));
     }
+
+    // Every key bound for the box or its button, shortcuts included, while the guard lasts.
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        const auto type = event->type();
+        const bool key = type == QEvent::KeyPress || type == QEvent::KeyRelease || type == QEvent::ShortcutOverride ||
+                         type == QEvent::Shortcut;
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (!key || !widget || widget->window() != this) return false;
+        return !shown_.isValid() || shown_.elapsed() < kKeyGuardMs;
+    }
+
+private:
+    QElapsedTimer shown_;
 };
 
 // Windows reads the pattern "*.*" as every file, also one without a dot; Qt would demand the
@@ -77,7 +98,7 @@ public:
 
     void Error(QWidget* parent, const QString& text) override
     {
-        CentredMessageBox(QMessageBox::Critical, QCoreApplication::applicationName(), text, parent).exec();
+        CentredMessageBox(QMessageBox::Critical, ApplicationTitle(), text, parent).exec();
     }
 
     std::optional<QString> OpenFile(QWidget* parent, const FileDialogRequest& request) override
@@ -97,7 +118,23 @@ public:
         QDesktopServices::openUrl(QUrl(address));
     }
 };
+
+QString& Title()
+{
+    static QString title;
+    return title;
+}
 }  // namespace
+
+void SetApplicationTitle(const QString& title)
+{
+    Title() = title;
+}
+
+QString ApplicationTitle()
+{
+    return Title();
+}
 
 Dialogs& QtDialogs()
 {

@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QWindow>
 
+#include "gui/base/accessibility.h"
 #include "gui/base/fonts.h"
 
 namespace {
@@ -63,6 +64,7 @@ ToolWindow::ToolWindow(QWidget* mainWindow, const QString& caption, QSize client
                               Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
 {
+    InstallAccessibility();
     setWindowTitle(caption);
     setFixedSize(clientSize);
     setFont(SansSerif8());

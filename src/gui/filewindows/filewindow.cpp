@@ -1,6 +1,6 @@
 #include "gui/filewindows/filewindow.h"
 
-#include <QCloseEvent>
+#include <QEvent>
 #include <QFile>
 
 #include "cipher/registry.h"
@@ -9,6 +9,7 @@
 #include "gui/base/filedrop.h"
 #include "gui/base/fonts.h"
 #include "gui/base/guard.h"
+#include "gui/base/taskbar.h"
 
 Q_DECLARE_METATYPE(TZC_blockcipher*)
 
@@ -35,6 +36,14 @@ QLineEdit* MakeEditBox(QWidget* parent, const QRect& geometry)
     return box;
 }
 
+// Names a box for screen readers, and links the label drawn above it.
+void Name(QLineEdit* box, QLabel* label, const char* name, const char* description)
+{
+    box->setAccessibleName(QString::fromLatin1(name));
+    box->setAccessibleDescription(QString::fromLatin1(description));
+    label->setBuddy(box);
+}
+
 // The window title lettered on the background: the caption without the product name.
 QString ArtworkTitle(const QString& caption)
 {
@@ -56,6 +65,15 @@ SecretBytes PassphraseOf(const QLineEdit* box)
     } utf8{box->text().toUtf8()};
     return SecretBytes(utf8.bytes.begin(), utf8.bytes.end());
 }
+
+bool EndedCancelled(const FileRun& run)
+{
+    try {
+        return run.Outcome() == FileOpResult::Cancelled;
+    } catch (...) {
+        return false;  // an error, shown as the run's outcome
+    }
+}
 }  // namespace
 
 FileEncryptionWindow::FileEncryptionWindow(QWidget* mainWindow, Dialogs& dialogs, const FileWindowDesign& design)
@@ -65,7 +83,9 @@ FileEncryptionWindow::FileEncryptionWindow(QWidget* mainWindow, Dialogs& dialogs
     const QFont controlFont = SansSerif8();
 
     // Created from the lowest layer up; the focusable controls also in their Tab order.
-    Image1 = MakePicture(this, SwirlBackground(ArtworkTitle(design.caption)), QRect(0, 0, 393, 281));
+    Image1 = MakePicture(
+        this, [title = ArtworkTitle(design.caption)](qreal scale) { return SwirlBackground(title, kCentreTitleTop, scale); },
+        QRect(0, 0, 393, 281));
     COutBrowseBtn = MakeBrowseButton(this, QRect(320, 80, 25, 25));
     CInBrowseBtn = MakeBrowseButton(this, QRect(320, 32, 25, 25));
     Label1 = MakeLabel(this, QStringLiteral("File to be Encrypted / Decrypted :"), QRect(48, 16, 160, 13), Qt::white);
@@ -84,6 +104,12 @@ FileEncryptionWindow::FileEncryptionWindow(QWidget* mainWindow, Dialogs& dialogs
     for (QWidget* control : std::initializer_list<QWidget*>{Label1, Label2, Label3, CDecryptBtn, CEncryptBtn,
                                                             CPassphraseBox, Button1})
         control->setFont(controlFont);
+    Name(CInFileBox, Label1, "Input file", "The file to be encrypted or decrypted");
+    Name(COutFileBox, Label2, "Output file", "Receives the result; a file of this name is replaced");
+    Name(CPassphraseBox, Label3, "Passphrase", "Shown as typed");
+    CInBrowseBtn->setAccessibleName(QStringLiteral("Browse for the input file"));
+    COutBrowseBtn->setAccessibleName(QStringLiteral("Browse for the output file"));
+    CAlgorithmCBx->setAccessibleName(QStringLiteral("Cipher"));
 
     const std::pair<QAbstractButton*, void (FileEncryptionWindow::*)()> handlers[] = {
         {COutBrowseBtn, &FileEncryptionWindow::COutBrowseBtnClick},
@@ -157,35 +183,87 @@ void FileEncryptionWindow::CDecryptBtnClick()
 
 void FileEncryptionWindow::RunFileOperation(FileOperation operation)
 {
-    if (Running()) return;  // the run in progress holds the names and the component
+    // The run in progress holds the names and the component; an outcome not yet shown comes first.
+    if (Running() || outcomePending_) return;
     run_ = std::make_unique<FileRun>(FileJob{operation, FileName(CInFileBox), FileName(COutFileBox),
                                              PassphraseOf(CPassphraseBox), CreateCipher(SelectedCipher().Algorithm())});
-    connect(run_.get(), &FileRun::Finished, this, Guarded(this, dialogs_, [this, operation] { EndRun(operation); }));
+    runOperation_ = operation;
+    connect(run_.get(), &FileRun::Finished, this, [this] {
+        // Whether the user is at this window, asked before its progress dialog goes.
+        EndRun(isActiveWindow() || (runProgress_ && runProgress_->isActiveWindow()));
+    });
     runProgress_ = std::make_unique<RunProgressDialog>(this, operation, *run_, progressDelay_);
 }
 
-void FileEncryptionWindow::EndRun(FileOperation operation)
+void FileEncryptionWindow::EndRun(bool attended)
 {
     runProgress_.reset();
-    const FileOpResult result = run_->Outcome();
-    if (result == FileOpResult::Cancelled) return;  // the user knows: they asked for it
-    const MessageWording wording = operation == FileOperation::Encrypt ? design_.encryptWording
-                                                                       : MessageWording::Standard;
-    dialogs_.Information(this, QString::fromStdString(FileOpMessage(result, operation, wording)));
-    switch (result) {
-    case FileOpResult::NoInputName:
-        CInFileBox->setFocus();
-        break;
-    case FileOpResult::NoOutputName:
-        COutFileBox->setFocus();
-        break;
-    case FileOpResult::SameNames:
-        COutFileBox->setFocus();
-        COutFileBox->selectAll();
-        break;
-    default:
-        break;
+    FocusOffRunButtons();
+    if (EndedCancelled(*run_)) return;  // the user knows: they asked for it
+    outcomePending_ = true;
+    if (!attended) {
+        AwaitAttention();
+        return;
     }
+    if (isHidden()) ShowTool();  // closed during the run while the user watched its progress
+    ShowOutcome();
+}
+
+void FileEncryptionWindow::AwaitAttention()
+{
+    if (!isHidden()) {
+        MarkForAttention(this);
+        return;
+    }
+    // The attribute first: closing destroyed the native window, and the one made anew (by the
+    // mark, which goes with the showing) takes the attribute as it is then.
+    const bool quiet = testAttribute(Qt::WA_ShowWithoutActivating);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    MarkForAttention(this);
+    show();
+    setAttribute(Qt::WA_ShowWithoutActivating, quiet);
+}
+
+void FileEncryptionWindow::changeEvent(QEvent* event)
+{
+    ToolWindow::changeEvent(event);
+    // Queued: the box opens once the activation, and a click that brought it, are handled.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && outcomePending_)
+        QMetaObject::invokeMethod(this, [this] {
+            if (outcomePending_ && isActiveWindow()) ShowOutcome();
+        }, Qt::QueuedConnection);
+}
+
+void FileEncryptionWindow::ShowOutcome()
+{
+    outcomePending_ = false;
+    Guarded(this, dialogs_, [this] {
+        const FileOpResult result = run_->Outcome();
+        const MessageWording wording = runOperation_ == FileOperation::Encrypt ? design_.encryptWording
+                                                                               : MessageWording::Standard;
+        dialogs_.Information(this, QString::fromStdString(FileOpMessage(result, runOperation_, wording)));
+        switch (result) {
+        case FileOpResult::NoInputName:
+            CInFileBox->setFocus();
+            break;
+        case FileOpResult::NoOutputName:
+            COutFileBox->setFocus();
+            break;
+        case FileOpResult::SameNames:
+            COutFileBox->setFocus();
+            COutFileBox->selectAll();
+            break;
+        default:
+            FocusOffRunButtons();  // a click that brought the window may have focused one
+            break;
+        }
+    })();
+}
+
+void FileEncryptionWindow::FocusOffRunButtons()
+{
+    // A typed space or Enter must not start the same run again.
+    if (focusWidget() == CEncryptBtn || focusWidget() == CDecryptBtn) CInFileBox->setFocus();
 }
 
 void FileEncryptionWindow::CancelRun()
@@ -195,12 +273,6 @@ void FileEncryptionWindow::CancelRun()
     run_->Wait();
     runProgress_.reset();
     run_.reset();  // its end, still queued, goes with it
-}
-
-void FileEncryptionWindow::closeEvent(QCloseEvent* event)
-{
-    CancelRun();
-    ToolWindow::closeEvent(event);
 }
 
 void FileEncryptionWindow::Button1Click()

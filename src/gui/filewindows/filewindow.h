@@ -44,8 +44,13 @@ public:
     // The component the window encrypts and decrypts with.
     TZC_blockcipher& SelectedCipher() const;
 
-    // Encryption and decryption run on a worker thread; the window goes on meanwhile.
+    // Encryption and decryption run on a worker thread; the window goes on meanwhile, also
+    // hidden. A run's outcome box opens at once only when the window or its progress dialog is
+    // active (a closed window is shown again with it): otherwise the window is marked for
+    // attention (and shown again, without the focus, if it was closed) and the box waits until
+    // the window is next activated, so that it never takes keys typed into another window.
     bool Running() const { return run_ && !run_->Ended(); }
+    bool OutcomePending() const { return outcomePending_; }
     // Stops a run in progress and waits for its thread; no outcome box follows.
     void CancelRun();
     // How long a run goes before its progress dialog shows.
@@ -74,9 +79,11 @@ private:
     void CDecryptBtnClick();
     void Button1Click();
     void RunFileOperation(FileOperation operation);
-    void EndRun(FileOperation operation);
-    // Closing the window stops its run: no progress or outcome for a window that is gone.
-    void closeEvent(QCloseEvent* event) override;
+    void EndRun(bool attended);
+    void AwaitAttention();
+    void ShowOutcome();
+    void FocusOffRunButtons();
+    void changeEvent(QEvent* event) override;
 
     const FileWindowDesign design_;
     Dialogs& dialogs_;
@@ -94,5 +101,7 @@ private:
 
     std::chrono::milliseconds progressDelay_{500};
     std::unique_ptr<FileRun> run_;  // the current or last run
+    FileOperation runOperation_ = FileOperation::Encrypt;
+    bool outcomePending_ = false;  // run_ has ended; its outcome waits for the window's activation
     std::unique_ptr<RunProgressDialog> runProgress_;  // destroyed before run_, which it reports on
 };

@@ -1,10 +1,12 @@
 #include "gui/filewindows/runprogress.h"
 
-#include <QApplication>
+#include <QAbstractButton>
 #include <QShowEvent>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include "gui/base/fonts.h"
+#include "gui/base/taskbar.h"
 
 namespace {
 constexpr int kBarSteps = 1000;
@@ -28,18 +30,22 @@ QString Figures(std::uint64_t done, std::optional<std::uint64_t> total, std::int
 
 RunProgressDialog::RunProgressDialog(QWidget* window, FileOperation operation, FileRun& run,
                                      std::chrono::milliseconds delay)
-    : QDialog(window), action_(operation == FileOperation::Encrypt ? QStringLiteral("Encrypting File")
-                                                                     : QStringLiteral("Decrypting File"))
+    : QDialog(window), window_(window),
+      action_(operation == FileOperation::Encrypt ? QStringLiteral("Encrypting File")
+                                                  : QStringLiteral("Decrypting File"))
 {
-    QApplication::setOverrideCursor(Qt::BusyCursor);
+    window->setCursor(Qt::BusyCursor);  // the other windows go on working
     clock_.start();
     setWindowTitle(window->windowTitle());
+    KeepOffTaskbar(this);
     setFont(SansSerif8());
 
     Text = new QLabel(action_ + QLatin1Char('\n'), this);  // room for the figures from the start
     Bar = new QProgressBar(this);
     Bar->setRange(0, kBarSteps);
     Bar->setValue(0);
+    Bar->setAccessibleName(QStringLiteral("Progress"));
+    Bar->setAccessibleDescription(action_);
     CancelButton = new QPushButton(QStringLiteral("Cancel"), this);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Text);
@@ -51,13 +57,24 @@ RunProgressDialog::RunProgressDialog(QWidget* window, FileOperation operation, F
     connect(this, &QDialog::rejected, &run, &FileRun::Cancel);
     connect(&run, &FileRun::Progressed, this, &RunProgressDialog::ShowProgress);
     delay_.setSingleShot(true);
-    connect(&delay_, &QTimer::timeout, this, &QWidget::show);
+    connect(&delay_, &QTimer::timeout, this, &RunProgressDialog::ShowOverWindow);
     delay_.start(delay);
 }
 
 RunProgressDialog::~RunProgressDialog()
 {
-    QApplication::restoreOverrideCursor();
+    window_->unsetCursor();
+}
+
+// The dialog takes the keyboard only from its own window: keys typed into another window meanwhile
+// must not reach its Cancel.
+void RunProgressDialog::ShowOverWindow()
+{
+    const bool elsewhere = !window_->isActiveWindow();
+    setAttribute(Qt::WA_ShowWithoutActivating, elsewhere);
+    // Window managers may still focus a new dialog of the program; this one then refuses.
+    if (elsewhere && windowHandle()) windowHandle()->setFlag(Qt::WindowDoesNotAcceptFocus);
+    show();
 }
 
 // Showing or hiding by the window manager, as when the program is minimised, leaves the lock.
@@ -81,7 +98,8 @@ RunProgressDialog::ControlsLock::ControlsLock(QWidget* window)
     if (focus_) focus_->clearFocus();
     window->setAcceptDrops(false);
     for (QWidget* child : window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        if (child->isWindow() || !child->isEnabled()) continue;
+        const bool control = child->focusPolicy() != Qt::NoFocus || qobject_cast<QAbstractButton*>(child);
+        if (child->isWindow() || !child->isEnabled() || !control) continue;
         child->setEnabled(false);
         disabled_.emplace_back(child);
     }

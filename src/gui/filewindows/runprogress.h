@@ -1,12 +1,14 @@
 #pragma once
 
-// What the user sees of a file run: a busy cursor from its start and, once the run has taken
-// longer than a short delay, a dialog above its file window that shows how far the run has
-// come, its speed and Cancel. When the input's size is unknown (a pipe) a busy bar stands in
-// for the percentage. Cancel, Esc and the close box all cancel the run.
+// What the user sees of a file run: a busy cursor over its file window from its start and, once
+// the run has taken longer than a short delay, a dialog above that window that shows how far the
+// run has come, its speed and Cancel. When the input's size is unknown (a pipe) a busy bar
+// stands in for the percentage. Cancel, Esc and the close box all cancel the run. The dialog
+// stays when its window is closed, and has no task-bar entry of its own.
 // While the dialog shows, the file window's own controls take no input, as a window-modal
 // dialog would have it; but Qt's window modality would block the main window too, whose Exit
 // must go on working, so the dialog is not modal and locks the file window's controls instead.
+// The window's pictures and labels are left as they are drawn.
 
 #include <chrono>
 #include <cstdint>
@@ -28,7 +30,7 @@ class RunProgressDialog final : public QDialog {
 
 public:
     RunProgressDialog(QWidget* window, FileOperation operation, FileRun& run, std::chrono::milliseconds delay);
-    // Restores the cursor.
+    // Gives the window its cursor back.
     ~RunProgressDialog() override;
 
     QLabel* Text;
@@ -36,7 +38,8 @@ public:
     QPushButton* CancelButton;
 
 private:
-    // Disables a window's controls, its child windows aside, and takes its file drops; gives back
+    // Disables a window's controls (what takes the focus or a click), its child windows aside,
+    // and takes its file drops; gives back
     // on destruction what it took, and the focus to the control that had it.
     class ControlsLock {
     public:
@@ -52,10 +55,12 @@ private:
         std::vector<QPointer<QWidget>> disabled_;
     };
 
+    void ShowOverWindow();
     void ShowProgress(std::uint64_t done, std::optional<std::uint64_t> total);
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
+    QWidget* const window_;
     const QString action_;
     std::optional<ControlsLock> lock_;  // while the dialog shows
     QTimer delay_;

@@ -2,6 +2,7 @@
 
 #include <QMouseEvent>
 
+#include "gui/base/accessibility.h"
 #include "gui/base/artwork.h"
 #include "gui/base/controls.h"
 #include "gui/base/guard.h"
@@ -17,14 +18,16 @@ TForm13::TForm13(QWidget* mainWindow, Dialogs& dialogs)
     : ToolWindow(mainWindow, QStringLiteral("Zorvanta - About"), QSize(385, 329)), dialogs_(dialogs)
 {
     SetBackground(this, Qt::black);
-    Image1 = MakePicture(this, Lettering(QStringLiteral("About"), QSize(85, 57)), QRect(154, 0, 81, 57));
+    Image1 = MakePicture(
+        this, [](qreal scale) { return Lettering(QStringLiteral("About"), QSize(85, 57), scale); },
+        QRect(154, 0, 81, 57));
 
     Panel1 = new QFrame(this);
     Panel1->setGeometry(24, 56, 337, 241);
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
     SetBackground(Panel1, Qt::black);
 
-    Image2 = MakePicture(Panel1, Logo(), QRect(60, 8, 217, 41));
+    Image2 = MakePicture(Panel1, Logo, QRect(60, 8, 217, 41));
     Label1 = MakeLabel(Panel1, QStringLiteral("Version 1.3"), QRect(142, 56, 53, 13), Qt::white);
     Label2 = MakeLabel(Panel1, QStringLiteral("Made by the Zorvanta team, mail:"), QRect(83, 88, 171, 13), Qt::white);
     Label3 = MakeLabel(Panel1, kContactAddress, QRect(114, 104, 110, 17), kRed);
@@ -35,6 +38,9 @@ TForm13::TForm13(QWidget* mainWindow, Dialogs& dialogs)
                        Qt::white);
     Label8 = MakeLabel(Panel1, QStringLiteral("Thanks to all our testers!"), QRect(34, 184, 142, 13), Qt::white);
     Label4 = MakeLabel(Panel1, QStringLiteral("Homepage: www.example.org"), QRect(88, 216, 179, 13), kRed);
+
+    MarkLink(Label3, QStringLiteral("Writes to the authors with the mail program"));
+    MarkLink(Label4, QStringLiteral("Opens the homepage in the web browser"));
 
     Button1 = MakeButton(this, QStringLiteral("Close..."), QRect(312, 304, 65, 17));
     connect(Button1, &QPushButton::clicked, this, Guarded(this, dialogs, [this] { Button1Click(); }));

@@ -28,7 +28,9 @@ TForm12::TForm12(QWidget* mainWindow, Dialogs& dialogs)
     : ToolWindow(mainWindow, QStringLiteral("Zorvanta - Help"), QSize(233, 240))
 {
     SetBackground(this, Qt::black);
-    Image1 = MakePicture(this, Lettering(QStringLiteral("Help"), QSize(85, 57)), QRect(76, 0, 81, 57));
+    Image1 = MakePicture(
+        this, [](qreal scale) { return Lettering(QStringLiteral("Help"), QSize(85, 57), scale); },
+        QRect(76, 0, 81, 57));
 
     Memo1 = new QPlainTextEdit(this);
     Memo1->setGeometry(24, 56, 185, 153);
@@ -44,6 +46,7 @@ TForm12::TForm12(QWidget* mainWindow, Dialogs& dialogs)
     palette.setColor(QPalette::Text, Qt::white);
     Memo1->setPalette(palette);
     Memo1->setPlainText(kHelpLines.join(u'\n'));
+    Memo1->setAccessibleName(QStringLiteral("Help text"));
 
     Button1 = MakeButton(this, QStringLiteral("Close..."), QRect(168, 216, 59, 17));
     connect(Button1, &QPushButton::clicked, this, Guarded(this, dialogs, [this] { Button1Click(); }));

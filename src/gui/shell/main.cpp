@@ -2,6 +2,7 @@
 
 #include "gui/base/artwork.h"
 #include "gui/base/dialogs.h"
+#include "gui/base/focusstyle.h"
 #include "gui/base/fonts.h"
 #include "gui/shell/starter.h"
 #include "gui/base/toolwindow.h"
@@ -10,7 +11,10 @@ int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral(ZORVANTA_APP_ID));
+    // The class of every window (WM_CLASS on X11), matched to the desktop entry's StartupWMClass.
+    QCoreApplication::setApplicationName(QStringLiteral(ZORVANTA_WM_CLASS));
     LoadFonts();
+    UseFocusStyle();
     QApplication::setWindowIcon(ProgramIcon());
     const auto form1 = CreateForms(QtDialogs());
     ShowCentred(form1.get());

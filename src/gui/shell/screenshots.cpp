@@ -18,6 +18,7 @@
 #include "gui/shell/about.h"
 #include "gui/base/artwork.h"
 #include "gui/base/dialogs.h"
+#include "gui/base/focusstyle.h"
 #include "gui/base/fonts.h"
 #include "gui/shell/help.h"
 #include "gui/shell/starter.h"
@@ -37,6 +38,7 @@ int main(int argc, char* argv[])
     const qreal scale = application.devicePixelRatio();
     const QString suffix = scale == 1.0 ? QString() : "@" + QString::number(scale) + "x";
     LoadFonts();
+    UseFocusStyle();
     QApplication::setWindowIcon(ProgramIcon());
     const auto form1 = CreateForms(QtDialogs());
     const Forms& forms = form1->forms();

@@ -1,7 +1,6 @@
 #include "gui/shell/starter.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 
 #include "gui/filewindows/blowfishenc.h"
 #include "gui/filewindows/cast256enc.h"
@@ -11,6 +10,7 @@
 #include "gui/filewindows/rijndaelenc.h"
 #include "gui/filewindows/twofishenc.h"
 #include "gui/shell/about.h"
+#include "gui/base/accessibility.h"
 #include "gui/base/artwork.h"
 #include "gui/base/controls.h"
 #include "gui/base/fonts.h"
@@ -46,12 +46,13 @@ TForm1::TForm1(Dialogs& dialogs)
                            Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
 {
+    InstallAccessibility();
     setWindowTitle(QStringLiteral("Zorvanta v1.3 by VKT Network"));
     setFixedSize(344, 424);
     setFont(SansSerif8());
 
     // Created from the lowest layer up; the push buttons also in their Tab order.
-    Image1 = MakePicture(this, MainBackground(), QRect(-32, 0, 457, 425));
+    Image1 = MakePicture(this, MainBackground, QRect(-32, 0, 457, 425));
     Label1 = MakeLabel(this, QStringLiteral("Password / Short Text Encryption :"), QRect(90, 80, 165, 13), Qt::white);
     Label2 = MakeLabel(this, QStringLiteral("File Encryption :"), QRect(135, 184, 75, 13), Qt::white);
     Bevel1 = MakeBevel(this, QRect(88, 96, 169, 81), BevelStyle::Raised);
@@ -88,7 +89,7 @@ TForm1::TForm1(Dialogs& dialogs)
 
 void TForm1::FormCreate()
 {
-    QCoreApplication::setApplicationName(QStringLiteral("Zorvanta v1.3"));
+    SetApplicationTitle(QStringLiteral("Zorvanta v1.3"));
 }
 
 void TForm1::Button1Click() { forms_.Form2->ShowTool(); }

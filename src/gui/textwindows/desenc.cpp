@@ -1,5 +1,7 @@
 #include "gui/textwindows/desenc.h"
 
+#include <QApplication>
+
 #include "gui/base/controls.h"
 
 TForm4::TForm4(QWidget* mainWindow, Dialogs& dialogs)
@@ -17,6 +19,9 @@ TForm4::TForm4(QWidget* mainWindow, Dialogs& dialogs)
     Button5 = MakeButton(this, QStringLiteral("Close..."), QRect(328, 256, 59, 17));
     Edit1 = new QLineEdit(this);
     Edit1->setGeometry(48, 120, 305, 21);
+    Edit1->setAccessibleName(QStringLiteral("Encryption phrase"));
+    Edit1->setAccessibleDescription(QStringLiteral("Enables Encrypt and Decrypt; the result does not depend on it"));
+    Label1->setBuddy(Edit1);
     Button1->setEnabled(false);
     Button2->setEnabled(false);
 
@@ -46,9 +51,14 @@ void TForm4::Button2Click()
     RunCipher(TActionType::atDecryption);
 }
 
-// The phrase is deliberately not handed over as the key (see the class comment).
+// The phrase is deliberately not handed over as the key (see the class comment). A full pane
+// takes seconds, during which no window answers: the cursor says so.
 void TForm4::RunCipher(TActionType action)
 {
+    struct BusyCursor {
+        BusyCursor() { QApplication::setOverrideCursor(Qt::BusyCursor); }
+        ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    } busy;
     RixEncryption1.SetInput(Memo1->Text());
     RixEncryption1.SetAction(action);
     RixEncryption1.Execute();

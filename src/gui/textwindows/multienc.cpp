@@ -1,5 +1,8 @@
 #include "gui/textwindows/multienc.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "gui/base/controls.h"
 #include "textenc/keycode.h"
 
@@ -34,6 +37,13 @@ TForm3::TForm3(QWidget* mainWindow, Dialogs& dialogs)
     Edit4 = MakeKeycodeBox(this, 276);
     Edit5 = MakeKeycodeBox(this, 228);
     MakeMemo1();
+    // Named by their place on the screen, which the Tab order does not follow.
+    const QLineEdit* const onScreen[] = {Edit1, Edit2, Edit3, Edit5, Edit4};
+    for (QLineEdit* box : {Edit1, Edit2, Edit3, Edit4, Edit5}) {
+        const auto place = std::find(std::begin(onScreen), std::end(onScreen), box) - std::begin(onScreen) + 1;
+        box->setAccessibleName(QStringLiteral("Keycode %1").arg(place));
+        box->setAccessibleDescription(Label5->text());
+    }
 
     OnClick(Button1, this, &TForm3::Button1Click);
     OnClick(Button2, this, &TForm3::Button2Click);

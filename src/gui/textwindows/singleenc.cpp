@@ -12,6 +12,8 @@ TForm2::TForm2(QWidget* mainWindow, Dialogs& dialogs)
     Edit1 = new QLineEdit(this);
     Edit1->setGeometry(176, 128, 41, 21);
     Edit1->setMaxLength(5);
+    Edit1->setAccessibleName(QStringLiteral("Keycode"));
+    Label1->setBuddy(Edit1);
     Button1 = MakeButton(this, QStringLiteral("Encrypt | Decrypt"), QRect(88, 200, 217, 17));
     Button1->setEnabled(false);
     Button2 = MakeButton(this, QStringLiteral("Open File..."), QRect(72, 224, 75, 17));

@@ -5,6 +5,7 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QPainter>
 #include <QTextDocument>
 
 #include "textenc/panecodec.h"
@@ -78,6 +79,35 @@ void TextPane::insertFromMimeData(const QMimeData* source)
     QMimeData plain;
     plain.setText(Canonical(source->text()));
     QPlainTextEdit::insertFromMimeData(&plain);
+}
+
+// The box's own frame is too thin to show the focus; the frame is drawn inside the text area,
+// which is therefore drawn whole on focus changes and scrolling.
+void TextPane::paintEvent(QPaintEvent* event)
+{
+    QPlainTextEdit::paintEvent(event);
+    if (!hasFocus()) return;
+    QPainter painter(viewport());
+    painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+    painter.drawRect(QRectF(viewport()->rect()).adjusted(1, 1, -1, -1));
+}
+
+void TextPane::focusInEvent(QFocusEvent* event)
+{
+    QPlainTextEdit::focusInEvent(event);
+    viewport()->update();
+}
+
+void TextPane::focusOutEvent(QFocusEvent* event)
+{
+    QPlainTextEdit::focusOutEvent(event);
+    viewport()->update();
+}
+
+void TextPane::scrollContentsBy(int dx, int dy)
+{
+    QPlainTextEdit::scrollContentsBy(dx, dy);
+    viewport()->update();
 }
 
 // The box's own copy reads the selection through QTextDocumentFragment::toPlainText(), which

@@ -20,13 +20,17 @@ TextWindow::TextWindow(QWidget* mainWindow, Dialogs& dialogs, const QString& cap
                        const QString& artworkTitle)
     : ToolWindow(mainWindow, caption, clientSize), dialogs_(dialogs)
 {
-    Image1 = MakePicture(this, SwirlBackground(artworkTitle, kLowerTitleTop), QRect(0, 0, 393, 281));
+    Image1 = MakePicture(
+        this, [artworkTitle](qreal scale) { return SwirlBackground(artworkTitle, kLowerTitleTop, scale); },
+        QRect(0, 0, 393, 281));
 }
 
 void TextWindow::MakeMemo1()
 {
     Memo1 = new TextPane(this);
     Memo1->setGeometry(8, 8, 377, 89);
+    Memo1->setAccessibleName(QStringLiteral("Text"));
+    Memo1->setAccessibleDescription(QStringLiteral("The text to transform; Open File and Save File read and write it"));
     AcceptFileDrops(Memo1, this, dialogs_, [this](const QString& name) { OpenFile(name); });
 }
 

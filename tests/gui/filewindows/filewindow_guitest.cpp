@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -179,7 +180,7 @@ TEST_F(FileWindow, OutcomeMessagesAndFocusMoves)
         bool encrypt;
         QString in, out, passphrase;
         QString message;
-        const char* focus;  // "in", "out" or "button"
+        const char* focus;  // "in" or "out"; never the button, where a typed space would run again
         bool outSelected;
     };
     const Case cases[] = {
@@ -189,10 +190,10 @@ TEST_F(FileWindow, OutcomeMessagesAndFocusMoves)
          "File to be Encrypted/Decrypted and Output File must be different", "out", true},
         {"same names", 0, false, Path("plain"), Path("plain"), "",
          "The Output Filename must be different from the Input Filename", "out", true},
-        {"missing input", 0, true, Path("nothing"), Path("out"), "", "Unable to open the Input File", "button", false},
-        {"missing folder", 0, true, Path("plain"), missingFolder, "", "Unable to open the Output File", "button", false},
-        {"missing folder", 1, true, Path("plain"), missingFolder, "", "Unable to open then Output File", "button", false},
-        {"missing folder", 1, false, Path("plain"), missingFolder, "", "Unable to open the Output File", "button", false},
+        {"missing input", 0, true, Path("nothing"), Path("out"), "", "Unable to open the Input File", "in", false},
+        {"missing folder", 0, true, Path("plain"), missingFolder, "", "Unable to open the Output File", "in", false},
+        {"missing folder", 1, true, Path("plain"), missingFolder, "", "Unable to open then Output File", "in", false},
+        {"missing folder", 1, false, Path("plain"), missingFolder, "", "Unable to open the Output File", "in", false},
     };
     for (const Case& c : cases) {
         FileEncryptionWindow* window = Open(kInstances[c.instance]);
@@ -206,9 +207,7 @@ TEST_F(FileWindow, OutcomeMessagesAndFocusMoves)
         const std::string what = std::string(c.what) + (c.encrypt ? " encrypting in " : " decrypting in ") +
                                  window->windowTitle().toStdString();
         EXPECT_EQ(dialogs.informations, std::vector<QString>{c.message}) << what;
-        QWidget* const focus = std::string(c.focus) == "in"    ? window->CInFileBox
-                               : std::string(c.focus) == "out" ? window->COutFileBox
-                                                               : static_cast<QWidget*>(button);
+        QWidget* const focus = std::string(c.focus) == "in" ? window->CInFileBox : window->COutFileBox;
         EXPECT_EQ(window->focusWidget(), focus) << what;
         EXPECT_EQ(window->COutFileBox->selectedText(), c.outSelected ? c.out : QString()) << what;
         EXPECT_EQ(window->CInFileBox->text(), c.in) << "boxes keep their texts";
@@ -226,7 +225,7 @@ TEST_F(FileWindow, WrongPassphraseAndShortFileThenTheWindowGoesOn)
     Run(window, window->CEncryptBtn, Path("plain"), Path("sealed"), "right");
     Run(window, window->CDecryptBtn, Path("sealed"), Path("out"), "wrong");
     EXPECT_EQ(dialogs.informations, (std::vector<QString>{"File Encrypted", "Incorrect Passphrase"}));
-    EXPECT_EQ(window->focusWidget(), window->CDecryptBtn);
+    EXPECT_EQ(window->focusWidget(), window->CInFileBox);
 
     // A read failure is raised, not returned: the error box shows it, and no information box.
     Run(window, window->CDecryptBtn, Path("short"), Path("out"), "right");
@@ -278,7 +277,7 @@ TEST_F(FileWindow, TextsSurviveCloseAndShowAndTabCyclesThroughTheControls)
     QTest::mouseClick(window->Button1, Qt::LeftButton);
     EXPECT_FALSE(window->isVisible());
     window->ShowTool();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    ASSERT_TRUE(WaitUntilActive(window));
     EXPECT_EQ(window->CInFileBox->text(), "in name");
     EXPECT_EQ(window->COutFileBox->text(), "out name");
     EXPECT_EQ(window->CPassphraseBox->text(), "visible words");
@@ -292,10 +291,12 @@ TEST_F(FileWindow, ACancelledRunLeavesTheFolderAndAnExistingOutputAsTheyWere)
     FileEncryptionWindow* window = Open(kInstances[0]);
     window->SetProgressDelay(0ms);
     SetNames(window, Path("in"), Path("out"));
-    window->Label3->setEnabled(false);  // disabled before the run, so after it too
-    const QList<QWidget*> controls = {window->CInFileBox,  window->COutFileBox, window->CPassphraseBox,
-                                      window->CInBrowseBtn, window->COutBrowseBtn, window->CEncryptBtn,
-                                      window->CDecryptBtn,  window->Button1,       window->Label1};
+    window->COutBrowseBtn->setEnabled(false);  // disabled before the run, so after it too
+    const QList<QWidget*> controls = {window->CInFileBox,   window->COutFileBox, window->CPassphraseBox,
+                                      window->CInBrowseBtn, window->CEncryptBtn, window->CDecryptBtn,
+                                      window->Button1};
+    const QList<QWidget*> pictures = {window->Image1, window->Label1, window->Label2, window->Label3};
+    const QImage background = window->Image1->grab().toImage();
     const auto enabled = [&] {
         QList<QWidget*> found;
         for (QWidget* control : controls)
@@ -314,10 +315,12 @@ TEST_F(FileWindow, ACancelledRunLeavesTheFolderAndAnExistingOutputAsTheyWere)
     EXPECT_EQ(progress->windowModality(), Qt::NonModal);
     EXPECT_EQ(enabled(), QList<QWidget*>{});
     EXPECT_FALSE(window->acceptDrops());
+    for (QWidget* picture : pictures) EXPECT_TRUE(picture->isEnabled()) << "the picture is not locked";
+    EXPECT_EQ(window->Image1->grab().toImage(), background);
     EXPECT_TRUE(progress->CancelButton->isEnabled());
     EXPECT_EQ(progress->Bar->maximum(), 0) << "a pipe's size is unknown: a busy bar";
-    ASSERT_NE(QApplication::overrideCursor(), nullptr);
-    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
+    EXPECT_EQ(window->cursor().shape(), Qt::BusyCursor);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the other windows keep their cursor";
 
     QTest::mouseClick(progress->CancelButton, Qt::LeftButton);
     ASSERT_TRUE(WaitForRun(window));
@@ -325,12 +328,12 @@ TEST_F(FileWindow, ACancelledRunLeavesTheFolderAndAnExistingOutputAsTheyWere)
     EXPECT_EQ(Read(Path("out")), "old output");
     EXPECT_TRUE(dialogs.informations.empty()) << "no outcome box after Cancel";
     EXPECT_TRUE(dialogs.errors.empty());
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(window->cursor().shape(), Qt::ArrowCursor);
     EXPECT_EQ(window->findChild<RunProgressDialog*>(), nullptr);
     EXPECT_EQ(enabled(), controls);
-    EXPECT_FALSE(window->Label3->isEnabled());
+    EXPECT_FALSE(window->COutBrowseBtn->isEnabled());
     EXPECT_TRUE(window->acceptDrops());
-    EXPECT_EQ(window->focusWidget(), window->CEncryptBtn) << "the focus is back where it was";
+    EXPECT_EQ(window->focusWidget(), window->CInFileBox) << "off the button, where a typed space would run again";
 }
 
 TEST_F(FileWindow, ARunningWindowAnswersEventsAndIgnoresFurtherClicks)
@@ -353,31 +356,100 @@ TEST_F(FileWindow, ARunningWindowAnswersEventsAndIgnoresFurtherClicks)
     ASSERT_TRUE(WaitForRun(window));
     EXPECT_EQ(dialogs.informations, std::vector<QString>{"File Encrypted"});
     EXPECT_EQ(Entries(), (QStringList{"in", "sealed"}));
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(window->cursor().shape(), Qt::ArrowCursor);
 }
 
-TEST_F(FileWindow, AWindowClosedOrDestroyedDuringARunStopsItFirst)
+TEST_F(FileWindow, AWindowDestroyedDuringARunStopsItFirst)
 {
     PipeInput input(Path("in").toStdString());
     input.FeedEndlessly();
-    for (const bool destroy : {false, true}) {
+    FileEncryptionWindow* window = Open(kInstances[0]);
+    window->SetProgressDelay(0ms);
+    SetNames(window, Path("in"), Path("out"));
+    QTest::mouseClick(window->CEncryptBtn, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->findChild<RunProgressDialog*>()->isVisible(); }));
+    delete window;
+    QTest::qWait(10);  // a queued report of the run would arrive now
+    EXPECT_EQ(Entries(), QStringList{"in"});
+    EXPECT_TRUE(dialogs.informations.empty() && dialogs.errors.empty());
+}
+
+// Closing only hides a window: its run goes on and its progress stays on the screen. When the
+// run ends the window comes back: with its outcome at once when the user watched the progress,
+// else marked for attention, the outcome waiting for its activation.
+TEST_F(FileWindow, AWindowClosedDuringARunKeepsItAndShowsTheOutcome)
+{
+    const std::string chunk(60000, 'z');
+    for (const bool watched : {false, true}) {
+        SCOPED_TRACE(watched ? "the progress watched" : "the user elsewhere");
+        dialogs.informations.clear();
+        const QString name = watched ? "watched" : "elsewhere";
+        PipeInput input(Path(name).toStdString());
+        input.Write(chunk);
         FileEncryptionWindow* window = Open(kInstances[0]);
         window->SetProgressDelay(0ms);
-        SetNames(window, Path("in"), Path("out"));
+        SetNames(window, Path(name), Path(name + ".out"));
         QTest::mouseClick(window->CEncryptBtn, Qt::LeftButton);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return window->findChild<RunProgressDialog*>()->isVisible(); }));
-        if (destroy)
-            delete window;
-        else
-            window->close();
-        QTest::qWait(10);  // a queued report of the run would arrive now
-        EXPECT_EQ(Entries(), QStringList{"in"}) << "destroyed: " << destroy;
-        EXPECT_TRUE(dialogs.informations.empty() && dialogs.errors.empty());
-        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-        if (!destroy) {
-            EXPECT_FALSE(window->Running());
-        }
+        RunProgressDialog* progress = nullptr;
+        ASSERT_TRUE(QTest::qWaitFor([&] {
+            progress = window->findChild<RunProgressDialog*>();
+            return progress && progress->isVisible();
+        }));
+        window->close();
+        EXPECT_FALSE(window->isVisible());
+        EXPECT_TRUE(progress->isVisible()) << "the progress stays in reach";
+        QWidget other;
+        ASSERT_TRUE(ShowActive(watched ? static_cast<QWidget*>(progress) : &other));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return input.OpenedByReader(); }));
+        EXPECT_TRUE(window->Running());
+
+        input.End();
+        ASSERT_TRUE(WaitForRun(window));
+        EXPECT_TRUE(window->isVisible()) << "back for its outcome";
+        EXPECT_EQ(window->OutcomePending(), !watched);
+        ASSERT_TRUE(ShowActive(window));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !window->OutcomePending(); }));
+        EXPECT_EQ(dialogs.informations, std::vector<QString>{"File Encrypted"});
+        EXPECT_EQ(dialogs.lastParent, window);
+        EXPECT_EQ(Read(Path(name + ".out")).size(), static_cast<qsizetype>(chunk.size() + 32));
     }
+}
+
+// The outcome of a window the user is not at waits for that window: keys typed elsewhere never
+// reach its box, and two runs ending together give one box each, over its own window.
+TEST_F(FileWindow, TheOutcomeOfAWindowNotActiveWaitsForItsActivation)
+{
+    PipeInput firstInput(Path("first").toStdString()), secondInput(Path("second").toStdString());
+    FileEncryptionWindow* first = Open(kInstances[0]);
+    SetNames(first, Path("first"), Path("first.out"));
+    QTest::mouseClick(first->CEncryptBtn, Qt::LeftButton);
+    FileEncryptionWindow* second = Open(kInstances[3]);
+    SetNames(second, Path("second"), Path("second.out"));
+    QTest::mouseClick(second->CEncryptBtn, Qt::LeftButton);
+    QLineEdit typing;
+    ASSERT_TRUE(ShowActive(&typing));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return firstInput.OpenedByReader() && secondInput.OpenedByReader(); }));
+
+    firstInput.End();
+    secondInput.End();
+    ASSERT_TRUE(WaitForRun(first) && WaitForRun(second));
+    QTest::keyClicks(&typing, "still typing");
+    QTest::qWait(20);
+    EXPECT_TRUE(dialogs.informations.empty()) << "no box over the window in use";
+    EXPECT_TRUE(first->OutcomePending() && second->OutcomePending());
+    EXPECT_EQ(typing.text(), "still typing");
+    EXPECT_TRUE(typing.isActiveWindow());
+    QTest::mouseClick(first->CEncryptBtn, Qt::LeftButton);  // not activated: no new run
+    EXPECT_FALSE(first->Running());
+
+    for (FileEncryptionWindow* window : {second, first}) {
+        ASSERT_TRUE(ShowActive(window));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !window->OutcomePending(); }));
+        EXPECT_EQ(dialogs.lastParent, window);
+        EXPECT_EQ(window->focusWidget(), window->CInFileBox);
+    }
+    EXPECT_EQ(dialogs.informations, (std::vector<QString>{"File Encrypted", "File Encrypted"}));
+    EXPECT_EQ(Entries(), (QStringList{"first", "first.out", "second", "second.out"}));
 }
 
 TEST_F(FileWindow, ADroppedFileNamesTheBoxItLandsOnOrElseTheInput)
@@ -404,8 +476,9 @@ TEST_F(FileWindow, ADroppedFileNamesTheBoxItLandsOnOrElseTheInput)
     };
     for (const Case& c : cases) {
         dialogs.errors.clear();
-        EXPECT_EQ(DropAddresses(window, CentreOf(c.where), c.addresses), Qt::CopyAction) << "never a move";
         const std::string what = c.addresses.join(' ').toStdString() + " on " + c.where->metaObject()->className();
+        EXPECT_EQ(DropAddresses(window, CentreOf(c.where), c.addresses),
+                  c.error.isEmpty() ? Qt::CopyAction : Qt::IgnoreAction) << "never a move; " << what;
         EXPECT_EQ(window->CInFileBox->text(), c.in) << what;
         EXPECT_EQ(window->COutFileBox->text(), c.out) << what;
         EXPECT_EQ(dialogs.errors, c.error.isEmpty() ? std::vector<QString>{} : std::vector<QString>{c.error}) << what;
@@ -429,6 +502,10 @@ TEST_F(FileWindow, AgeFilesUnderThePassphraseWhateverCipherIsChosen)
         window->CPassphraseBox->setText(passphrase);
         QTest::mouseClick(button, Qt::LeftButton);
         EXPECT_TRUE(WaitForRun(window));
+        // The key derivation takes long enough for the progress box to show and take the
+        // activation with it; the outcome waits for the window to be active again.
+        EXPECT_TRUE(ShowActive(window));
+        QCoreApplication::processEvents();
     };
     FileEncryptionWindow* blowfish = Open(kInstances[0]);
     Run(blowfish, blowfish->CEncryptBtn, Path("plain"), Path("sealed.age"), "caf\u00e9");

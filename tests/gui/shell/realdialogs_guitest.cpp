@@ -2,8 +2,10 @@
 
 #include <functional>
 
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QLineEdit>
@@ -32,7 +34,7 @@ void WhenModalOpens(const std::function<void(QWidget*)>& inspect)
 
 TEST(RealDialogs, MessageBoxesShowTheirCaptionIconAndText)
 {
-    QCoreApplication::setApplicationName("Zorvanta v1.3");
+    SetApplicationTitle("Zorvanta v1.3");
     QWidget window;
     ASSERT_TRUE(ShowActive(&window));
     struct Box {
@@ -58,11 +60,40 @@ TEST(RealDialogs, MessageBoxesShowTheirCaptionIconAndText)
             EXPECT_EQ(messageBox->text(), box.text);
             EXPECT_EQ(messageBox->parentWidget(), &window);
             ASSERT_EQ(messageBox->buttons().size(), 1);
-            QTest::keyClick(messageBox, Qt::Key_Return);
+            QTest::mouseClick(messageBox->buttons().front(), Qt::LeftButton);
         });
         box.open();
         EXPECT_TRUE(seen) << box.text.toStdString();
     }
+}
+
+// A box that opens while the user types elsewhere must not take the next key as its answer.
+TEST(RealDialogs, KeysTypedAsABoxAppearsPressNothing)
+{
+    QWidget window;
+    ASSERT_TRUE(ShowActive(&window));
+    QElapsedTimer open;
+    qint64 closedAfter = -1;
+    WhenModalOpens([&](QWidget* box) {
+        ASSERT_NE(box->focusWidget(), nullptr);
+        for (const Qt::Key key : {Qt::Key_Space, Qt::Key_Return, Qt::Key_Escape}) {
+            QTest::keyClick(box->focusWidget(), key);
+            QTest::keyClick(box, key);
+        }
+        ASSERT_TRUE(box->isVisible()) << "a key pressed the button";
+        auto* later = new QTimer;
+        QObject::connect(later, &QTimer::timeout, [later, box] {
+            if (!box->isVisible()) return;
+            later->stop();
+            later->deleteLater();
+            QTest::keyClick(box->focusWidget(), Qt::Key_Space);
+        });
+        later->start(600);
+    });
+    open.start();
+    QtDialogs().Information(&window, "File Encrypted");
+    closedAfter = open.elapsed();
+    EXPECT_GE(closedAfter, 500) << "closed by a key after the guard";
 }
 
 TEST(RealDialogs, OpenDialogListsEveryFileAndTakesANewName)

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
@@ -14,6 +15,7 @@
 #include "gui/filewindows/rijndaelenc.h"
 #include "gui/filewindows/twofishenc.h"
 #include "gui/shell/about.h"
+#include "gui/base/dialogs.h"
 #include "gui/base/guard.h"
 #include "gui/shell/help.h"
 #include "gui/shell/starter.h"
@@ -80,7 +82,9 @@ TEST_F(StartUp, CreatesThirteenHiddenWindowsInOrder)
     }
     EXPECT_FALSE(forms.Form1->windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_FALSE(forms.Form1->windowFlags() & Qt::WindowMaximizeButtonHint);
-    EXPECT_EQ(QCoreApplication::applicationName(), "Zorvanta v1.3");
+    EXPECT_EQ(ApplicationTitle(), "Zorvanta v1.3");
+    EXPECT_EQ(QCoreApplication::applicationName(), QFileInfo(QCoreApplication::applicationFilePath()).fileName())
+        << "the window class is not the title";
 }
 
 TEST_F(StartUp, OnlyTheMainWindowShowsWithExitFocusedAndEnterEndsTheProgram)
@@ -137,7 +141,7 @@ TEST_F(StartUp, EachButtonShowsItsOneWindowWhichKeepsItsPlace)
         const std::string name = window->windowTitle().toStdString();
         QTest::mouseClick(button, Qt::LeftButton);
         ASSERT_TRUE(window->isVisible()) << name;
-        EXPECT_TRUE(QTest::qWaitForWindowActive(window)) << name;
+        EXPECT_TRUE(WaitUntilActive(window)) << name;
         EXPECT_LE((window->frameGeometry().center() - screenCentre).manhattanLength(), 4) << name;  // rounding of odd sizes
         // Owned by the main window; under X11 only a dialog-type window gets WM_TRANSIENT_FOR.
         EXPECT_EQ(window->windowHandle()->transientParent(), form1->windowHandle()) << name;

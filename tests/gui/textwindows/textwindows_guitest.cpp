@@ -168,6 +168,22 @@ TEST_F(PhraseWindow, ThePhraseTakesNoPartInTheResult)
     EXPECT_EQ(form.RixEncryption1.Key(), "");
 }
 
+// The cipher runs on the GUI thread, seconds long for a full pane: the cursor shows it, and
+// comes back after the result is in the pane.
+TEST_F(PhraseWindow, TheCursorIsBusyWhileTheCipherRuns)
+{
+    form.Memo1->Put(std::string(1000, 'x'));
+    form.Edit1->setText("phrase");
+    std::vector<Qt::CursorShape> whileChanging;
+    QObject::connect(form.Memo1, &QPlainTextEdit::textChanged, [&] {
+        whileChanging.push_back(QApplication::overrideCursor() ? QApplication::overrideCursor()->shape()
+                                                               : Qt::ArrowCursor);
+    });
+    Click(form.Button1);
+    EXPECT_EQ(whileChanging, std::vector<Qt::CursorShape>{Qt::BusyCursor});
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
 TEST_F(PhraseWindow, HexTextSavedAndReopenedDecryptsButNotWithALineBreakAfterIt)
 {
     const QTemporaryDir dir;

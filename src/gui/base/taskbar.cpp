@@ -1,0 +1,75 @@
+#include "gui/base/taskbar.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include <QApplication>
+#include <QWidget>
+#include <xcb/xcb.h>
+
+namespace {
+// The program's X11 connection; none on other platforms (the offscreen platform offers the
+// interface too, without a connection).
+xcb_connection_t* X11Connection()
+{
+    const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 && QGuiApplication::platformName() == u"xcb" ? x11->connection() : nullptr;
+}
+
+xcb_atom_t Atom(xcb_connection_t* connection, const char* name)
+{
+    const xcb_intern_atom_cookie_t cookie =
+        xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name);
+    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection, cookie, nullptr);
+    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+    std::free(reply);
+    return atom;
+}
+
+// Adds a _NET_WM_STATE state. Set on an unmapped window, the state is read by the manager when
+// the window is mapped (Qt adds its own states to it then); a mapped window's states belong to
+// the manager, which is asked for the new one.
+void AddWindowState(QWidget* window, const char* name)
+{
+    xcb_connection_t* connection = X11Connection();
+    if (!connection) return;
+    const xcb_atom_t state = Atom(connection, "_NET_WM_STATE");
+    const xcb_atom_t added = Atom(connection, name);
+    if (state == XCB_ATOM_NONE || added == XCB_ATOM_NONE) return;
+    const auto id = static_cast<xcb_window_t>(window->winId());
+    if (!window->isVisible()) {
+        xcb_change_property(connection, XCB_PROP_MODE_APPEND, id, state, XCB_ATOM_ATOM, 32, 1, &added);
+    } else {
+        xcb_client_message_event_t message{};
+        message.response_type = XCB_CLIENT_MESSAGE;
+        message.format = 32;
+        message.window = id;
+        message.type = state;
+        message.data.data32[0] = 1;  // add
+        message.data.data32[1] = added;
+        message.data.data32[3] = 1;  // asked by an application
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+        xcb_send_event(connection, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                       reinterpret_cast<const char*>(&message));
+    }
+    xcb_flush(connection);
+}
+}  // namespace
+
+void KeepOffTaskbar(QWidget* window)
+{
+    AddWindowState(window, "_NET_WM_STATE_SKIP_TASKBAR");
+}
+
+void MarkForAttention(QWidget* window)
+{
+    if (window->isActiveWindow()) return;
+    // Not QApplication::alert on X11: Qt counts a window as active, and leaves it unmarked, while
+    // any window of the same owner is active, as another tool window of the program is when the
+    // user works there.
+    if (X11Connection())
+        AddWindowState(window, "_NET_WM_STATE_DEMANDS_ATTENTION");
+    else
+        QApplication::alert(window);
+}

@@ -1,0 +1,15 @@
+#pragma once
+
+class QWidget;
+
+// Asks the window manager to leave the window out of task bars (_NET_WM_STATE_SKIP_TASKBAR on
+// X11), for a dialog whose owner is itself not in the task bar: task bars such as tint2 would
+// give it an entry of its own. Call before the window is first shown; does nothing where the
+// program does not run on X11.
+void KeepOffTaskbar(QWidget* window);
+
+// Marks a window that is not the active one for attention: on X11 the window manager's
+// _NET_WM_STATE_DEMANDS_ATTENTION, which task bars show and which the manager clears once the
+// window is activated. Called on a hidden window, the mark comes with its next showing.
+// Elsewhere QApplication::alert does it.
+void MarkForAttention(QWidget* window);
