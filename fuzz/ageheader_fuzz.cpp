@@ -12,25 +12,11 @@
 #include "age/armor.h"
 #include "age/header.h"
 #include "age/stanzas.h"
+#include "ageunlocking.h"
 #include "property.h"
 
 namespace {
-// The seed corpus (fuzz/corpus/ageheader/) was made for this identity and passphrase, so that
-// its files reach the end of the unlocking.
-constexpr std::string_view kIdentity = "AGE-SECRET-KEY-1UYR4V7DGXHMZAC4ZDTCAXTS0HG2XEU7CRURNNJJPFK97UY3GW7PSQXXDHC";
-constexpr std::string_view kPassphrase = "fuzz";
-// Low enough that scrypt stays fast; larger work factors are refused before it runs.
-constexpr int kMaxWorkFactor = 2;
-
 using Bytes = std::vector<std::uint8_t>;
-
-const Unlocking& FuzzUnlocking()
-{
-    static const Unlocking unlocking{ParseIdentityFile(ToSecretBytes(kIdentity)),
-                                     [] { return std::optional<SecretBytes>(ToSecretBytes(kPassphrase)); },
-                                     kMaxWorkFactor};
-    return unlocking;
-}
 
 void CheckHeader(std::string_view text)
 {

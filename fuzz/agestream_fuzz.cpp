@@ -15,26 +15,13 @@
 #include "age/header.h"
 #include "age/payload.h"
 #include "age/stanzas.h"
+#include "ageunlocking.h"
 #include "property.h"
 
 namespace {
-// The same identity and passphrase as the header target's: recipient
-// age1gqm0c88xvgq6z25c8f0f3cy9zpjge8wcnxeczyeyatgec289zensu56vw4.
-constexpr std::string_view kIdentity = "AGE-SECRET-KEY-1UYR4V7DGXHMZAC4ZDTCAXTS0HG2XEU7CRURNNJJPFK97UY3GW7PSQXXDHC";
-constexpr std::string_view kPassphrase = "fuzz";
-// Low enough that scrypt stays fast; larger work factors are refused before it runs.
-constexpr int kMaxWorkFactor = 2;
 constexpr std::size_t kSealedBytes = kPayloadChunkBytes + kTagBytes;
 
 using Bytes = std::vector<std::uint8_t>;
-
-const Unlocking& FuzzUnlocking()
-{
-    static const Unlocking unlocking{ParseIdentityFile(ToSecretBytes(kIdentity)),
-                                     [] { return std::optional<SecretBytes>(ToSecretBytes(kPassphrase)); },
-                                     kMaxWorkFactor};
-    return unlocking;
-}
 
 // The binary file: the input itself, or its armor decoded whole. The format is told by the
 // same first bytes as the engine's.
