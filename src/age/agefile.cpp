@@ -12,7 +12,6 @@
 #include "pipeline/bytestream.h"
 #include "pipeline/chunkstream.h"
 #include "pipeline/cores.h"
-#include "platform/namedfailure.h"
 
 namespace {
 constexpr std::size_t kHeaderPieceBytes = 4096;
@@ -109,14 +108,10 @@ std::vector<Stanza> Stanzas(const SecretBytes& fileKey, const AgeProtection& pro
     return stanzas;
 }
 
-FileOpResult Encrypt(RunInput input, const std::string& outputName, const AgeProtection& protection,
-                     const FileOpOptions& options)
+FileOpResult Encrypt(RunInput input, RunOutput output, const AgeProtection& protection, const FileOpOptions& options)
 {
-    auto opened = OpenRunOutput(input, outputName, *options.calls);
-    if (const auto* refusal = std::get_if<FileOpResult>(&opened)) return *refusal;
-    auto& output = std::get<OutputFile>(opened);
     FileSource source(input.file.fd.get(), input.name, *options.calls);
-    OutputSink file(output, outputName);
+    OutputSink file(output.file, output.name);
     std::optional<ArmoredSink> armored;
     if (protection.armor) armored.emplace(file);
     ByteSink& sink = armored ? static_cast<ByteSink&>(*armored) : file;
@@ -126,53 +121,43 @@ FileOpResult Encrypt(RunInput input, const std::string& outputName, const AgePro
     sink.Write(reinterpret_cast<const std::uint8_t*>(header.data()), header.size());
     if (!SealPayload({source, sink, SizeOf(input.file.info), options}, fileKey)) return FileOpResult::Cancelled;
     if (armored) armored->Finish();
-    // Every failure must come before the commit, so that a reported error never replaces a file.
-    NamingFailures(input.name, [&] { input.file.fd.Close(*options.calls); });
-    NamingFailures(outputName, [&] { output.Commit(); });
+    FinishRun(input, output, options);
     return FileOpResult::Encrypted;
-}
-
-// Opens the input of a run, or the outcome that refuses it.
-template <class Run>
-FileOpResult WithInput(const std::string& inputName, const std::string& outputName, std::size_t peekBytes,
-                       const FileOpOptions& options, Run run)
-{
-    if (const auto refusal = RefusedNames(inputName, outputName)) return *refusal;
-    auto input = OpenRunInput(inputName, peekBytes, *options.calls);
-    if (const auto* refusal = std::get_if<FileOpResult>(&input)) return *refusal;
-    return run(std::move(std::get<RunInput>(input)));
 }
 }  // namespace
 
 FileOpResult EncryptAgeFile(const std::string& inputName, const std::string& outputName,
                             const AgeProtection& protection, const FileOpOptions& options)
 {
-    return WithInput(inputName, outputName, 0, options,
-                     [&](RunInput input) { return Encrypt(std::move(input), outputName, protection, options); });
+    return WithNamedFiles(inputName, outputName, 0, options, [&](RunInput input, RunOutput output) {
+        return Encrypt(std::move(input), std::move(output), protection, options);
+    });
+}
+
+FileOpResult EncryptOpenedAgeFile(RunInput input, RunOutput output, const AgeProtection& protection,
+                                  const FileOpOptions& options)
+{
+    return Encrypt(std::move(input), std::move(output), protection, options);
 }
 
 FileOpResult DecryptAgeFile(const std::string& inputName, const std::string& outputName, const Unlocking& unlocking,
                             const FileOpOptions& options)
 {
-    return WithInput(inputName, outputName, kFormatPeekBytes, options, [&](RunInput input) {
-        return DecryptOpenedAgeFile(std::move(input), outputName, unlocking, options);
+    return WithNamedFiles(inputName, outputName, kFormatPeekBytes, options, [&](RunInput input, RunOutput output) {
+        return DecryptOpenedAgeFile(std::move(input), std::move(output), unlocking, options);
     });
 }
 
-FileOpResult DecryptOpenedAgeFile(RunInput input, const std::string& outputName, const Unlocking& unlocking,
+FileOpResult DecryptOpenedAgeFile(RunInput input, RunOutput output, const Unlocking& unlocking,
                                   const FileOpOptions& options)
 {
-    auto opened = OpenRunOutput(input, outputName, *options.calls);
-    if (const auto* refusal = std::get_if<FileOpResult>(&opened)) return *refusal;
-    auto& output = std::get<OutputFile>(opened);
     FileSource file(input.file.fd.get(), input.name, *options.calls);
     const std::vector<std::uint8_t> firstBytes = input.taken;
     PrefixedSource source(std::move(input.taken), file);
-    OutputSink sink(output, outputName);
+    OutputSink sink(output.file, output.name);
     if (!DecryptStream(source, firstBytes, sink, unlocking, SizeOf(input.file.info), options))
         return FileOpResult::Cancelled;
-    NamingFailures(input.name, [&] { input.file.fd.Close(*options.calls); });
-    NamingFailures(outputName, [&] { output.Commit(); });
+    FinishRun(input, output, options);
     return FileOpResult::Decrypted;
 }
 
@@ -180,7 +165,7 @@ FileOpResult CheckAgeFile(const std::string& inputName, const Unlocking& unlocki
 {
     if (inputName.empty()) return FileOpResult::NoInputName;
     auto opened = OpenRunInput(inputName, kFormatPeekBytes, *options.calls);
-    if (const auto* refusal = std::get_if<FileOpResult>(&opened)) return *refusal;
+    if (const auto* refusal = std::get_if<RunRefusal>(&opened)) return refusal->result;
     return CheckOpenedAgeFile(std::move(std::get<RunInput>(opened)), unlocking, options);
 }
 

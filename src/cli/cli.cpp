@@ -72,17 +72,20 @@ int EncryptLegacy(Command& command, CliEnvironment& env, const std::pair<FileNam
     if (command.cipher.empty()) throw UsageError{"give --cipher NAME, or --format age"};
     if (IsAutoCipher(command.cipher)) throw UsageError{"--cipher auto is for decrypt and check"};
     const CipherEntry& entry = NamedCipher(command.cipher);
-    RefuseExistingOutput(command, input, output);
+    RunInput opened = OpenForReading(input, 0);
+    RunOutput written = OpenForWriting(command, opened, output, FileOperation::Encrypt, WordingOf(entry));
     const ObtainedPassphrase passphrase = ObtainPassphrase(command, env, PassphraseForm::Legacy, true);
     RefusePassphraseFileAsOutput(passphrase, output);
     const auto cipher = entry.create();
-    RunObserver observer(StopSignal(env), ShowsProgress(command, env, input) ? &env.err : nullptr);
-    const FileOpResult result = EncryptFile(input.path, output.path, passphrase.bytes, *cipher, {&observer});
+    RunObserver observer(StopSignal(env), ShowsProgress(command, env, input) ? &env.err : nullptr, env.err);
+    const FileOpResult result =
+        EncryptOpenedFile(std::move(opened), std::move(written), passphrase.bytes, *cipher, {&observer});
     observer.EndLine();
-    return ReportOutcome(result, FileOperation::Encrypt, WordingOf(entry), command, names, env);
+    return ReportOutcome(result, FileOperation::Encrypt, WordingOf(entry), command, env);
 }
 
-int DecryptLegacy(Command& command, CliEnvironment& env, RunInput input, const std::pair<FileName, FileName>& names)
+int DecryptLegacy(Command& command, CliEnvironment& env, RunInput input, RunOutput output,
+                  const std::pair<FileName, FileName>& names)
 {
     RefuseAgeOptions(command, names.first);
     const ObtainedPassphrase passphrase = ObtainPassphrase(command, env, PassphraseForm::Legacy, false);
@@ -90,34 +93,37 @@ int DecryptLegacy(Command& command, CliEnvironment& env, RunInput input, const s
     const auto matching = MatchingCiphers(input, passphrase.bytes);
     const CipherEntry& entry = LegacyCipher(command, names.first, matching, env.err);
     const auto cipher = entry.create();
-    RunObserver observer(StopSignal(env), ShowsProgress(command, env, names.first) ? &env.err : nullptr);
+    RunObserver observer(StopSignal(env), ShowsProgress(command, env, names.first) ? &env.err : nullptr, env.err);
     const FileOpResult result =
-        DecryptOpenedFile(std::move(input), names.second.path, passphrase.bytes, *cipher, {&observer});
+        DecryptOpenedFile(std::move(input), std::move(output), passphrase.bytes, *cipher, {&observer});
     observer.EndLine();
     if (result == FileOpResult::WrongPassphrase) {
         env.err << kPrefix << WrongPassphrase(names.first) << '\n';
         HintOtherCipher(matching, env.err);
         return exitcode::kRefused;
     }
-    return ReportOutcome(result, FileOperation::Decrypt, WordingOf(entry), command, names, env);
+    return ReportOutcome(result, FileOperation::Decrypt, WordingOf(entry), command, env);
 }
 
 int RunFileCommand(Command& command, CliEnvironment& env)
 {
     const auto names = FileNames(command, env);
     const auto& [input, output] = names;
+    const FileOperation operation = command.verb == Verb::Encrypt ? FileOperation::Encrypt : FileOperation::Decrypt;
+    if (const auto refusal = RefusedNames(input.path, output.path))
+        return ReportOutcome(*refusal, operation, MessageWording::Standard, command, env);
     try {
         if (command.verb == Verb::Encrypt) {
             if (WantsAge(command)) return EncryptAge(command, env, names);
             if (command.format == "legacy" || !command.cipher.empty()) return EncryptLegacy(command, env, names);
             throw UsageError{"give --cipher NAME, or --format age"};
         }
-        if (const auto refusal = RefusedNames(input.path, output.path))
-            return ReportOutcome(*refusal, FileOperation::Decrypt, MessageWording::Standard, command, names, env);
-        RefuseExistingOutput(command, input, output);
         RunInput opened = OpenForReading(input);
-        if (LooksLikeAge(opened.taken)) return DecryptAge(command, env, std::move(opened), names);
-        return DecryptLegacy(command, env, std::move(opened), names);
+        RunOutput written = OpenForWriting(command, opened, output, operation, MessageWording::Standard);
+        if (LooksLikeAge(opened.taken)) return DecryptAge(command, env, std::move(opened), std::move(written), names);
+        return DecryptLegacy(command, env, std::move(opened), std::move(written), names);
+    } catch (const OutputExists&) {
+        throw ExistsRefusal(output);
     } catch (const IoError& e) {
         // Unless the engine names the file: a read past the end names the input, any other error the output.
         return ReportIoError(e, e.code() == iocode::kReadBeyondEnd ? input.Shown() : output.Shown(), env.err);

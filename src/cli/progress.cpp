@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <string>
 
+#include "cli/runsupport.h"
+
 namespace {
 using Clock = std::chrono::steady_clock;
 constexpr auto kInterval = std::chrono::milliseconds(250);
@@ -23,7 +25,10 @@ std::string Duration(double seconds)
 }
 }  // namespace
 
-RunObserver::RunObserver(const std::atomic<int>& stopSignal, std::ostream* line) : stopSignal_(stopSignal), line_(line) {}
+RunObserver::RunObserver(const std::atomic<int>& stopSignal, std::ostream* line, std::ostream& notices)
+    : stopSignal_(stopSignal), line_(line), notices_(notices)
+{
+}
 
 RunObserver::~RunObserver()
 {
@@ -34,6 +39,12 @@ void RunObserver::EndLine()
 {
     if (anyShown_) *line_ << '\n' << std::flush;
     anyShown_ = false;
+}
+
+void RunObserver::Notice(const std::string& message)
+{
+    EndLine();
+    notices_ << kPrefix << message << '\n';
 }
 
 bool RunObserver::Continue(std::uint64_t done, std::optional<std::uint64_t> total)

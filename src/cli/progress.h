@@ -14,10 +14,12 @@
 class RunObserver : public FileOpObserver {
 public:
     // stopSignal: nonzero once a signal asked to stop. line: where progress goes, or nullptr.
-    RunObserver(const std::atomic<int>& stopSignal, std::ostream* line);
+    // notices: where the run's notices go.
+    RunObserver(const std::atomic<int>& stopSignal, std::ostream* line, std::ostream& notices);
     ~RunObserver() override;
 
     bool Continue(std::uint64_t done, std::optional<std::uint64_t> total) override;
+    void Notice(const std::string& message) override;
     // Ends the progress line, if one was shown, so that the next message starts on its own.
     void EndLine();
 
@@ -26,6 +28,7 @@ private:
 
     const std::atomic<int>& stopSignal_;
     std::ostream* line_;
+    std::ostream& notices_;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
     std::chrono::steady_clock::time_point shown_{};
     bool anyShown_ = false;

@@ -1,7 +1,6 @@
 #include "fileenc/fileop.h"
 
 #include <span>
-#include <variant>
 
 #include "fileenc/cbcdecryption.h"
 #include "fileenc/checkblock.h"
@@ -9,7 +8,6 @@
 #include "pipeline/cores.h"
 #include "pipeline/runfiles.h"
 #include "platform/ioerror.h"
-#include "platform/namedfailure.h"
 
 namespace {
 struct BurnOnExit {
@@ -38,15 +36,12 @@ bool TransformBody(FileOperation operation, ByteSource& input, ByteSink& output,
     }, threaded);
 }
 
-FileOpResult Run(FileOperation operation, RunInput input, const std::string& outputName, const SecretBytes& passphrase,
+FileOpResult Run(FileOperation operation, RunInput input, RunOutput output, const SecretBytes& passphrase,
                  TZC_blockcipher& cipher, const FileOpOptions& options)
 {
-    auto opened = OpenRunOutput(input, outputName, *options.calls);
-    if (const auto* refusal = std::get_if<FileOpResult>(&opened)) return *refusal;
-    auto& output = std::get<OutputFile>(opened);
     FileSource file(input.file.fd.get(), input.name, *options.calls);
     PrefixedSource source(std::move(input.taken), file);
-    OutputSink sink(output, outputName);
+    OutputSink sink(output.file, output.name);
 
     BurnOnExit burn{cipher};
     SecretBytes checkBlock(kCheckBlockBytes);
@@ -60,19 +55,16 @@ FileOpResult Run(FileOperation operation, RunInput input, const std::string& out
         if (stored != checkBlock) return FileOpResult::WrongPassphrase;
     }
     if (!TransformBody(operation, source, sink, SizeOf(input.file.info), cipher, options)) return FileOpResult::Cancelled;
-    // Every failure must come before the commit, so that a reported error never replaces a file.
-    NamingFailures(input.name, [&] { input.file.fd.Close(*options.calls); });
-    NamingFailures(outputName, [&] { output.Commit(); });
+    FinishRun(input, output, options);
     return operation == FileOperation::Encrypt ? FileOpResult::Encrypted : FileOpResult::Decrypted;
 }
 
 FileOpResult RunNamed(FileOperation operation, const std::string& inputName, const std::string& outputName,
                       const SecretBytes& passphrase, TZC_blockcipher& cipher, const FileOpOptions& options)
 {
-    if (const auto refusal = RefusedNames(inputName, outputName)) return *refusal;
-    auto input = OpenRunInput(inputName, 0, *options.calls);
-    if (const auto* refusal = std::get_if<FileOpResult>(&input)) return *refusal;
-    return Run(operation, std::move(std::get<RunInput>(input)), outputName, passphrase, cipher, options);
+    return WithNamedFiles(inputName, outputName, 0, options, [&](RunInput input, RunOutput output) {
+        return Run(operation, std::move(input), std::move(output), passphrase, cipher, options);
+    });
 }
 }  // namespace
 
@@ -88,8 +80,14 @@ FileOpResult DecryptFile(const std::string& inputName, const std::string& output
     return RunNamed(FileOperation::Decrypt, inputName, outputName, passphrase, cipher, options);
 }
 
-FileOpResult DecryptOpenedFile(RunInput input, const std::string& outputName, const SecretBytes& passphrase,
-                         TZC_blockcipher& cipher, const FileOpOptions& options)
+FileOpResult EncryptOpenedFile(RunInput input, RunOutput output, const SecretBytes& passphrase,
+                               TZC_blockcipher& cipher, const FileOpOptions& options)
 {
-    return Run(FileOperation::Decrypt, std::move(input), outputName, passphrase, cipher, options);
+    return Run(FileOperation::Encrypt, std::move(input), std::move(output), passphrase, cipher, options);
+}
+
+FileOpResult DecryptOpenedFile(RunInput input, RunOutput output, const SecretBytes& passphrase,
+                               TZC_blockcipher& cipher, const FileOpOptions& options)
+{
+    return Run(FileOperation::Decrypt, std::move(input), std::move(output), passphrase, cipher, options);
 }

@@ -1,6 +1,7 @@
 #include "platform/hostcalls.h"
 
 #include <fcntl.h>
+#include <stdio.h>
 
 #include <cerrno>
 
@@ -13,7 +14,7 @@ int HostOpenAt(int folder, const char* name, int flags, mode_t mode)
 
 const SystemCalls& HostCalls()
 {
-    static constexpr SystemCalls calls{::read, ::write, ::fsync, ::close, ::rename};
+    static constexpr SystemCalls calls{::read, ::write, ::fsync, ::close, ::renameat2};
     return calls;
 }
 

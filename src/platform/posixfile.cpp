@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 
+#include <cerrno>
+
 #include "platform/ownstream.h"
 
 std::optional<InputFile> OpenInput(const std::string& name)
@@ -14,7 +16,10 @@ std::optional<InputFile> OpenInput(const std::string& name)
     } else {
         input.fd = FileDescriptor(::open(name.c_str(), O_RDONLY | O_CLOEXEC));
     }
-    if (input.fd.get() < 0 || ::fstat(input.fd.get(), &input.info) != 0 || S_ISDIR(input.info.st_mode))
+    if (input.fd.get() < 0 || ::fstat(input.fd.get(), &input.info) != 0) return std::nullopt;
+    if (S_ISDIR(input.info.st_mode)) {
+        errno = EISDIR;
         return std::nullopt;
+    }
     return input;
 }

@@ -10,7 +10,8 @@
 #include "platform/hostcalls.h"
 #include "platform/outputfile.h"
 
-// An input opened for reading only; nullopt when it cannot be opened or is a directory.
+// An input opened for reading only; nullopt when it cannot be opened or is a directory, with
+// errno telling why (EISDIR for a directory).
 // /dev/stdin, /dev/fd/N and /proc/self/fd/N read a duplicate of the process's own descriptor,
 // so pipes, sockets and redirected files work as they are.
 struct InputFile {

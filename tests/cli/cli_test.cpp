@@ -148,7 +148,7 @@ const Case kCases[] = {
     {"missing input", {"encrypt", "-c", "aes", "--passphrase-hex", kPw, "{}/none", "{}/new"}, 1, Text::Err,
      "zorvanta-cli: {}/none: Unable to open the Input File (No such file or directory)\n"},
     {"missing folder of the output", {"encrypt", "-c", "aes", "--passphrase-hex", kPw, "{}/plain", "{}/no/x"},
-     1, Text::Err, "zorvanta-cli: {}/no/x: Unable to open the Output File\n"},
+     1, Text::Err, "zorvanta-cli: {}/no/x: Unable to open the Output File (No such file or directory)\n"},
     {"same file", {"encrypt", "-c", "aes", "--passphrase-hex", kPw, "{}/plain", "{}/plain"}, 1, Text::Err,
      "File to be Encrypted/Decrypted and Output File must be different\n"},
     {"disk full", {"encrypt", "-c", "aes", "--passphrase-hex", kPw, "{}/plain", "/dev/full"}, 3, Text::Err,

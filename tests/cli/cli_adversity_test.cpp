@@ -1,0 +1,111 @@
+// The built zorvanta-cli under adversity: another program racing for its output, a stream
+// shared by the passphrase and the input, stop signals while it waits, threads that do not
+// start, and its output's folder moved during the run. The host shim (tests/support/hostshim.cpp)
+// holds a commit at its flush, takes anonymous files away, or refuses threads.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdlib>
+#include <functional>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "support/process.h"
+#include "support/tempdir.h"
+
+namespace {
+const std::string kKey = "7077";  // "pw"
+
+Bytes Sample(std::size_t size)
+{
+    Bytes bytes(size);
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 13 + i / 509);
+    return bytes;
+}
+
+std::string TextOf(const std::string& path)
+{
+    std::ifstream in(path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// A file for one process's standard error.
+struct Log {
+    TempDir dir;
+    int fd = ::open(dir.path("log").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    ~Log() { ::close(fd); }
+    std::string Text() const { return TextOf(dir.path("log")); }
+};
+
+std::vector<std::string> Encrypt(const std::string& input, const std::string& output)
+{
+    return {"encrypt", "-c", "gost", "--passphrase-hex", kKey, input, output};
+}
+
+// Runs args with the commit held at its flush until during() has run.
+int WithCommitHeld(const std::vector<std::string>& args, int err, const std::function<void()>& during)
+{
+    TempDir gate;
+    const pid_t pid = StartCli(args, {.err = err}, {{"HOLD_FSYNC", gate.root().string()}});
+    if (!Eventually([&] { return std::filesystem::exists(gate.path("held")); })) return WaitForCli(pid, {});
+    during();
+    WriteFile(gate.path("go"), {});
+    return WaitForCli(pid);
+}
+}  // namespace
+
+TEST(CliAdversity, AnOutputThatAppearsDuringTheRunIsNotReplacedWithoutForce)
+{
+    TempDir dir;
+    WriteFile(dir.path("plain"), Sample(300 * 1024));
+    const Bytes notes{'n', 'o', 't', 'e', 's', '\n'};
+    Log log;
+    EXPECT_EQ(WithCommitHeld(Encrypt(dir.path("plain"), dir.path("out")), log.fd,
+                             [&] { WriteFile(dir.path("out"), notes); }),
+              1);
+    EXPECT_EQ(log.Text(), "zorvanta-cli: " + dir.path("out") + " exists; use --force to replace it\n");
+    EXPECT_EQ(ReadFile(dir.path("out")), notes);
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"out", "plain"}));
+
+    // Eight runs to one new name: one creates it, the others refuse.
+    std::vector<pid_t> runs;
+    std::array<Log, 8> logs;
+    for (Log& each : logs) runs.push_back(StartCli(Encrypt(dir.path("plain"), dir.path("race")), {.err = each.fd}));
+    int created = 0;
+    for (const pid_t pid : runs) {
+        const int status = WaitForCli(pid);
+        EXPECT_TRUE(status == 0 || status == 1) << status;
+        created += status == 0;
+    }
+    EXPECT_EQ(created, 1);
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"out", "plain", "race"}));
+}
+
+TEST(CliAdversity, TheOutputFollowsItsFolderWhenTheFolderMovesDuringTheRun)
+{
+    for (const bool replacing : {false, true}) {
+        SCOPED_TRACE(replacing ? "replacing" : "new");
+        TempDir dir;
+        const auto at = [&](const std::string& name) { return dir.path(name); };
+        WriteFile(at("plain"), Sample(10000));
+        std::filesystem::create_directory(at("sub"));
+        if (replacing) WriteFile(at("sub/out"), {'o', 'l', 'd'});
+        auto args = Encrypt(at("plain"), at("sub/out"));
+        args.insert(args.begin() + 1, "-f");
+        Log log;
+        EXPECT_EQ(WithCommitHeld(args, log.fd, [&] { std::filesystem::rename(at("sub"), at("moved")); }), 0)
+            << log.Text();
+        EXPECT_EQ(ReadFile(at("moved/out")).size(), 10000u + 32);
+        EXPECT_EQ(WaitForCli(StartCli({"decrypt", "--passphrase-hex", kKey, at("moved/out"), at("dec")})), 0);
+        EXPECT_EQ(ReadFile(at("dec")), ReadFile(at("plain")));
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(at("moved")), {}), 1);
+    }
+}
