@@ -45,6 +45,12 @@ struct Log {
     std::string Text() const { return TextOf(dir.path("log")); }
 };
 
+int Shell(const std::string& command)
+{
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 std::vector<std::string> Encrypt(const std::string& input, const std::string& output)
 {
     return {"encrypt", "-c", "gost", "--passphrase-hex", kKey, input, output};
@@ -87,6 +93,41 @@ TEST(CliAdversity, AnOutputThatAppearsDuringTheRunIsNotReplacedWithoutForce)
     }
     EXPECT_EQ(created, 1);
     EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"out", "plain", "race"}));
+}
+
+TEST(CliAdversity, APassphraseSourceThatIsTheInputsStreamIsRefusedAndNoByteIsLost)
+{
+    TempDir dir;
+    const auto at = [&](const std::string& name) { return dir.path(name); };
+    WriteFile(at("plain"), Sample(5000));
+    WriteFile(at("lines"), {'p', 'w', '\n', 'r', 'e', 's', 't', '\n'});
+    const std::string run = kCliProgram + " encrypt -c aes ";
+    const std::string out = " " + at("out") + " 2>" + at("err");
+    struct Case {
+        std::string command;
+        int status;
+        std::string printed;  // what the commands print on standard output
+    };
+    const Case cases[] = {
+        {"printf 'secret\\nDATA\\n' | " + run + "--passphrase-fd 0 /dev/stdin" + out, 2, ""},
+        {run + "--passphrase-fd 0 /dev/stdin" + out + " <" + at("lines"), 2, ""},
+        {"printf 'secret\\nDATA\\n' | " + run + "--passphrase-file /dev/stdin /dev/stdin" + out, 2, ""},
+        {"printf 'secret\\nDATA\\n' | " + run + "--passphrase-file /proc/self/fd/0 -" + out, 2, ""},
+        {kCliProgram + " decrypt --passphrase-fd 0 /dev/stdin" + out + " <" + at("lines"), 2, ""},
+        // A stream that goes on to another reader keeps what follows the passphrase's line.
+        {"printf 'pw\\nrest\\n' | { " + run + "--passphrase-fd 0 " + at("plain") + out + "; echo $?; cat; }", 0,
+         "0\nrest\n"},
+        {"{ " + run + "--passphrase-fd 0 " + at("plain") + out + "; echo $?; cat; } <" + at("lines"), 0, "0\nrest\n"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Shell("(" + c.command + ") >" + at("printed")), c.status) << c.command;
+        EXPECT_EQ(TextOf(at("printed")), c.printed) << c.command;
+        if (c.status == 2) {
+            EXPECT_NE(TextOf(at("err")).find("the same stream as the input"), std::string::npos) << TextOf(at("err"));
+            EXPECT_FALSE(std::filesystem::exists(at("out"))) << c.command;
+        }
+        std::filesystem::remove(at("out"));
+    }
 }
 
 TEST(CliAdversity, TheOutputFollowsItsFolderWhenTheFolderMovesDuringTheRun)

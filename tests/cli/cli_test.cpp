@@ -38,6 +38,7 @@ struct Workspace {
         WriteFile(dir.path("bom.txt"), {0xEF, 0xBB, 0xBF, 'p', 'w', '\r', '\n'});
         WriteFile(dir.path("empty.txt"), {});
         WriteFile(dir.path("long.txt"), Bytes(70000, 'a'));
+        WriteFile(dir.path("limit.txt"), Bytes(64 * 1024, 'a'));
         WriteFile(dir.path("exists"), kKept);
         WriteFile(dir.path("short"), {1, 2, 3});
         std::filesystem::create_directory(dir.path("folder"));
@@ -117,6 +118,8 @@ const Case kCases[] = {
      2, Text::Err, "cannot read the passphrase file {}/none (No such file or directory)"},
     {"no line end in 64 KiB", {"encrypt", "-c", "aes", "--passphrase-file", "{}/long.txt", "{}/plain", "{}/new"},
      2, Text::Err, "{}/long.txt: no line end within the first 64 KiB"},
+    {"64 KiB without a line end", {"encrypt", "-c", "aes", "--passphrase-file", "{}/limit.txt", "{}/plain", "{}/new"},
+     0, Text::Err, "File Encrypted", {{"new", {}}}},
     {"byte-order mark and CR LF", {"decrypt", "-c", "blowfish", "--passphrase-file", "{}/bom.txt", "{}/enc", "{}/new"},
      0, Text::Err, "File Decrypted", {{"new", kPlain}}},
     {"first line only", {"decrypt", "-c", "blowfish", "--passphrase-file", "{}/key.txt", "{}/enc", "{}/new"},
@@ -124,7 +127,7 @@ const Case kCases[] = {
     {"bad descriptor", {"encrypt", "-c", "aes", "--passphrase-fd", "9x", "{}/plain", "{}/new"}, 2, Text::Err,
      "--passphrase-fd takes a descriptor number"},
     {"descriptor 0 and input -", {"encrypt", "-c", "aes", "--passphrase-fd", "0", "-", "{}/new"}, 2, Text::Err,
-     "--passphrase-fd 0 is standard input"},
+     "--passphrase-fd 0 reads the same stream as the input"},
     {"two passphrase options", {"encrypt", "-c", "aes", "--passphrase-hex", kPw, "--passphrase-env", "E", "{}/plain", "{}/new"},
      2, Text::Err, "give at most one passphrase option"},
     // Which cipher is this?
