@@ -30,8 +30,9 @@ SecretBytes FirstLineOf(int fd, const std::string& source)
         if (n == 0) break;
         const auto begin = buffer.begin() + static_cast<long>(filled);
         filled += static_cast<std::size_t>(n);
-        const auto found = std::find(begin, buffer.begin() + static_cast<long>(filled), '\n');
-        if (found != buffer.begin() + static_cast<long>(filled)) lineEnd = static_cast<std::size_t>(found - buffer.begin());
+        const auto end = buffer.begin() + static_cast<long>(filled);
+        if (const auto found = std::find(begin, end, '\n'); found != end)
+            lineEnd = static_cast<std::size_t>(found - buffer.begin());
     }
     if (!lineEnd && filled == buffer.size())
         throw UsageError{source + ": no line end within the first 64 KiB; a passphrase file holds one line"};

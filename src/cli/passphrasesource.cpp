@@ -123,9 +123,10 @@ SecretBytes Typed(CliEnvironment& env, bool confirm)
 ObtainedPassphrase AsTyped(Command& command, CliEnvironment& env, bool confirm)
 {
     if (command.passphraseFile) return FromFile(*command.passphraseFile, command, env);
-    if (command.passphraseFd)
-        return FromDescriptor({DescriptorNumber(*command.passphraseFd), true}, "--passphrase-fd " + *command.passphraseFd,
-                              "descriptor " + *command.passphraseFd, command, env);
+    if (command.passphraseFd) {
+        const std::string& fd = *command.passphraseFd;
+        return FromDescriptor({DescriptorNumber(fd), true}, "--passphrase-fd " + fd, "descriptor " + fd, command, env);
+    }
     if (command.passphraseEnv) {
         auto text = env.variable(*command.passphraseEnv);
         WipeOnExit wipeText{text};
