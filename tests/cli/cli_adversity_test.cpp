@@ -95,6 +95,23 @@ TEST(CliAdversity, AnOutputThatAppearsDuringTheRunIsNotReplacedWithoutForce)
     EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"out", "plain", "race"}));
 }
 
+TEST(CliAdversity, ASecondRunIsRefusedAFileThatTheFirstWritesInPlace)
+{
+    TempDir dir;
+    WriteFile(dir.path("plain"), Sample(300 * 1024));
+    WriteFile(dir.path("out"), {'o', 'l', 'd'});
+    ASSERT_EQ(::link(dir.path("out").c_str(), dir.path("other name").c_str()), 0);  // so it is written in place
+    auto args = Encrypt(dir.path("plain"), dir.path("out"));
+    args.insert(args.begin() + 1, "-f");
+    Log first, second;
+    EXPECT_EQ(WithCommitHeld(args, first.fd, [&] { EXPECT_EQ(WaitForCli(StartCli(args, {.err = second.fd})), 1); }), 0);
+    EXPECT_EQ(second.Text(), "zorvanta-cli: " + dir.path("out") +
+                                 " is being written in place by another run; try again when it has ended\n");
+    EXPECT_EQ(ReadFile(dir.path("other name")).size(), 300u * 1024 + 32);
+    EXPECT_EQ(WaitForCli(StartCli({"decrypt", "-f", "--passphrase-hex", kKey, dir.path("out"), dir.path("plain")})), 0);
+    EXPECT_EQ(ReadFile(dir.path("plain")), Sample(300 * 1024));
+}
+
 TEST(CliAdversity, APassphraseSourceThatIsTheInputsStreamIsRefusedAndNoByteIsLost)
 {
     TempDir dir;
