@@ -53,7 +53,7 @@ int Reporting(const FileName& input, const FileName& fallback, CliEnvironment& e
     } catch (const OutputExists&) {
         throw ExistsRefusal(fallback);
     } catch (const IoError& e) {
-        return ReportIoError(e, e.code() == iocode::kReadBeyondEnd ? input.Shown() : fallback.Shown(), env.err);
+        return ReportIoError(e, e.code() == iocode::kReadBeyondEnd ? input.Shown() : fallback.Shown(), env);
     }
 }
 

@@ -16,6 +16,7 @@
 #include "fileenc/checkblock.h"
 #include "fileenc/fileop.h"
 #include "platform/ioerror.h"
+#include "platform/stoprequest.h"
 
 namespace {
 const CipherEntry& NamedCipher(const std::string& name)
@@ -126,7 +127,7 @@ int RunFileCommand(Command& command, CliEnvironment& env)
         throw ExistsRefusal(output);
     } catch (const IoError& e) {
         // Unless the engine names the file: a read past the end names the input, any other error the output.
-        return ReportIoError(e, e.code() == iocode::kReadBeyondEnd ? input.Shown() : output.Shown(), env.err);
+        return ReportIoError(e, e.code() == iocode::kReadBeyondEnd ? input.Shown() : output.Shown(), env);
     }
 }
 
@@ -156,7 +157,7 @@ int RunCheck(Command& command, CliEnvironment& env)
         if (LooksLikeAge(opened.taken)) return CheckAge(command, env, std::move(opened), input);
         return CheckLegacy(command, env, opened, input);
     } catch (const IoError& e) {
-        return ReportIoError(e, input.Shown(), env.err);
+        return ReportIoError(e, input.Shown(), env);
     }
 }
 
@@ -175,7 +176,15 @@ int Run(Command& command, CliEnvironment& env)
     }
     return exitcode::kSuccess;
 }
+
+// A command that a stop request ended, however it failed.
+int Stopped(int signal, CliEnvironment& env)
+{
+    env.err << kPrefix << FileOpMessage(FileOpResult::Cancelled, FileOperation::Encrypt) << '\n';
+    return exitcode::kSignalBase + signal;
+}
 }  // namespace
+
 int RunCli(const std::vector<std::string>& args, CliEnvironment& env)
 {
     try {
@@ -190,13 +199,16 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env)
         env.err << kPrefix << e.message << '\n'
                 << UsageLines(topic) << "Try 'zorvanta-cli help" << (topic ? " " + args[0] : "") << "' for more.\n";
         return exitcode::kUsage;
+    } catch (const Interrupted& e) {
+        return Stopped(e.signal, env);
+    } catch (const StopRequested& e) {
+        return Stopped(e.signal(), env);
     } catch (const Refusal& e) {
+        if (const int signal = StopSignal(env).load()) return Stopped(signal, env);
         env.err << kPrefix << e.message << '\n';
         return exitcode::kRefused;
-    } catch (const Interrupted& e) {
-        env.err << kPrefix << FileOpMessage(FileOpResult::Cancelled, FileOperation::Encrypt) << '\n';
-        return exitcode::kSignalBase + e.signal;
     } catch (const ZorvantaError& e) {
+        if (const int signal = StopSignal(env).load()) return Stopped(signal, env);
         env.err << kPrefix << WithFullStop(e.what()) << '\n';
         return exitcode::kIoError;
     }

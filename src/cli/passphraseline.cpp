@@ -3,11 +3,12 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <optional>
 
 #include "cli/usage.h"
+#include "platform/hostcalls.h"
+#include "platform/ioerror.h"
 
 namespace {
 constexpr std::size_t kBlockBytes = 4096;
@@ -24,12 +25,15 @@ SecretBytes FirstLineOf(int fd, const std::string& source)
     std::size_t filled = 0;
     std::optional<std::size_t> lineEnd;
     while (!lineEnd && filled < buffer.size()) {
-        const ssize_t n = ::read(fd, buffer.data() + filled, std::min(block, buffer.size() - filled));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) throw UsageError{"cannot read " + source + " (" + std::strerror(errno) + ")"};
+        std::size_t n = 0;
+        try {
+            n = ReadFull(fd, buffer.data() + filled, std::min(block, buffer.size() - filled));
+        } catch (const IoError& e) {
+            throw UsageError{"cannot read " + source + " (" + std::strerror(e.hostError()) + ")"};
+        }
         if (n == 0) break;
         const auto begin = buffer.begin() + static_cast<long>(filled);
-        filled += static_cast<std::size_t>(n);
+        filled += n;
         const auto end = buffer.begin() + static_cast<long>(filled);
         if (const auto found = std::find(begin, end, '\n'); found != end)
             lineEnd = static_cast<std::size_t>(found - buffer.begin());

@@ -126,8 +126,11 @@ int ReportOutcome(FileOpResult result, FileOperation operation, MessageWording w
     }
 }
 
-int ReportIoError(const IoError& e, const std::string& fallbackName, std::ostream& err)
+int ReportIoError(const IoError& e, const std::string& fallbackName, CliEnvironment& env)
 {
+    // A failure that a stop request brought about is the stop's.
+    if (const int signal = StopSignal(env).load()) throw Interrupted{signal};
+    std::ostream& err = env.err;
     err << kPrefix << (e.path().empty() ? fallbackName : e.path()) << ": " << WithFullStop(e.what());
     if (e.hostError() != 0) err << " (" << std::strerror(e.hostError()) << ')';
     err << '\n';

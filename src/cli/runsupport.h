@@ -64,5 +64,5 @@ const std::atomic<int>& StopSignal(const CliEnvironment& env);
 // wrong passphrase, which each format tells in its own way.
 int ReportOutcome(FileOpResult result, FileOperation operation, MessageWording wording, const Command& command,
                   CliEnvironment& env);
-// Unless the error names its file, fallbackName is named.
-int ReportIoError(const IoError& e, const std::string& fallbackName, std::ostream& err);
+// Unless the error names its file, fallbackName is named. Interrupted once a stop was requested.
+int ReportIoError(const IoError& e, const std::string& fallbackName, CliEnvironment& env);

@@ -48,7 +48,9 @@ private:
     int fd_ = -1;
 };
 
-// Reads until count bytes or the end of the file; returns how many were read. Raises IoError.
+// Reads until count bytes or the end of the file; returns how many were read. Raises IoError,
+// or StopRequested when a stop request ends a wait on a stream (stoprequest.h).
 std::size_t ReadFull(int fd, std::uint8_t* buffer, std::size_t count, const SystemCalls& calls = HostCalls());
-// Writes all count bytes or raises IoError (a write that stores nothing counts as a full disk).
+// Writes all count bytes or raises IoError (a write that stores nothing counts as a full disk),
+// or StopRequested as ReadFull does.
 void WriteFull(int fd, const std::uint8_t* buffer, std::size_t count, const SystemCalls& calls = HostCalls());

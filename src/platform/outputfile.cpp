@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "platform/ownstream.h"
+#include "platform/stoprequest.h"
 #include "platform/xattrcopy.h"
 
 struct OutputFile::Target {
@@ -113,6 +114,8 @@ bool OutputFile::IsSameFile(const std::string& name, const struct stat& input)
 
 std::optional<OutputFile> OutputFile::Open(const std::string& name, const SystemCalls& calls, Existing existing)
 {
+    // Opening a FIFO waits for its reader: a stop request ends the wait (EINTR), or comes first.
+    ThrowIfStopRequested();
     if (const auto own = OwnDescriptorNamedBy(name)) {
         auto copy = DuplicateOwnDescriptor(*own, O_WRONLY);
         if (!copy) return std::nullopt;
@@ -132,6 +135,7 @@ std::optional<OutputFile> OutputFile::Open(const std::string& name, const System
         return OpenRegular(name, calls);
     }
     FileDescriptor device(::open(name.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
+    if (device.get() < 0 && errno == EINTR) ThrowIfStopRequested();
     if (device.get() < 0) return std::nullopt;
     return OutputFile(Way::Direct, std::move(device), name, calls);
 }

@@ -5,9 +5,12 @@
 #include <cerrno>
 
 #include "platform/ownstream.h"
+#include "platform/stoprequest.h"
 
 std::optional<InputFile> OpenInput(const std::string& name)
 {
+    // Opening a FIFO waits for its writer: a stop request ends the wait (EINTR), or comes first.
+    ThrowIfStopRequested();
     InputFile input;
     if (const auto own = OwnDescriptorNamedBy(name)) {
         auto copy = DuplicateOwnDescriptor(*own, O_RDONLY);
@@ -16,6 +19,7 @@ std::optional<InputFile> OpenInput(const std::string& name)
     } else {
         input.fd = FileDescriptor(::open(name.c_str(), O_RDONLY | O_CLOEXEC));
     }
+    if (input.fd.get() < 0 && errno == EINTR) ThrowIfStopRequested();
     if (input.fd.get() < 0 || ::fstat(input.fd.get(), &input.info) != 0) return std::nullopt;
     if (S_ISDIR(input.info.st_mode)) {
         errno = EISDIR;

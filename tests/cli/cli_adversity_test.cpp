@@ -147,6 +147,63 @@ TEST(CliAdversity, APassphraseSourceThatIsTheInputsStreamIsRefusedAndNoByteIsLos
     }
 }
 
+TEST(CliAdversity, OneStopSignalEndsAWaitingRunAtOnceAndLeavesNoFile)
+{
+    struct Case {
+        const char* what;
+        int signal;
+        int status;
+        bool fifoOutput = false;  // else the input is a pipe that never delivers
+        bool ignoredAtStart = false;
+    };
+    const Case cases[] = {
+        {"Ctrl-C, stalled input", SIGINT, 130},
+        {"termination, stalled input", SIGTERM, 143},
+        {"hang-up, stalled input", SIGHUP, 129},
+        {"Ctrl-C, output a FIFO without a reader", SIGINT, 130, true},
+        {"hang-up ignored from the start (nohup)", SIGHUP, 0, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        WriteFile(dir.path("plain"), Sample(1000));
+        int input[2];
+        ASSERT_EQ(::pipe2(input, O_CLOEXEC), 0);
+        if (c.fifoOutput) {
+            ASSERT_EQ(::mkfifo(dir.path("out").c_str(), 0600), 0);
+        }
+        Log log;
+        const std::vector<std::string> args{"encrypt", "-c",  "aes", "--passphrase-hex", kKey,
+                                            c.fifoOutput ? dir.path("plain") : "-", dir.path("out")};
+        // Without anonymous files, the output waits under a temporary name.
+        const std::map<std::string, std::string> shim{{"NO_TMPFILE", "1"}};
+        if (c.ignoredAtStart) ::signal(c.signal, SIG_IGN);
+        const pid_t pid = StartCli(args, {.in = input[0], .err = log.fd}, shim);
+        if (c.ignoredAtStart) ::signal(c.signal, SIG_DFL);
+        ::close(input[0]);
+        if (c.fifoOutput) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));  // waiting for a reader
+        } else {
+            ASSERT_TRUE(Eventually([&] { return dir.Entries().size() == 2; })) << "no temporary file";
+        }
+        ::kill(pid, c.signal);
+        if (c.ignoredAtStart) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            ::close(input[1]);  // the end of the input ends the run
+            EXPECT_EQ(WaitForCli(pid), 0);
+            EXPECT_EQ(log.Text(), "File Encrypted\n");
+            EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"out", "plain"}));
+            continue;
+        }
+        EXPECT_EQ(WaitForCli(pid, std::chrono::seconds(5)), c.status);
+        ::close(input[1]);
+        EXPECT_EQ(log.Text(), "zorvanta-cli: Cancelled\n");
+        const std::vector<std::string> left = c.fifoOutput ? std::vector<std::string>{"out", "plain"}
+                                                           : std::vector<std::string>{"plain"};
+        EXPECT_EQ(dir.Entries(), left);
+    }
+}
+
 TEST(CliAdversity, TheOutputFollowsItsFolderWhenTheFolderMovesDuringTheRun)
 {
     for (const bool replacing : {false, true}) {
