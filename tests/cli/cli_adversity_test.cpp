@@ -95,6 +95,27 @@ TEST(CliAdversity, AnOutputThatAppearsDuringTheRunIsNotReplacedWithoutForce)
     EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"out", "plain", "race"}));
 }
 
+// The folder's flush comes after the file has its name, so a kill while it waits leaves none.
+TEST(CliAdversity, AKillDuringTheCommitLeavesNoHiddenName)
+{
+    for (const bool replacing : {false, true}) {
+        SCOPED_TRACE(replacing ? "replacing" : "new");
+        TempDir dir;
+        WriteFile(dir.path("plain"), Sample(10000));
+        if (replacing) WriteFile(dir.path("out"), {'o', 'l', 'd'});
+        auto args = Encrypt(dir.path("plain"), dir.path("out"));
+        args.insert(args.begin() + 1, "-f");
+        Log log;
+        TempDir gate;
+        const pid_t run = StartCli(args, {.err = log.fd}, {{"HOLD_FOLDER_FSYNC", gate.root().string()}});
+        ASSERT_TRUE(Eventually([&] { return std::filesystem::exists(gate.path("held")); }));
+        ::kill(run, SIGKILL);
+        EXPECT_EQ(WaitForCli(run), 1000 + SIGKILL);
+        EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"out", "plain"}));
+        EXPECT_EQ(ReadFile(dir.path("out")).size(), 10000u + 32);
+    }
+}
+
 TEST(CliAdversity, ASecondRunIsRefusedAFileThatTheFirstWritesInPlace)
 {
     TempDir dir;

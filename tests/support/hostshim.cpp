@@ -3,6 +3,7 @@
 //   ZORVANTA_SHIM_NO_TMPFILE=1   the file system has no anonymous files (O_TMPFILE fails)
 //   ZORVANTA_SHIM_HOLD_FSYNC=DIR the first flush of a regular file creates DIR/held and waits
 //                                until DIR/go exists, so a test acts while a commit is on hold
+//   ZORVANTA_SHIM_HOLD_FOLDER_FSYNC=DIR  the same for the first flush of a folder
 //   ZORVANTA_SHIM_THREADS=N      only the first N threads start; later ones fail with EAGAIN
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -45,10 +46,12 @@ mode_t ModeArgument(int flags, va_list arguments)
 
 void HoldFirstFlush(int fd)
 {
-    static std::atomic<bool> held{false};
-    const char* folder = Setting("ZORVANTA_SHIM_HOLD_FSYNC");
+    static std::atomic<bool> heldFile{false}, heldFolder{false};
     struct stat info;
-    if (!folder || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || held.exchange(true)) return;
+    if (::fstat(fd, &info) != 0) return;
+    const bool isFolder = S_ISDIR(info.st_mode);
+    const char* folder = Setting(isFolder ? "ZORVANTA_SHIM_HOLD_FOLDER_FSYNC" : "ZORVANTA_SHIM_HOLD_FSYNC");
+    if (!folder || (isFolder ? heldFolder : heldFile).exchange(true)) return;
     const std::string base(folder);
     ::close(::open((base + "/held").c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600));
     while (::access((base + "/go").c_str(), F_OK) != 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
