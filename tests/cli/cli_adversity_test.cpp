@@ -116,6 +116,28 @@ TEST(CliAdversity, AKillDuringTheCommitLeavesNoHiddenName)
     }
 }
 
+// A file system without modes (FAT through FUSE) keeps the output all the same, and a key file
+// that stays readable by others is told.
+TEST(CliAdversity, AFileSystemWithoutModesKeepsTheOutputAndSaysWhatItLacks)
+{
+    TempDir dir;
+    WriteFile(dir.path("plain"), Sample(1000));
+    const std::map<std::string, std::string> shim{{"NO_MODES", "1"}};
+    Log encrypting, keygen;
+    EXPECT_EQ(WaitForCli(StartCli(Encrypt(dir.path("plain"), dir.path("out")), {.err = encrypting.fd}, shim)), 0);
+    EXPECT_EQ(encrypting.Text(), "File Encrypted\n");
+    EXPECT_EQ(ReadFile(dir.path("out")).size(), 1032u);
+    const mode_t umask = ::umask(022);
+    EXPECT_EQ(WaitForCli(StartCli({"keygen", "-o", dir.path("key")}, {.err = keygen.fd}, shim)), 0);
+    ::umask(umask);
+    EXPECT_NE(keygen.Text().find("zorvanta-cli: " + dir.path("key") +
+                                 ": the file system did not keep mode 0600 (Operation not permitted); the file has "
+                                 "mode 0644\nPublic key: age1"),
+              std::string::npos)
+        << keygen.Text();
+    EXPECT_FALSE(ReadFile(dir.path("key")).empty());
+}
+
 TEST(CliAdversity, ASecondRunIsRefusedAFileThatTheFirstWritesInPlace)
 {
     TempDir dir;
@@ -222,6 +244,32 @@ TEST(CliAdversity, OneStopSignalEndsAWaitingRunAtOnceAndLeavesNoFile)
         const std::vector<std::string> left = c.fifoOutput ? std::vector<std::string>{"out", "plain"}
                                                            : std::vector<std::string>{"plain"};
         EXPECT_EQ(dir.Entries(), left);
+    }
+}
+
+TEST(CliAdversity, ThreadsThatDoNotStartLeaveTheRunToThoseThatDid)
+{
+    TempDir dir;
+    const auto at = [&](const std::string& name) { return dir.path(name); };
+    const Bytes plain = Sample(3 * 256 * 1024 + 5);  // read ahead and decrypted on several threads
+    WriteFile(at("plain"), plain);
+    const auto quiet = [](std::vector<std::string> args) {
+        args.insert(args.begin() + 1, {"-f", "-q"});
+        return args;
+    };
+    ASSERT_EQ(WaitForCli(StartCli(quiet(Encrypt(at("plain"), at("reference"))))), 0);
+    for (const char* allowed : {"0", "1", "2"}) {
+        SCOPED_TRACE(std::string("threads allowed: ") + allowed);
+        const std::map<std::string, std::string> shim{{"THREADS", allowed}};
+        const auto run = [&](const std::vector<std::string>& args) { return WaitForCli(StartCli(quiet(args), {}, shim)); };
+        EXPECT_EQ(run(Encrypt(at("plain"), at("enc"))), 0);
+        EXPECT_EQ(ReadFile(at("enc")), ReadFile(at("reference")));
+        EXPECT_EQ(run({"decrypt", "--passphrase-hex", kKey, at("enc"), at("dec")}), 0);
+        EXPECT_EQ(ReadFile(at("dec")), plain);
+        EXPECT_EQ(run({"encrypt", "--format", "age", "--work-factor", "10", "--passphrase-hex", kKey, at("plain"),
+                       at("age")}), 0);
+        EXPECT_EQ(run({"decrypt", "--passphrase-hex", kKey, at("age"), at("dec")}), 0);
+        EXPECT_EQ(ReadFile(at("dec")), plain);
     }
 }
 

@@ -5,6 +5,7 @@
 //                                until DIR/go exists, so a test acts while a commit is on hold
 //   ZORVANTA_SHIM_HOLD_FOLDER_FSYNC=DIR  the same for the first flush of a folder
 //   ZORVANTA_SHIM_THREADS=N      only the first N threads start; later ones fail with EAGAIN
+//   ZORVANTA_SHIM_NO_MODES=1     the file system keeps no modes (fchmod fails with EPERM)
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <pthread.h>
@@ -82,6 +83,13 @@ int fsync(int fd)
     static const auto next = Next<int (*)(int)>("fsync");
     HoldFirstFlush(fd);
     return next(fd);
+}
+
+int fchmod(int fd, mode_t mode)
+{
+    static const auto next = Next<int (*)(int, mode_t)>("fchmod");
+    if (Setting("ZORVANTA_SHIM_NO_MODES")) return errno = EPERM, -1;
+    return next(fd, mode);
 }
 
 int pthread_create(pthread_t* thread, const pthread_attr_t* attributes, void* (*start)(void*), void* argument)
