@@ -155,6 +155,8 @@ int RunKeygen(Command& command, CliEnvironment& env)
     if (!command.names.empty()) throw UsageError{"keygen takes no names; write to a file with -o FILE"};
     const X25519Identity identity = GenerateX25519Identity();
     const SecretBytes text = IdentityText(identity);
+    if (!command.output && env.standardOutputClosed)
+        throw Unavailable{"standard output is closed; write the identity to a file with -o FILE"};
     if (command.output) {
         WriteKeyFile(command, Output(*command.output, env), text, env.err);
     } else {

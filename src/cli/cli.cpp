@@ -1,7 +1,9 @@
 #include "cli/cli.h"
 
 #include <algorithm>
+#include <new>
 #include <span>
+#include <system_error>
 
 #include "age/agefile.h"
 #include "cli/agecommands.h"
@@ -183,6 +185,32 @@ int Stopped(int signal, CliEnvironment& env)
     env.err << kPrefix << FileOpMessage(FileOpResult::Cancelled, FileOperation::Encrypt) << '\n';
     return exitcode::kSignalBase + signal;
 }
+
+// The message and exit status of the failure being handled; call only from a catch block.
+int Failed(CliEnvironment& env)
+{
+    const auto report = [&env](const std::string& message, int status) {
+        env.err << kPrefix << message << '\n';
+        return status;
+    };
+    try {
+        throw;
+    } catch (const Refusal& e) {
+        return report(e.message, exitcode::kRefused);
+    } catch (const Unavailable& e) {
+        return report(e.message, exitcode::kIoError);
+    } catch (const IoError& e) {
+        return report(IoErrorMessage(e, "zorvanta-cli"), exitcode::kIoError);
+    } catch (const std::bad_alloc&) {
+        return report("out of memory", exitcode::kIoError);
+    } catch (const std::system_error& e) {
+        return report(std::string("the system refused: ") + e.what(), exitcode::kIoError);
+    } catch (const std::exception& e) {
+        return report(std::string("internal error: ") + WithFullStop(e.what()), exitcode::kInternal);
+    } catch (...) {
+        return report("internal error", exitcode::kInternal);
+    }
+}
 }  // namespace
 
 int RunCli(const std::vector<std::string>& args, CliEnvironment& env)
@@ -203,13 +231,9 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env)
         return Stopped(e.signal, env);
     } catch (const StopRequested& e) {
         return Stopped(e.signal(), env);
-    } catch (const Refusal& e) {
+    } catch (...) {
+        // A failure that a stop request brought about is the stop's.
         if (const int signal = StopSignal(env).load()) return Stopped(signal, env);
-        env.err << kPrefix << e.message << '\n';
-        return exitcode::kRefused;
-    } catch (const ZorvantaError& e) {
-        if (const int signal = StopSignal(env).load()) return Stopped(signal, env);
-        env.err << kPrefix << WithFullStop(e.what()) << '\n';
-        return exitcode::kIoError;
+        return Failed(env);
     }
 }

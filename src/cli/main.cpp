@@ -1,7 +1,9 @@
 #include <bsd/readpassphrase.h>
-#include <signal.h>
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <array>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -24,6 +26,18 @@ std::optional<SecretBytes> AskHidden(const std::string& prompt)
     return buffer;
 }
 
+// A standard stream closed at the start gets /dev/null in its place, so that no file the
+// program opens takes its number and is mistaken for it. Returns which were closed.
+std::array<bool, 3> OccupyClosedStandardStreams()
+{
+    std::array<bool, 3> closed{};
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        closed[fd] = ::fcntl(fd, F_GETFD) < 0 && errno == EBADF;
+        if (closed[fd]) ::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);  // the lowest free number
+    }
+    return closed;
+}
+
 std::optional<std::string> Variable(const std::string& name)
 {
     const char* value = std::getenv(name.c_str());
@@ -33,13 +47,20 @@ std::optional<std::string> Variable(const std::string& name)
 
 int main(int argc, char** argv)
 {
+    const auto closed = OccupyClosedStandardStreams();  // before anything else opens a file
     // Ctrl-C (or a termination request) stops a run at once, waiting reads and writes included,
     // so the engine removes what it began; a second one ends the process.
     CatchStopRequests();
     CliEnvironment env{std::cout, std::cerr, AskHidden, Variable};
     env.errIsTerminal = ::isatty(STDERR_FILENO) == 1;
     env.stopSignal = &StopRequest();
+    env.standardInputClosed = closed[STDIN_FILENO];
+    env.standardOutputClosed = closed[STDOUT_FILENO];
+    if (env.standardOutputClosed) std::cout.setstate(std::ios::badbit);
     const int status = RunCli(std::vector<std::string>(argv + 1, argv + argc), env);
     std::cout.flush();
-    return std::cout ? status : exitcode::kIoError;
+    if (status != exitcode::kSuccess || std::cout) return status;
+    const char* why = env.standardOutputClosed ? "standard output is closed" : "cannot write standard output";
+    std::cerr << "zorvanta-cli: " << why << '\n';
+    return exitcode::kIoError;
 }

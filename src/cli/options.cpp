@@ -5,6 +5,7 @@
 #include <span>
 #include <string_view>
 
+#include "cli/exitstatus.h"
 #include "cli/usage.h"
 #include "version.h"
 
@@ -132,11 +133,23 @@ constexpr std::string_view kPassphraseText =
     "  A legacy file hashes it in Windows-1252 where it fits; an age file takes its UTF-8 bytes,\n"
     "  as every age tool does. Opening an age file to identities asks for no passphrase.\n";
 
-constexpr std::string_view kExitText =
-    "Exit status:\n"
-    "  0 done (for check: the file opens), 1 refused (names, opening, an existing output, the\n"
-    "  wrong passphrase or key, a damaged age file), 2 bad usage, 3 I/O error, 130 interrupted\n"
-    "  (Ctrl-C; nothing is left behind).\n";
+// Every exit status, each wrapped under its number.
+std::string ExitText()
+{
+    std::string text = "Exit status:\n";
+    for (const ExitStatus& status : kExitStatuses) {
+        const std::string code = std::to_string(status.code);
+        text += "  " + code + std::string(6 - code.size(), ' ');
+        std::string_view rest = status.meaning;
+        while (rest.size() > 72) {
+            const std::size_t cut = rest.rfind(' ', 72);
+            text += std::string(rest.substr(0, cut)) + "\n" + std::string(8, ' ');
+            rest.remove_prefix(cut + 1);
+        }
+        text += std::string(rest) + "\n";
+    }
+    return text;
+}
 
 const VerbSpec* FindVerb(std::string_view name)
 {
@@ -274,7 +287,7 @@ std::string HelpText(std::optional<Verb> topic)
     std::string text = UsageLines(topic);
     if (topic) {
         text += Sentence(SpecOf(*topic).summary) + "\nOptions:\n" + OptionLines(SpecOf(*topic).bit);
-        return text + "\n" + std::string(kPassphraseText) + "\n" + std::string(kExitText);
+        return text + "\n" + std::string(kPassphraseText) + "\n" + ExitText();
     }
     text += "\n" + std::string(kDescription) + "\nCommands:\n";
     for (const VerbSpec& verb : kVerbs) {
@@ -282,7 +295,7 @@ std::string HelpText(std::optional<Verb> topic)
         text += head + std::string(12 - head.size(), ' ') + std::string(verb.summary) + "\n";
     }
     text += "\nOptions:\n" + OptionLines(kAll | kKeygen) + "  -V, --version               print the version and stop\n";
-    text += "\n" + std::string(kPassphraseText) + "\n" + std::string(kExitText);
+    text += "\n" + std::string(kPassphraseText) + "\n" + ExitText();
     return text;
 }
 

@@ -1,6 +1,7 @@
 #include "cli/runsupport.h"
 
 #include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -17,14 +18,28 @@ bool SameFile(const struct stat& a, const struct stat& b)
 }
 }  // namespace
 
+namespace {
+// "-", or a name of the process's own descriptor fd (/dev/stdin, /proc/self/fd/0), is called
+// what it is: standard input or output, which must not have been closed when the program
+// started (another file would have taken its number).
+FileName StandardStreamName(const std::string& typed, const std::string& dash, int fd, const char* stream,
+                            bool closed)
+{
+    const std::string path = typed == "-" ? dash : typed;
+    if (typed != "-" && OwnDescriptorNamedBy(path) != fd) return FileName{typed, path, typed};
+    if (closed) throw Unavailable{std::string(stream) + " is closed"};
+    return FileName{typed, path, stream};
+}
+}  // namespace
+
 FileName Input(const std::string& typed, const CliEnvironment& env)
 {
-    return typed == "-" ? FileName{typed, env.standardInput, "standard input"} : FileName{typed, typed, typed};
+    return StandardStreamName(typed, env.standardInput, STDIN_FILENO, "standard input", env.standardInputClosed);
 }
 
 FileName Output(const std::string& typed, const CliEnvironment& env)
 {
-    return typed == "-" ? FileName{typed, env.standardOutput, "standard output"} : FileName{typed, typed, typed};
+    return StandardStreamName(typed, env.standardOutput, STDOUT_FILENO, "standard output", env.standardOutputClosed);
 }
 
 std::pair<FileName, FileName> FileNames(const Command& command, const CliEnvironment& env)
@@ -130,9 +145,13 @@ int ReportIoError(const IoError& e, const std::string& fallbackName, CliEnvironm
 {
     // A failure that a stop request brought about is the stop's.
     if (const int signal = StopSignal(env).load()) throw Interrupted{signal};
-    std::ostream& err = env.err;
-    err << kPrefix << (e.path().empty() ? fallbackName : e.path()) << ": " << WithFullStop(e.what());
-    if (e.hostError() != 0) err << " (" << std::strerror(e.hostError()) << ')';
-    err << '\n';
+    env.err << kPrefix << IoErrorMessage(e, fallbackName) << '\n';
     return exitcode::kIoError;
+}
+
+std::string IoErrorMessage(const IoError& e, const std::string& fallbackName)
+{
+    std::string message = (e.path().empty() ? fallbackName : e.path()) + ": " + WithFullStop(e.what());
+    if (e.hostError() != 0) message += " (" + std::string(std::strerror(e.hostError())) + ")";
+    return message;
 }

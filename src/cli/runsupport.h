@@ -66,3 +66,5 @@ int ReportOutcome(FileOpResult result, FileOperation operation, MessageWording w
                   CliEnvironment& env);
 // Unless the error names its file, fallbackName is named. Interrupted once a stop was requested.
 int ReportIoError(const IoError& e, const std::string& fallbackName, CliEnvironment& env);
+// "NAME: the error's text. (the system's reason)".
+std::string IoErrorMessage(const IoError& e, const std::string& fallbackName);

@@ -126,3 +126,30 @@ TEST(CliProgram, AnAppendingStandardOutputKeepsWhatItHeld)
         EXPECT_EQ(ReadFile(at("log")), (Bytes{'o', 'l', 'd', '\n', 'd', 'a', 't', 'a'})) << output;
     }
 }
+
+TEST(CliProgram, StandardStreamsAreCalledByTheirNamesAndAClosedOneIsTold)
+{
+    TempDir dir;
+    const auto at = [&](const std::string& name) { return dir.path(name); };
+    WriteFile(at("plain"), Sample(100));
+    const std::string cipher = " -c blowfish --passphrase-hex 7077 ";
+    ASSERT_EQ(Shell(kProgram + " encrypt -q" + cipher + at("plain") + " " + at("enc")), 0);
+    struct Case {
+        std::string command;  // its standard error goes to the file "err"
+        int status;
+        std::string err;
+    };
+    const Case cases[] = {
+        {kProgram + " encrypt" + cipher + at("plain") + " - >&-", 3, "zorvanta-cli: standard output is closed\n"},
+        {kProgram + " decrypt" + cipher + "- " + at("out") + " <&-", 3, "zorvanta-cli: standard input is closed\n"},
+        {kProgram + " decrypt --passphrase-hex 7077 /dev/stdin " + at("dec") + " <" + at("enc"), 0,
+         "zorvanta-cli: standard input: encrypted with Blowfish\nFile Decrypted\n"},
+        {kProgram + " ciphers >&-", 3, "zorvanta-cli: standard output is closed\n"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Shell(c.command + " 2>" + at("err")), c.status) << c.command;
+        EXPECT_EQ(TextOf(at("err")), c.err) << c.command;
+    }
+    EXPECT_EQ(ReadFile(at("dec")), Sample(100));
+    EXPECT_FALSE(std::filesystem::exists(at("out")));
+}

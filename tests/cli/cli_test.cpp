@@ -6,7 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+
 #include "cli/clirun.h"
+#include "cli/exitstatus.h"
+#include "cli/options.h"
 #include "cli/knownanswers.h"
 #include "cli/selftest.h"
 #include "cipher/registry.h"
@@ -251,4 +256,18 @@ TEST(Cli, SelfTestPassesAndFailsOnACorruptedVector)
         EXPECT_FALSE(RunSelfTest(answers, out));
         EXPECT_NE(out.str().find("FAILED  " + std::string(answers[broken].label)), std::string::npos) << out.str();
     }
+}
+
+// One table of exit statuses: --help (and so the manual page) shows it, and the README repeats it.
+TEST(Cli, TheExitStatusesOfTheHelpAndTheReadmeAreOneTable)
+{
+    std::ifstream readme(std::string(ZORVANTA_CLI_SOURCE) + "/../../README.md");
+    const std::string text{std::istreambuf_iterator<char>(readme), std::istreambuf_iterator<char>()};
+    std::string table = "| Exit status | Meaning |\n|---|---|\n";
+    const std::string help = HelpText(Verb::Decrypt);
+    for (const ExitStatus& status : kExitStatuses) {
+        table += "| " + std::to_string(status.code) + " | " + std::string(status.meaning) + " |\n";
+        EXPECT_NE(help.find("\n  " + std::to_string(status.code) + " "), std::string::npos) << status.code;
+    }
+    EXPECT_NE(text.find(table), std::string::npos) << table;
 }
