@@ -176,6 +176,7 @@ FileOpResult CheckOpenedAgeFile(RunInput input, const Unlocking& unlocking, cons
     DiscardingSink sink;
     if (!DecryptStream(source, input.taken, sink, unlocking, SizeOf(input.file.info), options))
         return FileOpResult::Cancelled;
+    RequireUnchanged(input.file, input.name);
     return FileOpResult::Decrypted;
 }
 

@@ -52,6 +52,8 @@ int Reporting(const FileName& input, const FileName& fallback, CliEnvironment& e
         throw AgeRefusal(e, input);
     } catch (const OutputExists&) {
         throw ExistsRefusal(fallback);
+    } catch (const InputChanged&) {
+        throw ChangedRefusal(input);
     } catch (const IoError& e) {
         return ReportIoError(e, e.code() == iocode::kReadBeyondEnd ? input.Shown() : fallback.Shown(), env);
     }

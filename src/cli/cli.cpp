@@ -127,6 +127,8 @@ int RunFileCommand(Command& command, CliEnvironment& env)
         return DecryptLegacy(command, env, std::move(opened), std::move(written), names);
     } catch (const OutputExists&) {
         throw ExistsRefusal(output);
+    } catch (const InputChanged&) {
+        throw ChangedRefusal(input);
     } catch (const IoError& e) {
         // Unless the engine names the file: a read past the end names the input, any other error the output.
         return ReportIoError(e, e.code() == iocode::kReadBeyondEnd ? input.Shown() : output.Shown(), env);

@@ -78,6 +78,11 @@ RunInput OpenForReading(const FileName& input, std::size_t peekBytes)
     return std::move(std::get<RunInput>(opened));
 }
 
+Refusal ChangedRefusal(const FileName& input)
+{
+    return Refusal{input.Shown() + " changed while it was read"};
+}
+
 Refusal ExistsRefusal(const FileName& output)
 {
     return Refusal{output.Shown() + " exists; use --force to replace it"};

@@ -49,6 +49,8 @@ RunInput OpenForReading(const FileName& input, std::size_t peekBytes = kFormatBy
 // output is the input, exists, or does not open (naming the system's reason).
 RunOutput OpenForWriting(const Command& command, const RunInput& input, const FileName& output,
                          FileOperation operation, MessageWording wording);
+// "NAME changed while it was read".
+Refusal ChangedRefusal(const FileName& input);
 // "NAME exists; use --force to replace it".
 Refusal ExistsRefusal(const FileName& output);
 // Why an output does not open, from the host's reason: it exists, another run writes it in

@@ -36,6 +36,7 @@ std::variant<RunOutput, RunRefusal> OpenRunOutput(const RunInput& input, const s
 
 void FinishRun(RunInput& input, RunOutput& output, const FileOpOptions& options)
 {
+    RequireUnchanged(input.file, input.name);
     NamingFailures(input.name, [&] { input.file.fd.Close(*options.calls); });
     NamingFailures(output.name, [&] { output.file.Commit(); });
     if (!output.file.NotKept().empty() && options.observer) options.observer->Notice(output.file.NotKept());

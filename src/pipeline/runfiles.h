@@ -58,8 +58,9 @@ FileOpResult WithNamedFiles(const std::string& inputName, const std::string& out
     return run(std::move(std::get<RunInput>(input)), std::move(std::get<RunOutput>(output)));
 }
 
-// Ends a run whose every byte is written: closes the input and commits the output, so that
-// every failure comes before the commit and a reported error never replaces a file.
+// Ends a run whose every byte is written: checks that the input did not change while it was
+// read (InputChanged), closes it and commits the output, so that every failure comes before
+// the commit and a reported error never replaces a file.
 void FinishRun(RunInput& input, RunOutput& output, const FileOpOptions& options);
 
 // The input's size when it is a regular file.

@@ -1,9 +1,11 @@
 #include "platform/posixfile.h"
 
 #include <fcntl.h>
+#include <unistd.h>
 
 #include <cerrno>
 
+#include "platform/ioerror.h"
 #include "platform/ownstream.h"
 #include "platform/stoprequest.h"
 
@@ -26,4 +28,15 @@ std::optional<InputFile> OpenInput(const std::string& name)
         return std::nullopt;
     }
     return input;
+}
+
+void RequireUnchanged(const InputFile& input, const std::string& name)
+{
+    if (!S_ISREG(input.info.st_mode)) return;
+    struct stat now;
+    if (::fstat(input.fd.get(), &now) != 0) throw IoError::FromErrno(errno, name);
+    const bool unchanged = now.st_size == input.info.st_size && now.st_mtim.tv_sec == input.info.st_mtim.tv_sec &&
+                           now.st_mtim.tv_nsec == input.info.st_mtim.tv_nsec &&
+                           ::lseek(input.fd.get(), 0, SEEK_CUR) == input.info.st_size;
+    if (!unchanged) throw InputChanged(name);
 }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "cipher/error.h"
 #include "platform/hostcalls.h"
 #include "platform/outputfile.h"
 
@@ -19,3 +20,13 @@ struct InputFile {
     struct stat info;
 };
 std::optional<InputFile> OpenInput(const std::string& name);
+
+// Raised when an input changed while it was read: a run on it must not pretend otherwise.
+class InputChanged : public ZorvantaError {
+public:
+    explicit InputChanged(const std::string& name) : ZorvantaError(name + " changed while it was read") {}
+};
+
+// Raises InputChanged when input, a regular file read to its end, is no longer as it was when
+// opened: another size or modification time, or a read that did not end at its size then.
+void RequireUnchanged(const InputFile& input, const std::string& name);
