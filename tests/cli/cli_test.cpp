@@ -271,3 +271,29 @@ TEST(Cli, TheExitStatusesOfTheHelpAndTheReadmeAreOneTable)
     }
     EXPECT_NE(text.find(table), std::string::npos) << table;
 }
+
+// Standard input redirected from a file that was partly read already: every command takes the
+// file from its offset, the cipher's check block too.
+TEST(Cli, APartlyReadStandardInputIsTakenFromItsOffset)
+{
+    const Workspace w;
+    Bytes shared{'h', 'e', 'a', 'd', 'e', 'r', '\n'};
+    const Bytes encrypted = ReadFile(w("enc"));
+    shared.insert(shared.end(), encrypted.begin(), encrypted.end());
+    WriteFile(w("shared"), shared);
+    const std::vector<Args> commands = {
+        {"decrypt", "-f", "--passphrase-hex", kPw, "-", w("new")},
+        {"decrypt", "-f", "-c", "blowfish", "--passphrase-hex", kPw, "-", w("new")},
+        {"check", "--passphrase-hex", kPw, "-"},
+    };
+    for (const Args& args : commands) {
+        const int fd = ::open(w("shared").c_str(), O_RDONLY | O_CLOEXEC);
+        ASSERT_EQ(::lseek(fd, 7, SEEK_SET), 7);
+        const CliRun run = RunCliWith(args, CliScript{.standardInput = "/dev/fd/" + std::to_string(fd)});
+        ::close(fd);
+        EXPECT_EQ(run.status, 0) << args[0] << ": " << run.err;
+        if (args[0] == "decrypt") {
+            EXPECT_EQ(ReadFile(w("new")), kPlain);
+        }
+    }
+}
