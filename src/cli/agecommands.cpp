@@ -115,7 +115,8 @@ int EncryptAge(Command& command, CliEnvironment& env, const std::pair<FileName, 
     RunOutput written = OpenForWriting(command, opened, output, FileOperation::Encrypt, MessageWording::Standard);
     const AgeProtection protection = ProtectionOf(command, env, output);
     return Reporting(input, output, env, [&] {
-        RunObserver observer(StopSignal(env), ShowsProgress(command, env, input) ? &env.err : nullptr, env.err);
+        RunObserver observer(StopSignal(env), ShowsProgress(command, env, input) ? &env.err : nullptr,
+                             env.errColumns, env.err);
         const FileOpResult result =
             EncryptOpenedAgeFile(std::move(opened), std::move(written), protection, {&observer});
         observer.EndLine();
@@ -130,7 +131,8 @@ int DecryptAge(Command& command, CliEnvironment& env, RunInput input, RunOutput 
         throw UsageError{"--cipher is for the legacy format; an age file needs none"};
     const Unlocking unlocking = UnlockingOf(command, env);
     return Reporting(names.first, names.second, env, [&] {
-        RunObserver observer(StopSignal(env), ShowsProgress(command, env, names.first) ? &env.err : nullptr, env.err);
+        RunObserver observer(StopSignal(env), ShowsProgress(command, env, names.first) ? &env.err : nullptr,
+                             env.errColumns, env.err);
         const FileOpResult result =
             DecryptOpenedAgeFile(std::move(input), std::move(output), unlocking, {&observer});
         observer.EndLine();
@@ -142,7 +144,8 @@ int CheckAge(Command& command, CliEnvironment& env, RunInput input, const FileNa
 {
     const Unlocking unlocking = UnlockingOf(command, env);
     return Reporting(name, name, env, [&] {
-        RunObserver observer(StopSignal(env), ShowsProgress(command, env, name) ? &env.err : nullptr, env.err);
+        RunObserver observer(StopSignal(env), ShowsProgress(command, env, name) ? &env.err : nullptr,
+                             env.errColumns, env.err);
         const FileOpResult result = CheckOpenedAgeFile(std::move(input), unlocking, {&observer});
         observer.EndLine();
         if (result == FileOpResult::Cancelled) throw Interrupted{StopSignal(env).load()};

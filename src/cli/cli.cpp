@@ -80,7 +80,8 @@ int EncryptLegacy(Command& command, CliEnvironment& env, const std::pair<FileNam
     const ObtainedPassphrase passphrase = ObtainPassphrase(command, env, PassphraseForm::Legacy, true);
     RefusePassphraseFileAsOutput(passphrase, output);
     const auto cipher = entry.create();
-    RunObserver observer(StopSignal(env), ShowsProgress(command, env, input) ? &env.err : nullptr, env.err);
+    RunObserver observer(StopSignal(env), ShowsProgress(command, env, input) ? &env.err : nullptr,
+                         env.errColumns, env.err);
     const FileOpResult result =
         EncryptOpenedFile(std::move(opened), std::move(written), passphrase.bytes, *cipher, {&observer});
     observer.EndLine();
@@ -96,7 +97,8 @@ int DecryptLegacy(Command& command, CliEnvironment& env, RunInput input, RunOutp
     const auto matching = MatchingCiphers(input, passphrase.bytes);
     const CipherEntry& entry = LegacyCipher(command, names.first, matching, env.err);
     const auto cipher = entry.create();
-    RunObserver observer(StopSignal(env), ShowsProgress(command, env, names.first) ? &env.err : nullptr, env.err);
+    RunObserver observer(StopSignal(env), ShowsProgress(command, env, names.first) ? &env.err : nullptr,
+                         env.errColumns, env.err);
     const FileOpResult result =
         DecryptOpenedFile(std::move(input), std::move(output), passphrase.bytes, *cipher, {&observer});
     observer.EndLine();

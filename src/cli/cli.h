@@ -27,6 +27,7 @@ struct CliEnvironment {
     // Closed when the program started: "-" may not stand for them.
     bool standardInputClosed = false;
     bool standardOutputClosed = false;
+    std::function<int()> errColumns = nullptr;  // the width of err's terminal, for the progress line
 };
 
 // Runs zorvanta-cli with its arguments (without the program name); returns the exit status.

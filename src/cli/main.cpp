@@ -1,5 +1,6 @@
 #include <bsd/readpassphrase.h>
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <array>
@@ -53,6 +54,10 @@ int main(int argc, char** argv)
     CatchStopRequests();
     CliEnvironment env{std::cout, std::cerr, AskHidden, Variable};
     env.errIsTerminal = ::isatty(STDERR_FILENO) == 1;
+    env.errColumns = [] {
+        winsize size{};
+        return ::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 ? int{size.ws_col} : 0;
+    };
     env.stopSignal = &StopRequest();
     env.standardInputClosed = closed[STDIN_FILENO];
     env.standardOutputClosed = closed[STDOUT_FILENO];
