@@ -78,6 +78,28 @@ TEST(CliProgram, CompletionsKnowEveryCommandCipherAndAlias)
     }
 }
 
+// The bash completion completes an option's value after "=" as after a space.
+TEST(CliProgram, BashCompletesAValueAfterTheEqualsSign)
+{
+    TempDir dir;
+    const std::string script = "source /usr/share/bash-completion/bash_completion\n"
+                               "source " ZORVANTA_CLI_SOURCE "/completions/zorvanta-cli.bash\n"
+                               "COMP_WORDS=(zorvanta-cli \"$1\" \"$2\" = \"$3\"); COMP_CWORD=4\n"
+                               "COMP_LINE=\"zorvanta-cli $1 $2=$3\"; COMP_POINT=${#COMP_LINE}\n"
+                               "_zorvanta_cli zorvanta-cli \"$3\" =\n"
+                               "echo \"${COMPREPLY[*]}\"\n";
+    WriteFile(dir.path("complete"), Bytes(script.begin(), script.end()));
+    struct Case {
+        std::string words;
+        std::string completions;
+    };
+    const Case cases[] = {{"decrypt --cipher ae", "aes aes256\n"}, {"encrypt --format a", "age\n"}};
+    for (const Case& c : cases) {
+        ASSERT_EQ(Shell("bash " + dir.path("complete") + " " + c.words + " >" + dir.path("out")), 0);
+        EXPECT_EQ(TextOf(dir.path("out")), c.completions) << c.words;
+    }
+}
+
 TEST(CliProgram, InterruptDuringARunFromAFifoLeavesNothing)
 {
     TempDir dir;
