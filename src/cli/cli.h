@@ -32,3 +32,8 @@ struct CliEnvironment {
 
 // Runs zorvanta-cli with its arguments (without the program name); returns the exit status.
 int RunCli(const std::vector<std::string>& args, CliEnvironment& env);
+
+// zorvanta-cli as a process, all of main but the terminal's prompt, which askHidden stands for:
+// it takes over the process's standard streams and stop signals, keeps the process from
+// dumping core, and overwrites its copies of the arguments (a passphrase among them).
+int RunCliProcess(int argc, char** argv, std::function<std::optional<SecretBytes>(const std::string&)> askHidden);

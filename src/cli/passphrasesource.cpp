@@ -13,19 +13,11 @@
 #include "platform/posixfile.h"
 
 namespace {
-// Copies of the passphrase belong to this front end, which overwrites them, spare capacity
-// included, before their memory is given back.
-void Wipe(std::string& text) noexcept
-{
-    text.resize(text.capacity());  // within the capacity: no allocation
-    SecureFill(text.data(), text.size(), 0);
-}
-
 struct WipeOnExit {
     std::optional<std::string>& text;
     ~WipeOnExit()
     {
-        if (text) Wipe(*text);
+        if (text) WipeString(*text);
     }
 };
 
@@ -150,7 +142,7 @@ ObtainedPassphrase FromAnySource(Command& command, CliEnvironment& env, Passphra
 
 void ForgetHexPassphrase(Command& command) noexcept
 {
-    if (command.passphraseHex) Wipe(*command.passphraseHex);
+    if (command.passphraseHex) WipeString(*command.passphraseHex);
 }
 
 ObtainedPassphrase ObtainPassphrase(Command& command, CliEnvironment& env, PassphraseForm form, bool confirm)
