@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "cipher/error.h"
+#include "common/error.h"
 #include "platform/hostcalls.h"
 #include "platform/outputfile.h"
 

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "cipher/bitops.h"
+#include "common/wipe.h"
 
 // Whole pages for count bytes, left out of core dumps; raises std::bad_alloc.
 void* AllocateSecretPages(std::size_t count);

@@ -8,7 +8,7 @@
 
 #include <atomic>
 
-#include "cipher/error.h"
+#include "common/error.h"
 
 // Takes the first SIGINT, SIGTERM or SIGHUP as a stop request from now on.
 void CatchStopRequests();
