@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "cipher/error.h"
+#include "common/error.h"
 #include "property.h"
 #include "textenc/intconv.h"
 

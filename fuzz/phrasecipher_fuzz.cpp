@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "cipher/error.h"
+#include "common/error.h"
 #include "property.h"
 #include "textenc/encryp.h"
 #include "textenc/panecodec.h"

@@ -2,6 +2,7 @@
 
 // The files a fuzz target works on: one folder per process, on a memory file system where
 // there is one (so that flushing to the disk costs nothing), removed when the process ends.
+// ZORVANTA_FUZZ_SCRATCH names another place for it.
 
 #include <stdlib.h>
 
@@ -14,16 +15,35 @@
 
 #include "property.h"
 
-inline const std::filesystem::path& ScratchFolder()
-{
-    static const std::filesystem::path folder = [] {
-        const std::string base = std::filesystem::exists("/dev/shm") ? "/dev/shm" : "/tmp";
+// The folder removes itself as the process ends, while its path still exists (a removal
+// registered with atexit while the path was being made would run after the path is gone).
+class Scratch {
+public:
+    Scratch()
+    {
+        const char* chosen = std::getenv("ZORVANTA_FUZZ_SCRATCH");
+        const std::string base = chosen ? chosen : std::filesystem::exists("/dev/shm") ? "/dev/shm" : "/tmp";
         std::string pattern = base + "/zorvanta-fuzz-XXXXXX";
         Require(::mkdtemp(pattern.data()) != nullptr, "a work folder");
-        std::atexit([] { std::filesystem::remove_all(ScratchFolder()); });
-        return std::filesystem::path(pattern);
-    }();
-    return folder;
+        path_ = pattern;
+    }
+    ~Scratch()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+inline const std::filesystem::path& ScratchFolder()
+{
+    static const Scratch folder;
+    return folder.path();
 }
 
 inline std::string PathOf(const char* name)

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "cipher/error.h"
+#include "common/error.h"
 
 // Why an age file, key or recipient was refused. Front ends choose their exit status and the
 // advice they add from it; the message itself is complete without the file's name.

@@ -15,7 +15,6 @@
 #include "pipeline/bytestream.h"
 #include "pipeline/chunkstream.h"
 #include "pipeline/cores.h"
-#include "platform/namedfailure.h"
 
 namespace {
 constexpr std::size_t kHeaderPieceBytes = 4096;
@@ -125,24 +124,21 @@ std::vector<Stanza> Stanzas(const SecretBytes& fileKey, const AgeProtection& pro
     return stanzas;
 }
 
-FileOpResult Encrypt(RunInput input, const std::string& outputName, const AgeProtection& protection,
-                     const FileOpOptions& options)
+FileOpResult Encrypt(RunInput input, RunOutput output, const AgeProtection& protection, const FileOpOptions& options)
 {
-    const auto& calls = *options.calls;
-    return RunToOutput(input, outputName, calls, FileOpResult::Encrypted,
-                       [&](OutputFile& output) -> std::optional<FileOpResult> {
-        FileSource source(input.file.fd.get(), input.name, calls, input.taken.size());
-        OutputSink file(output, outputName);
-        std::optional<ArmoredSink> armored;
-        if (protection.armor) armored.emplace(file);
-        ByteSink& sink = armored ? static_cast<ByteSink&>(*armored) : file;
-        const SecretBytes fileKey = GenerateFileKey();
-        const std::string header = WriteHeader(Stanzas(fileKey, protection), fileKey);
-        sink.Write(reinterpret_cast<const std::uint8_t*>(header.data()), header.size());
-        if (!SealPayload({source, sink, SizeOf(input.file.info), options}, fileKey)) return FileOpResult::Cancelled;
-        if (armored) armored->Finish();
-        return std::nullopt;
-    });
+    FileSource source(input.file.fd.get(), input.name, *options.calls);
+    OutputSink file(output.file, output.name);
+    std::optional<ArmoredSink> armored;
+    if (protection.armor) armored.emplace(file);
+    ByteSink& sink = armored ? static_cast<ByteSink&>(*armored) : file;
+
+    const SecretBytes fileKey = GenerateFileKey();
+    const std::string header = WriteHeader(Stanzas(fileKey, protection), fileKey);
+    sink.Write(reinterpret_cast<const std::uint8_t*>(header.data()), header.size());
+    if (!SealPayload({source, sink, SizeOf(input.file.info), options}, fileKey)) return FileOpResult::Cancelled;
+    if (armored) armored->Finish();
+    FinishRun(input, output, options);
+    return FileOpResult::Encrypted;
 }
 // An output written in place is cut at its first write, so a chunk that failed later would
 // leave it holding part of the plaintext: the whole file is authenticated before, and read
@@ -169,41 +165,45 @@ bool AuthenticateFirst(const RunInput& input, const std::string& outputName, con
 FileOpResult EncryptAgeFile(const std::string& inputName, const std::string& outputName,
                             const AgeProtection& protection, const FileOpOptions& options)
 {
-    return RunOnNamedInput(inputName, outputName, 0, *options.calls,
-                           [&](RunInput input) { return Encrypt(std::move(input), outputName, protection, options); });
+    return WithNamedFiles(inputName, outputName, 0, options, [&](RunInput input, RunOutput output) {
+        return Encrypt(std::move(input), std::move(output), protection, options);
+    });
+}
+
+FileOpResult EncryptOpenedAgeFile(RunInput input, RunOutput output, const AgeProtection& protection,
+                                  const FileOpOptions& options)
+{
+    return Encrypt(std::move(input), std::move(output), protection, options);
 }
 
 FileOpResult DecryptAgeFile(const std::string& inputName, const std::string& outputName, const Unlocking& unlocking,
                             const FileOpOptions& options)
 {
-    return RunOnNamedInput(inputName, outputName, kFormatPeekBytes, *options.calls, [&](RunInput input) {
-        return DecryptOpenedAgeFile(std::move(input), outputName, unlocking, options);
+    return WithNamedFiles(inputName, outputName, kFormatPeekBytes, options, [&](RunInput input, RunOutput output) {
+        return DecryptOpenedAgeFile(std::move(input), std::move(output), unlocking, options);
     });
 }
 
-FileOpResult DecryptOpenedAgeFile(RunInput input, const std::string& outputName, const Unlocking& unlocking,
+FileOpResult DecryptOpenedAgeFile(RunInput input, RunOutput output, const Unlocking& unlocking,
                                   const FileOpOptions& options)
 {
-    const auto& calls = *options.calls;
-    return RunToOutput(input, outputName, calls, FileOpResult::Decrypted,
-                       [&](OutputFile& output) -> std::optional<FileOpResult> {
-        std::optional<SecretBytes> fileKey;
-        if (output.WritesInPlace() && !AuthenticateFirst(input, outputName, unlocking, options, fileKey))
-            return FileOpResult::Cancelled;
-        FileSource file(input.file.fd.get(), input.name, calls, input.taken.size());
-        PrefixedSource source(input.taken, file);
-        OutputSink sink(output, outputName);
-        if (!DecryptStream(source, input.taken, sink, unlocking, SizeOf(input.file.info), options, fileKey))
-            return FileOpResult::Cancelled;
-        return std::nullopt;
-    });
+    std::optional<SecretBytes> fileKey;
+    if (output.file.WritesInPlace() && !AuthenticateFirst(input, output.name, unlocking, options, fileKey))
+        return FileOpResult::Cancelled;
+    FileSource file(input.file.fd.get(), input.name, *options.calls, input.taken.size());
+    PrefixedSource source(input.taken, file);
+    OutputSink sink(output.file, output.name);
+    if (!DecryptStream(source, input.taken, sink, unlocking, SizeOf(input.file.info), options, fileKey))
+        return FileOpResult::Cancelled;
+    FinishRun(input, output, options);
+    return FileOpResult::Decrypted;
 }
 
 FileOpResult CheckAgeFile(const std::string& inputName, const Unlocking& unlocking, const FileOpOptions& options)
 {
     if (inputName.empty()) return FileOpResult::NoInputName;
     auto opened = OpenRunInput(inputName, kFormatPeekBytes, *options.calls);
-    if (const auto* refusal = std::get_if<FileOpResult>(&opened)) return *refusal;
+    if (const auto* refusal = std::get_if<RunRefusal>(&opened)) return refusal->result;
     return CheckOpenedAgeFile(std::move(std::get<RunInput>(opened)), unlocking, options);
 }
 
@@ -215,6 +215,7 @@ FileOpResult CheckOpenedAgeFile(RunInput input, const Unlocking& unlocking, cons
     std::optional<SecretBytes> fileKey;
     if (!DecryptStream(source, input.taken, sink, unlocking, SizeOf(input.file.info), options, fileKey))
         return FileOpResult::Cancelled;
+    RequireUnchanged(input.file, input.name);
     return FileOpResult::Decrypted;
 }
 

@@ -30,12 +30,16 @@ struct AgeProtection {
 // BEGIN line after some whitespace.
 inline constexpr std::size_t kFormatPeekBytes = 64;
 
+// An existing output is replaced.
 FileOpResult EncryptAgeFile(const std::string& inputName, const std::string& outputName,
                             const AgeProtection& protection, const FileOpOptions& options = {});
 FileOpResult DecryptAgeFile(const std::string& inputName, const std::string& outputName, const Unlocking& unlocking,
                             const FileOpOptions& options = {});
-// Decrypts an input already opened, whose first bytes were taken to tell its format.
-FileOpResult DecryptOpenedAgeFile(RunInput input, const std::string& outputName, const Unlocking& unlocking,
+// The same on files already opened; a decrypted input's first bytes were taken to tell its
+// format.
+FileOpResult EncryptOpenedAgeFile(RunInput input, RunOutput output, const AgeProtection& protection,
+                                  const FileOpOptions& options = {});
+FileOpResult DecryptOpenedAgeFile(RunInput input, RunOutput output, const Unlocking& unlocking,
                                   const FileOpOptions& options = {});
 // Authenticates the header and every chunk and writes nothing: Decrypted when all of it opens.
 FileOpResult CheckAgeFile(const std::string& inputName, const Unlocking& unlocking, const FileOpOptions& options = {});

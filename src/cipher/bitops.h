@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "common/wipe.h"
+
 inline constexpr std::uint32_t RotateLeft32(std::uint32_t x, unsigned n) noexcept
 {
     return std::rotl(x, static_cast<int>(n & 31));
@@ -24,15 +26,6 @@ inline constexpr std::uint32_t ByteSwap32(std::uint32_t x) noexcept
 
 // out[i] = a[i] ^ b[i] for i < n; n of 0 or less does nothing.
 void XorBlock(const void* a, const void* b, void* out, int n) noexcept;
-
-// Fills memory in a way the optimiser may not drop, even right before the memory dies.
-void SecureFill(void* p, std::size_t n, std::uint8_t value) noexcept;
-
-template <class T>
-void SecureFillObject(T& object, std::uint8_t value) noexcept
-{
-    SecureFill(&object, sizeof object, value);
-}
 
 inline std::uint32_t LoadBE32(const std::uint8_t* p) noexcept
 {

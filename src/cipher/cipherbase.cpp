@@ -8,13 +8,6 @@ void XorBlock(const void* a, const void* b, void* out, int n) noexcept
     for (int i = 0; i < n; ++i) po[i] = static_cast<std::uint8_t>(pa[i] ^ pb[i]);
 }
 
-void SecureFill(void* p, std::size_t n, std::uint8_t value) noexcept
-{
-    std::memset(p, value, n);
-    // The empty asm claims to read the memory, so the stores above cannot be elided.
-    __asm__ __volatile__("" : : "r"(p) : "memory");
-}
-
 void TZC_blockcipher::CheckInitialized() const
 {
     if (!initialized_) throw ZorvantaError(algorithm_ + ": Not initialized");

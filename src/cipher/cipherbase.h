@@ -11,7 +11,7 @@
 #include <type_traits>
 
 #include "cipher/bitops.h"
-#include "cipher/error.h"
+#include "common/error.h"
 
 // A block cipher with an IV and a chaining block (CV), used through ECB, CBC and 8-bit CFB.
 // Not initialised after construction and after Burn; initialised after a successful Init.

@@ -1,5 +1,6 @@
 #include "cli/agecommands.h"
 
+#include <cerrno>
 #include <chrono>
 #include <ctime>
 
@@ -49,8 +50,12 @@ int Reporting(const FileName& input, const FileName& fallback, CliEnvironment& e
         return run();
     } catch (const AgeError& e) {
         throw AgeRefusal(e, input);
+    } catch (const OutputExists&) {
+        throw ExistsRefusal(fallback);
+    } catch (const InputChanged&) {
+        throw ChangedRefusal(input);
     } catch (const IoError& e) {
-        return ReportIoError(e, e.code() == iocode::kReadBeyondEnd ? input.Shown() : fallback.Shown(), env.err);
+        return ReportIoError(e, e.code() == iocode::kReadBeyondEnd ? input.Shown() : fallback.Shown(), env);
     }
 }
 
@@ -77,16 +82,21 @@ SecretBytes IdentityText(const X25519Identity& identity)
     return text;
 }
 
-void WriteKeyFile(const Command& command, const FileName& output, const SecretBytes& text)
+void WriteKeyFile(const Command& command, const FileName& output, const SecretBytes& text, std::ostream& err)
 {
-    RefuseExistingOutput(command, FileName{}, output);
-    auto file = OutputFile::Open(output.path);
-    if (!file) throw Refusal{output.Shown() + ": " + FileOpMessage(FileOpResult::OutputOpenFailed, FileOperation::Encrypt)};
+    auto file = OutputFile::Open(output.path, HostCalls(),
+                                 command.force ? OutputFile::Existing::Replace : OutputFile::Existing::Refuse);
+    if (!file) throw OutputRefusal(output, errno, FileOperation::Encrypt, MessageWording::Standard);
     file->RestrictToOwner();
-    NamingFailures(output.Shown(), [&] {
-        file->Write(text.data(), text.size());
-        file->Commit();
-    });
+    try {
+        NamingFailures(output.Shown(), [&] {
+            file->Write(text.data(), text.size());
+            file->Commit();
+        });
+    } catch (const OutputExists&) {
+        throw ExistsRefusal(output);
+    }
+    if (!file->NotKept().empty()) err << kPrefix << file->NotKept() << '\n';
 }
 
 int PrintRecipients(Command& command, CliEnvironment& env)
@@ -101,26 +111,32 @@ int PrintRecipients(Command& command, CliEnvironment& env)
 int EncryptAge(Command& command, CliEnvironment& env, const std::pair<FileName, FileName>& names)
 {
     const auto& [input, output] = names;
-    RefuseExistingOutput(command, input, output);
+    RunInput opened = OpenForReading(input, 0);
+    RunOutput written = OpenForWriting(command, opened, output, FileOperation::Encrypt, MessageWording::Standard);
     const AgeProtection protection = ProtectionOf(command, env, output);
     return Reporting(input, output, env, [&] {
-        RunObserver observer(StopSignal(env), ShowsProgress(command, env, input) ? &env.err : nullptr);
-        const FileOpResult result = EncryptAgeFile(input.path, output.path, protection, {&observer});
+        RunObserver observer(StopSignal(env), ShowsProgress(command, env, input) ? &env.err : nullptr,
+                             env.errColumns, env.err);
+        const FileOpResult result =
+            EncryptOpenedAgeFile(std::move(opened), std::move(written), protection, {&observer});
         observer.EndLine();
-        return ReportOutcome(result, FileOperation::Encrypt, MessageWording::Standard, command, names, env);
+        return ReportOutcome(result, FileOperation::Encrypt, MessageWording::Standard, command, env);
     });
 }
 
-int DecryptAge(Command& command, CliEnvironment& env, RunInput input, const std::pair<FileName, FileName>& names)
+int DecryptAge(Command& command, CliEnvironment& env, RunInput input, RunOutput output,
+               const std::pair<FileName, FileName>& names)
 {
     if (!IsAutoCipher(command.cipher))
         throw UsageError{"--cipher is for the legacy format; an age file needs none"};
     const Unlocking unlocking = UnlockingOf(command, env);
     return Reporting(names.first, names.second, env, [&] {
-        RunObserver observer(StopSignal(env), ShowsProgress(command, env, names.first) ? &env.err : nullptr);
-        const FileOpResult result = DecryptOpenedAgeFile(std::move(input), names.second.path, unlocking, {&observer});
+        RunObserver observer(StopSignal(env), ShowsProgress(command, env, names.first) ? &env.err : nullptr,
+                             env.errColumns, env.err);
+        const FileOpResult result =
+            DecryptOpenedAgeFile(std::move(input), std::move(output), unlocking, {&observer});
         observer.EndLine();
-        return ReportOutcome(result, FileOperation::Decrypt, MessageWording::Standard, command, names, env);
+        return ReportOutcome(result, FileOperation::Decrypt, MessageWording::Standard, command, env);
     });
 }
 
@@ -128,7 +144,8 @@ int CheckAge(Command& command, CliEnvironment& env, RunInput input, const FileNa
 {
     const Unlocking unlocking = UnlockingOf(command, env);
     return Reporting(name, name, env, [&] {
-        RunObserver observer(StopSignal(env), ShowsProgress(command, env, name) ? &env.err : nullptr);
+        RunObserver observer(StopSignal(env), ShowsProgress(command, env, name) ? &env.err : nullptr,
+                             env.errColumns, env.err);
         const FileOpResult result = CheckOpenedAgeFile(std::move(input), unlocking, {&observer});
         observer.EndLine();
         if (result == FileOpResult::Cancelled) throw Interrupted{StopSignal(env).load()};
@@ -143,8 +160,10 @@ int RunKeygen(Command& command, CliEnvironment& env)
     if (!command.names.empty()) throw UsageError{"keygen takes no names; write to a file with -o FILE"};
     const X25519Identity identity = GenerateX25519Identity();
     const SecretBytes text = IdentityText(identity);
+    if (!command.output && env.standardOutputClosed)
+        throw Unavailable{"standard output is closed; write the identity to a file with -o FILE"};
     if (command.output) {
-        WriteKeyFile(command, Output(*command.output, env), text);
+        WriteKeyFile(command, Output(*command.output, env), text, env.err);
     } else {
         env.out.write(reinterpret_cast<const char*>(text.data()), static_cast<std::streamsize>(text.size()));
     }

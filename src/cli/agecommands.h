@@ -11,6 +11,7 @@
 
 int EncryptAge(Command& command, CliEnvironment& env, const std::pair<FileName, FileName>& names);
 // input: opened, its first bytes taken (they told the format).
-int DecryptAge(Command& command, CliEnvironment& env, RunInput input, const std::pair<FileName, FileName>& names);
+int DecryptAge(Command& command, CliEnvironment& env, RunInput input, RunOutput output,
+               const std::pair<FileName, FileName>& names);
 int CheckAge(Command& command, CliEnvironment& env, RunInput input, const FileName& name);
 int RunKeygen(Command& command, CliEnvironment& env);

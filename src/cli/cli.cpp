@@ -1,7 +1,9 @@
 #include "cli/cli.h"
 
 #include <algorithm>
+#include <new>
 #include <span>
+#include <system_error>
 
 #include "age/agefile.h"
 #include "cli/agecommands.h"
@@ -16,6 +18,7 @@
 #include "fileenc/checkblock.h"
 #include "fileenc/fileop.h"
 #include "platform/ioerror.h"
+#include "platform/stoprequest.h"
 
 namespace {
 const CipherEntry& NamedCipher(const std::string& name)
@@ -72,17 +75,21 @@ int EncryptLegacy(Command& command, CliEnvironment& env, const std::pair<FileNam
     if (command.cipher.empty()) throw UsageError{"give --cipher NAME, or --format age"};
     if (IsAutoCipher(command.cipher)) throw UsageError{"--cipher auto is for decrypt and check"};
     const CipherEntry& entry = NamedCipher(command.cipher);
-    RefuseExistingOutput(command, input, output);
+    RunInput opened = OpenForReading(input, 0);
+    RunOutput written = OpenForWriting(command, opened, output, FileOperation::Encrypt, WordingOf(entry));
     const ObtainedPassphrase passphrase = ObtainPassphrase(command, env, PassphraseForm::Legacy, true);
     RefusePassphraseFileAsOutput(passphrase, output);
     const auto cipher = entry.create();
-    RunObserver observer(StopSignal(env), ShowsProgress(command, env, input) ? &env.err : nullptr);
-    const FileOpResult result = EncryptFile(input.path, output.path, passphrase.bytes, *cipher, {&observer});
+    RunObserver observer(StopSignal(env), ShowsProgress(command, env, input) ? &env.err : nullptr,
+                         env.errColumns, env.err);
+    const FileOpResult result =
+        EncryptOpenedFile(std::move(opened), std::move(written), passphrase.bytes, *cipher, {&observer});
     observer.EndLine();
-    return ReportOutcome(result, FileOperation::Encrypt, WordingOf(entry), command, names, env);
+    return ReportOutcome(result, FileOperation::Encrypt, WordingOf(entry), command, env);
 }
 
-int DecryptLegacy(Command& command, CliEnvironment& env, RunInput input, const std::pair<FileName, FileName>& names)
+int DecryptLegacy(Command& command, CliEnvironment& env, RunInput input, RunOutput output,
+                  const std::pair<FileName, FileName>& names)
 {
     RefuseAgeOptions(command, names.first);
     const ObtainedPassphrase passphrase = ObtainPassphrase(command, env, PassphraseForm::Legacy, false);
@@ -90,37 +97,43 @@ int DecryptLegacy(Command& command, CliEnvironment& env, RunInput input, const s
     const auto matching = MatchingCiphers(input, passphrase.bytes);
     const CipherEntry& entry = LegacyCipher(command, names.first, matching, env.err);
     const auto cipher = entry.create();
-    RunObserver observer(StopSignal(env), ShowsProgress(command, env, names.first) ? &env.err : nullptr);
+    RunObserver observer(StopSignal(env), ShowsProgress(command, env, names.first) ? &env.err : nullptr,
+                         env.errColumns, env.err);
     const FileOpResult result =
-        DecryptOpenedFile(std::move(input), names.second.path, passphrase.bytes, *cipher, {&observer});
+        DecryptOpenedFile(std::move(input), std::move(output), passphrase.bytes, *cipher, {&observer});
     observer.EndLine();
     if (result == FileOpResult::WrongPassphrase) {
         env.err << kPrefix << WrongPassphrase(names.first) << '\n';
         HintOtherCipher(matching, env.err);
         return exitcode::kRefused;
     }
-    return ReportOutcome(result, FileOperation::Decrypt, WordingOf(entry), command, names, env);
+    return ReportOutcome(result, FileOperation::Decrypt, WordingOf(entry), command, env);
 }
 
 int RunFileCommand(Command& command, CliEnvironment& env)
 {
     const auto names = FileNames(command, env);
     const auto& [input, output] = names;
+    const FileOperation operation = command.verb == Verb::Encrypt ? FileOperation::Encrypt : FileOperation::Decrypt;
+    if (const auto refusal = RefusedNames(input.path, output.path))
+        return ReportOutcome(*refusal, operation, MessageWording::Standard, command, env);
     try {
         if (command.verb == Verb::Encrypt) {
             if (WantsAge(command)) return EncryptAge(command, env, names);
             if (command.format == "legacy" || !command.cipher.empty()) return EncryptLegacy(command, env, names);
             throw UsageError{"give --cipher NAME, or --format age"};
         }
-        if (const auto refusal = RefusedNames(input.path, output.path))
-            return ReportOutcome(*refusal, FileOperation::Decrypt, MessageWording::Standard, command, names, env);
-        RefuseExistingOutput(command, input, output);
         RunInput opened = OpenForReading(input);
-        if (LooksLikeAge(opened.taken)) return DecryptAge(command, env, std::move(opened), names);
-        return DecryptLegacy(command, env, std::move(opened), names);
+        RunOutput written = OpenForWriting(command, opened, output, operation, MessageWording::Standard);
+        if (LooksLikeAge(opened.taken)) return DecryptAge(command, env, std::move(opened), std::move(written), names);
+        return DecryptLegacy(command, env, std::move(opened), std::move(written), names);
+    } catch (const OutputExists&) {
+        throw ExistsRefusal(output);
+    } catch (const InputChanged&) {
+        throw ChangedRefusal(input);
     } catch (const IoError& e) {
         // Unless the engine names the file: a read past the end names the input, any other error the output.
-        return ReportIoError(e, e.code() == iocode::kReadBeyondEnd ? input.Shown() : output.Shown(), env.err);
+        return ReportIoError(e, e.code() == iocode::kReadBeyondEnd ? input.Shown() : output.Shown(), env);
     }
 }
 
@@ -150,7 +163,7 @@ int RunCheck(Command& command, CliEnvironment& env)
         if (LooksLikeAge(opened.taken)) return CheckAge(command, env, std::move(opened), input);
         return CheckLegacy(command, env, opened, input);
     } catch (const IoError& e) {
-        return ReportIoError(e, input.Shown(), env.err);
+        return ReportIoError(e, input.Shown(), env);
     }
 }
 
@@ -169,7 +182,41 @@ int Run(Command& command, CliEnvironment& env)
     }
     return exitcode::kSuccess;
 }
+
+// A command that a stop request ended, however it failed.
+int Stopped(int signal, CliEnvironment& env)
+{
+    env.err << kPrefix << FileOpMessage(FileOpResult::Cancelled, FileOperation::Encrypt) << '\n';
+    return exitcode::kSignalBase + signal;
+}
+
+// The message and exit status of the failure being handled; call only from a catch block.
+int Failed(CliEnvironment& env)
+{
+    const auto report = [&env](const std::string& message, int status) {
+        env.err << kPrefix << message << '\n';
+        return status;
+    };
+    try {
+        throw;
+    } catch (const Refusal& e) {
+        return report(e.message, exitcode::kRefused);
+    } catch (const Unavailable& e) {
+        return report(e.message, exitcode::kIoError);
+    } catch (const IoError& e) {
+        return report(IoErrorMessage(e, "zorvanta-cli"), exitcode::kIoError);
+    } catch (const std::bad_alloc&) {
+        return report("out of memory", exitcode::kIoError);
+    } catch (const std::system_error& e) {
+        return report(std::string("the system refused: ") + e.what(), exitcode::kIoError);
+    } catch (const std::exception& e) {
+        return report(std::string("internal error: ") + WithFullStop(e.what()), exitcode::kInternal);
+    } catch (...) {
+        return report("internal error", exitcode::kInternal);
+    }
+}
 }  // namespace
+
 int RunCli(const std::vector<std::string>& args, CliEnvironment& env)
 {
     try {
@@ -184,14 +231,13 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env)
         env.err << kPrefix << e.message << '\n'
                 << UsageLines(topic) << "Try 'zorvanta-cli help" << (topic ? " " + args[0] : "") << "' for more.\n";
         return exitcode::kUsage;
-    } catch (const Refusal& e) {
-        env.err << kPrefix << e.message << '\n';
-        return exitcode::kRefused;
     } catch (const Interrupted& e) {
-        env.err << kPrefix << FileOpMessage(FileOpResult::Cancelled, FileOperation::Encrypt) << '\n';
-        return exitcode::kSignalBase + e.signal;
-    } catch (const ZorvantaError& e) {
-        env.err << kPrefix << WithFullStop(e.what()) << '\n';
-        return exitcode::kIoError;
+        return Stopped(e.signal, env);
+    } catch (const StopRequested& e) {
+        return Stopped(e.signal(), env);
+    } catch (...) {
+        // A failure that a stop request brought about is the stop's.
+        if (const int signal = StopSignal(env).load()) return Stopped(signal, env);
+        return Failed(env);
     }
 }

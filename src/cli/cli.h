@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/exitstatus.h"
 #include "platform/secretbytes.h"
 
 // What the command-line front end needs from its surroundings, so tests can supply it.
@@ -23,15 +24,16 @@ struct CliEnvironment {
     bool errIsTerminal = false;  // shows progress for long inputs
     // Set to a signal number by the program's handler; a run that sees it stops cleanly.
     const std::atomic<int>* stopSignal = nullptr;
+    // Closed when the program started: "-" may not stand for them.
+    bool standardInputClosed = false;
+    bool standardOutputClosed = false;
+    std::function<int()> errColumns = nullptr;  // the width of err's terminal, for the progress line
 };
-
-namespace exitcode {
-inline constexpr int kSuccess = 0;
-inline constexpr int kRefused = 1;
-inline constexpr int kUsage = 2;
-inline constexpr int kIoError = 3;
-inline constexpr int kSignalBase = 128;  // plus the signal's number
-}  // namespace exitcode
 
 // Runs zorvanta-cli with its arguments (without the program name); returns the exit status.
 int RunCli(const std::vector<std::string>& args, CliEnvironment& env);
+
+// zorvanta-cli as a process, all of main but the terminal's prompt, which askHidden stands for:
+// it takes over the process's standard streams and stop signals, keeps the process from
+// dumping core, and overwrites its copies of the arguments (a passphrase among them).
+int RunCliProcess(int argc, char** argv, std::function<std::optional<SecretBytes>(const std::string&)> askHidden);

@@ -1,34 +1,12 @@
 #include <bsd/readpassphrase.h>
-#include <signal.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <cstring>
-#include <iostream>
 
 #include "cli/cli.h"
 
 namespace {
 // Longer than a terminal's line in canonical mode (4096 bytes on Linux).
 constexpr std::size_t kTypedBytes = 8192;
-
-std::atomic<int> stopSignal{0};
-
-void OnStopSignal(int signal)
-{
-    stopSignal.store(signal);
-}
-
-// Ctrl-C (or a termination request) stops a run at its next chunk, so the engine removes what
-// it began; a second one ends the process by the default action.
-void CatchStopSignals()
-{
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    action.sa_flags = SA_RESETHAND;  // no SA_RESTART: a blocked read returns and is retried
-    sigemptyset(&action.sa_mask);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
-}
 
 // readpassphrase restores the terminal when a signal comes and reads into this fixed, wiped
 // buffer, never into a string that grows.
@@ -40,21 +18,9 @@ std::optional<SecretBytes> AskHidden(const std::string& prompt)
     buffer.resize(std::strlen(line));  // keeps the one allocation, wiped when freed
     return buffer;
 }
-
-std::optional<std::string> Variable(const std::string& name)
-{
-    const char* value = std::getenv(name.c_str());
-    return value ? std::optional<std::string>(value) : std::nullopt;
-}
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    CatchStopSignals();
-    CliEnvironment env{std::cout, std::cerr, AskHidden, Variable};
-    env.errIsTerminal = ::isatty(STDERR_FILENO) == 1;
-    env.stopSignal = &stopSignal;
-    const int status = RunCli(std::vector<std::string>(argv + 1, argv + argc), env);
-    std::cout.flush();
-    return std::cout ? status : exitcode::kIoError;
+    return RunCliProcess(argc, argv, AskHidden);
 }

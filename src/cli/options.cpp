@@ -5,6 +5,7 @@
 #include <span>
 #include <string_view>
 
+#include "cli/exitstatus.h"
 #include "cli/usage.h"
 #include "version.h"
 
@@ -132,11 +133,23 @@ constexpr std::string_view kPassphraseText =
     "  A legacy file hashes it in Windows-1252 where it fits; an age file takes its UTF-8 bytes,\n"
     "  as every age tool does. Opening an age file to identities asks for no passphrase.\n";
 
-constexpr std::string_view kExitText =
-    "Exit status:\n"
-    "  0 done (for check: the file opens), 1 refused (names, opening, an existing output, the\n"
-    "  wrong passphrase or key, a damaged age file), 2 bad usage, 3 I/O error, 130 interrupted\n"
-    "  (Ctrl-C; nothing is left behind).\n";
+// Every exit status, each wrapped under its number.
+std::string ExitText()
+{
+    std::string text = "Exit status:\n";
+    for (const ExitStatus& status : kExitStatuses) {
+        const std::string code = std::to_string(status.code);
+        text += "  " + code + std::string(6 - code.size(), ' ');
+        std::string_view rest = status.meaning;
+        while (rest.size() > 72) {
+            const std::size_t cut = rest.rfind(' ', 72);
+            text += std::string(rest.substr(0, cut)) + "\n" + std::string(8, ' ');
+            rest.remove_prefix(cut + 1);
+        }
+        text += std::string(rest) + "\n";
+    }
+    return text;
+}
 
 const VerbSpec* FindVerb(std::string_view name)
 {
@@ -188,27 +201,41 @@ std::string Sentence(std::string_view summary)
     return text + ".\n";
 }
 
-// Takes one option (and its value) starting at args[i]; i ends on the last word used.
-void TakeOption(const std::vector<std::string>& args, std::size_t& i, Command& command, unsigned verbBit)
+// The value of option: the word after args[i], which i moves on to.
+std::string NextWord(const std::vector<std::string>& args, std::size_t& i, const OptionSpec& option)
+{
+    if (++i == args.size()) throw UsageError{"--" + std::string(option.name) + " needs a value"};
+    return args[i];
+}
+
+// --name, --name=VALUE or --name VALUE at args[i]; i ends on the last word used.
+void TakeLongOption(const std::vector<std::string>& args, std::size_t& i, Command& command, unsigned verbBit)
 {
     const std::string& arg = args[i];
-    const bool isLong = arg.rfind("--", 0) == 0;
-    const std::size_t eq = isLong ? arg.find('=') : std::string::npos;
-    const std::string name = isLong ? arg.substr(2, eq == std::string::npos ? std::string::npos : eq - 2) : arg.substr(1, 1);
+    const std::size_t eq = arg.find('=');
+    const std::string name = arg.substr(2, eq == std::string::npos ? std::string::npos : eq - 2);
     const OptionSpec* option = FindOption(name, verbBit);
-    if (!option) throw UsageError{"unknown option " + (isLong ? "--" + name : arg)};
-    std::string value;
-    if (option->value.empty()) {
-        if (eq != std::string::npos || (!isLong && arg.size() > 2)) throw UsageError{arg + ": takes no value"};
-    } else if (eq != std::string::npos) {
-        value = arg.substr(eq + 1);
-    } else if (!isLong && arg.size() > 2) {
-        value = arg.substr(2);
-    } else {
-        if (++i == args.size()) throw UsageError{"--" + std::string(option->name) + " needs a value"};
-        value = args[i];
+    if (!option) throw UsageError{"unknown option --" + name};
+    if (option->value.empty() && eq != std::string::npos) throw UsageError{arg + ": takes no value"};
+    if (option->value.empty()) return option->set(command, {});
+    option->set(command, eq != std::string::npos ? arg.substr(eq + 1) : NextWord(args, i, *option));
+}
+
+// -x at args[i], or several switches together (-fq); a letter that takes a value takes the rest
+// of the word (-ofile) or the next word.
+void TakeShortOptions(const std::vector<std::string>& args, std::size_t& i, Command& command, unsigned verbBit)
+{
+    const std::string& arg = args[i];
+    for (std::size_t at = 1; at < arg.size(); ++at) {
+        const OptionSpec* option = FindOption(arg.substr(at, 1), verbBit);
+        if (!option) throw UsageError{"unknown option -" + arg.substr(at, 1)};
+        if (option->value.empty()) {
+            option->set(command, {});
+            continue;
+        }
+        option->set(command, at + 1 < arg.size() ? arg.substr(at + 1) : NextWord(args, i, *option));
+        return;
     }
-    option->set(command, std::move(value));
 }
 }  // namespace
 
@@ -236,8 +263,10 @@ Command ParseCommandLine(const std::vector<std::string>& args)
             command.helpTopic = verb->verb;
             command.verb = Verb::Help;
             return command;
+        } else if (arg.starts_with("--")) {
+            TakeLongOption(args, i, command, verb->bit);
         } else {
-            TakeOption(args, i, command, verb->bit);
+            TakeShortOptions(args, i, command, verb->bit);
         }
     }
     if (command.verb == Verb::Help) {
@@ -274,7 +303,7 @@ std::string HelpText(std::optional<Verb> topic)
     std::string text = UsageLines(topic);
     if (topic) {
         text += Sentence(SpecOf(*topic).summary) + "\nOptions:\n" + OptionLines(SpecOf(*topic).bit);
-        return text + "\n" + std::string(kPassphraseText) + "\n" + std::string(kExitText);
+        return text + "\n" + std::string(kPassphraseText) + "\n" + ExitText();
     }
     text += "\n" + std::string(kDescription) + "\nCommands:\n";
     for (const VerbSpec& verb : kVerbs) {
@@ -282,7 +311,7 @@ std::string HelpText(std::optional<Verb> topic)
         text += head + std::string(12 - head.size(), ' ') + std::string(verb.summary) + "\n";
     }
     text += "\nOptions:\n" + OptionLines(kAll | kKeygen) + "  -V, --version               print the version and stop\n";
-    text += "\n" + std::string(kPassphraseText) + "\n" + std::string(kExitText);
+    text += "\n" + std::string(kPassphraseText) + "\n" + ExitText();
     return text;
 }
 

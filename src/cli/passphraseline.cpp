@@ -3,10 +3,12 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
+#include <optional>
 
 #include "cli/usage.h"
+#include "platform/hostcalls.h"
+#include "platform/ioerror.h"
 
 namespace {
 constexpr std::size_t kBlockBytes = 4096;
@@ -15,22 +17,31 @@ constexpr std::uint8_t kByteOrderMark[] = {0xEF, 0xBB, 0xBF};
 
 SecretBytes FirstLineOf(int fd, const std::string& source)
 {
-    SecretBytes buffer(kPassphraseLineLimit);
+    SecretBytes buffer(kPassphraseLineLimit + 1);  // a line at the limit, and its line end
+    // What follows the line belongs to whoever reads the stream next: a stream is read a byte
+    // at a time, and a file's offset is put back to the line's end.
+    const off_t start = ::lseek(fd, 0, SEEK_CUR);
+    const std::size_t block = start < 0 ? 1 : kBlockBytes;
     std::size_t filled = 0;
-    auto lineEnd = buffer.end();
-    while (lineEnd == buffer.end()) {
-        if (filled == buffer.size())
-            throw UsageError{source + ": no line end within the first 64 KiB; a passphrase file holds one line"};
-        const ssize_t n = ::read(fd, buffer.data() + filled, std::min(kBlockBytes, buffer.size() - filled));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) throw UsageError{"cannot read " + source + " (" + std::strerror(errno) + ")"};
+    std::optional<std::size_t> lineEnd;
+    while (!lineEnd && filled < buffer.size()) {
+        std::size_t n = 0;
+        try {
+            n = ReadFull(fd, buffer.data() + filled, std::min(block, buffer.size() - filled));
+        } catch (const IoError& e) {
+            throw UsageError{"cannot read " + source + " (" + std::strerror(e.hostError()) + ")"};
+        }
         if (n == 0) break;
-        const auto start = buffer.begin() + static_cast<long>(filled);
-        filled += static_cast<std::size_t>(n);
-        const auto found = std::find(start, buffer.begin() + static_cast<long>(filled), '\n');
-        if (found != buffer.begin() + static_cast<long>(filled)) lineEnd = found;
+        const auto begin = buffer.begin() + static_cast<long>(filled);
+        filled += n;
+        const auto end = buffer.begin() + static_cast<long>(filled);
+        if (const auto found = std::find(begin, end, '\n'); found != end)
+            lineEnd = static_cast<std::size_t>(found - buffer.begin());
     }
-    std::size_t length = lineEnd == buffer.end() ? filled : static_cast<std::size_t>(lineEnd - buffer.begin());
+    if (!lineEnd && filled == buffer.size())
+        throw UsageError{source + ": no line end within the first 64 KiB; a passphrase file holds one line"};
+    if (lineEnd && start >= 0) ::lseek(fd, start + static_cast<off_t>(*lineEnd) + 1, SEEK_SET);
+    std::size_t length = lineEnd.value_or(filled);
     if (length > 0 && buffer[length - 1] == '\r') --length;
     const bool marked = length >= 3 && std::equal(std::begin(kByteOrderMark), std::end(kByteOrderMark), buffer.begin());
     const std::size_t skip = marked ? 3 : 0;

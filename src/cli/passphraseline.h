@@ -10,7 +10,8 @@
 // How far a passphrase file is read when no line end comes.
 inline constexpr std::size_t kPassphraseLineLimit = 64 * 1024;
 
-// The first line that fd gives, without a UTF-8 byte-order mark and without its CR LF or LF.
-// Reads in blocks into wiped memory, up to kPassphraseLineLimit. Raises UsageError naming
-// `source` when the descriptor cannot be read or no line end comes within the limit.
+// The first line that fd gives, without a UTF-8 byte-order mark and without its CR LF or LF,
+// at most kPassphraseLineLimit bytes. Reads into wiped memory, and no further than the line
+// end: what follows stays for the next reader of the stream. Raises UsageError naming
+// `source` when the descriptor cannot be read or the line is longer than the limit.
 SecretBytes FirstLineOf(int fd, const std::string& source);

@@ -9,22 +9,15 @@
 #include "cli/passphraseline.h"
 #include "cli/usage.h"
 #include "fileenc/passphrase.h"
+#include "platform/ownstream.h"
 #include "platform/posixfile.h"
 
 namespace {
-// Copies of the passphrase belong to this front end, which overwrites them, spare capacity
-// included, before their memory is given back.
-void Wipe(std::string& text) noexcept
-{
-    text.resize(text.capacity());  // within the capacity: no allocation
-    SecureFill(text.data(), text.size(), 0);
-}
-
 struct WipeOnExit {
     std::optional<std::string>& text;
     ~WipeOnExit()
     {
-        if (text) Wipe(*text);
+        if (text) WipeString(*text);
     }
 };
 
@@ -47,28 +40,59 @@ std::optional<struct stat> RegularFileOf(int fd)
     return info;
 }
 
-ObtainedPassphrase FromDescriptor(int fd, const std::string& source)
+// Where a passphrase option reads from: a descriptor of this process (given, or named by a
+// path such as /dev/stdin), or a file it opens itself.
+struct Reading {
+    int fd;
+    bool own;  // a descriptor this process holds, whose stream or offset others share
+};
+
+bool SameFile(const struct stat& a, const struct stat& b)
 {
-    const SecretBytes line = FirstLineOf(fd, source);
-    return {line, RegularFileOf(fd)};
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-ObtainedPassphrase FromFile(const std::string& path)
+// Reading the passphrase must not take bytes from the input: the two may not be one pipe,
+// socket or terminal, nor one file through descriptors whose offset this process shares.
+void RefuseTheInputsStream(const Reading& reading, const std::string& option, const Command& command,
+                           const CliEnvironment& env)
 {
+    if (command.names.empty()) return;
+    const std::string input = command.names[0] == "-" ? env.standardInput : command.names[0];
+    const auto inputFd = OwnDescriptorNamedBy(input);
+    struct stat passphrase, read;
+    if (::fstat(reading.fd, &passphrase) != 0) return;
+    if ((inputFd ? ::fstat(*inputFd, &read) : ::stat(input.c_str(), &read)) != 0) return;
+    const bool sharesAnOffset = reading.own && inputFd;
+    if (SameFile(passphrase, read) && (!S_ISREG(read.st_mode) || sharesAnOffset))
+        throw UsageError{option + " reads the same stream as the input; give the passphrase another way"};
+}
+
+ObtainedPassphrase FromDescriptor(const Reading& reading, const std::string& option, const std::string& source,
+                                  const Command& command, const CliEnvironment& env)
+{
+    RefuseTheInputsStream(reading, option, command, env);
+    const SecretBytes line = FirstLineOf(reading.fd, source);
+    return {line, RegularFileOf(reading.fd)};
+}
+
+ObtainedPassphrase FromFile(const std::string& path, const Command& command, const CliEnvironment& env)
+{
+    const std::string option = "--passphrase-file " + path;
+    const std::string source = "the passphrase file " + path;
+    if (const auto own = OwnDescriptorNamedBy(path)) return FromDescriptor({*own, true}, option, source, command, env);
     const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0)
         throw UsageError{"cannot read the passphrase file " + path + " (" + std::strerror(errno) + ")"};
-    return FromDescriptor(fd.get(), "the passphrase file " + path);
+    return FromDescriptor({fd.get(), false}, option, source, command, env);
 }
 
-int DescriptorNumber(const std::string& text, const Command& command)
+int DescriptorNumber(const std::string& text)
 {
     int fd = -1;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), fd);
     if (error != std::errc() || end != text.data() + text.size() || fd < 0)
         throw UsageError{"--passphrase-fd takes a descriptor number"};
-    const bool readsStandardInput = !command.names.empty() && command.names[0] == "-";
-    if (fd == 0 && readsStandardInput) throw UsageError{"--passphrase-fd 0 is standard input, which INPUT '-' reads"};
     return fd;
 }
 
@@ -90,9 +114,11 @@ SecretBytes Typed(CliEnvironment& env, bool confirm)
 // The passphrase as text; hexadecimal bytes are exact and stay as they are.
 ObtainedPassphrase AsTyped(Command& command, CliEnvironment& env, bool confirm)
 {
-    if (command.passphraseFile) return FromFile(*command.passphraseFile);
-    if (command.passphraseFd)
-        return FromDescriptor(DescriptorNumber(*command.passphraseFd, command), "descriptor " + *command.passphraseFd);
+    if (command.passphraseFile) return FromFile(*command.passphraseFile, command, env);
+    if (command.passphraseFd) {
+        const std::string& fd = *command.passphraseFd;
+        return FromDescriptor({DescriptorNumber(fd), true}, "--passphrase-fd " + fd, "descriptor " + fd, command, env);
+    }
     if (command.passphraseEnv) {
         auto text = env.variable(*command.passphraseEnv);
         WipeOnExit wipeText{text};
@@ -116,7 +142,7 @@ ObtainedPassphrase FromAnySource(Command& command, CliEnvironment& env, Passphra
 
 void ForgetHexPassphrase(Command& command) noexcept
 {
-    if (command.passphraseHex) Wipe(*command.passphraseHex);
+    if (command.passphraseHex) WipeString(*command.passphraseHex);
 }
 
 ObtainedPassphrase ObtainPassphrase(Command& command, CliEnvironment& env, PassphraseForm form, bool confirm)

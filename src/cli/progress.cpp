@@ -1,11 +1,38 @@
 #include "cli/progress.h"
 
+#include <time.h>
+
 #include <cstdio>
 #include <string>
 
+#include "cli/runsupport.h"
+
 namespace {
-using Clock = std::chrono::steady_clock;
 constexpr auto kInterval = std::chrono::milliseconds(250);
+
+std::atomic<bool> windowResized{false};
+std::atomic<std::int64_t> resumedAt{0};  // the steady clock's nanoseconds at the last SIGCONT
+
+void OnResize(int)
+{
+    windowResized.store(true);
+}
+
+void OnResume(int)
+{
+    timespec now;
+    ::clock_gettime(CLOCK_MONOTONIC, &now);  // the steady clock's own
+    resumedAt.store(std::int64_t{now.tv_sec} * 1'000'000'000 + now.tv_nsec);
+}
+
+void Catch(int signal, void (*handler)(int), struct sigaction& earlier)
+{
+    struct sigaction action {};
+    action.sa_handler = handler;
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(signal, &action, &earlier);
+}
 
 std::string MiB(std::uint64_t bytes)
 {
@@ -23,27 +50,51 @@ std::string Duration(double seconds)
 }
 }  // namespace
 
-RunObserver::RunObserver(const std::atomic<int>& stopSignal, std::ostream* line) : stopSignal_(stopSignal), line_(line) {}
+RunObserver::RunObserver(const std::atomic<int>& stopSignal, std::ostream* line, std::function<int()> columns,
+                         std::ostream& notices)
+    : stopSignal_(stopSignal), line_(line), columns_(std::move(columns)), notices_(notices)
+{
+    if (!line_) return;
+    Catch(SIGWINCH, OnResize, earlierResize_);
+    Catch(SIGCONT, OnResume, earlierResume_);
+}
 
 RunObserver::~RunObserver()
 {
     EndLine();
+    if (!line_) return;
+    ::sigaction(SIGWINCH, &earlierResize_, nullptr);
+    ::sigaction(SIGCONT, &earlierResume_, nullptr);
 }
 
 void RunObserver::EndLine()
 {
     if (anyShown_) *line_ << '\n' << std::flush;
     anyShown_ = false;
+    shownLength_ = 0;
+}
+
+void RunObserver::Notice(const std::string& message)
+{
+    EndLine();
+    notices_ << kPrefix << message << '\n';
 }
 
 bool RunObserver::Continue(std::uint64_t done, std::optional<std::uint64_t> total)
 {
     if (stopSignal_.load() != 0) return false;
     const auto now = Clock::now();
+    // A stop came after the last call and ended at the resume: that time is not the run's.
+    if (const std::int64_t resumed = resumedAt.exchange(0); resumed != 0) {
+        const Clock::time_point at{std::chrono::nanoseconds(resumed)};
+        if (at > lastCall_) stopped_ += at - lastCall_;
+    }
+    lastCall_ = now;
     const bool finished = total && done >= *total;
-    if (line_ && (now - shown_ >= kInterval || (finished && anyShown_))) {
+    const bool resized = windowResized.exchange(false);
+    if (line_ && (now - shown_ >= kInterval || resized || (finished && anyShown_))) {
         shown_ = now;
-        Show(done, total, std::chrono::duration<double>(now - start_).count());
+        Show(done, total, std::chrono::duration<double>(now - start_ - stopped_).count());
     }
     return true;
 }
@@ -51,7 +102,7 @@ bool RunObserver::Continue(std::uint64_t done, std::optional<std::uint64_t> tota
 void RunObserver::Show(std::uint64_t done, std::optional<std::uint64_t> total, double seconds)
 {
     const double rate = seconds > 0 ? static_cast<double>(done) / seconds : 0;
-    std::string text = "\r" + MiB(done);
+    std::string text = MiB(done);
     if (total && *total > 0) {
         text += " of " + MiB(*total) + " (" + std::to_string(done * 100 / *total) + "%)";
     }
@@ -59,7 +110,12 @@ void RunObserver::Show(std::uint64_t done, std::optional<std::uint64_t> total, d
     std::snprintf(speed, sizeof speed, "  %.1f MB/s", rate / 1e6);
     text += speed;
     if (total && rate > 0 && done <= *total) text += "  " + Duration(static_cast<double>(*total - done) / rate) + " left";
-    if (text.size() < 72) text.resize(72, ' ');  // covers what a longer earlier line left
-    *line_ << text << std::flush;
+    // A line as wide as the terminal would wrap at every update.
+    const int columns = columns_ ? columns_() : 0;
+    if (columns > 0 && text.size() >= static_cast<std::size_t>(columns)) text.resize(static_cast<std::size_t>(columns) - 1);
+    const std::size_t length = text.size();
+    if (length < shownLength_) text.append(shownLength_ - length, ' ');  // covers what a longer line left
+    shownLength_ = length;
+    *line_ << '\r' << text << std::flush;
     anyShown_ = true;
 }

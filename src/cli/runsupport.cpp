@@ -1,6 +1,7 @@
 #include "cli/runsupport.h"
 
 #include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -15,27 +16,30 @@ bool SameFile(const struct stat& a, const struct stat& b)
 {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
+}  // namespace
 
-// The system's reason why the input does not open, for the message that names it.
-std::string OpenFailureCause(const std::string& path)
+namespace {
+// "-", or a name of the process's own descriptor fd (/dev/stdin, /proc/self/fd/0), is called
+// what it is: standard input or output, which must not have been closed when the program
+// started (another file would have taken its number).
+FileName StandardStreamName(const std::string& typed, const std::string& dash, int fd, const char* stream,
+                            bool closed)
 {
-    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() >= 0) return std::strerror(EISDIR);  // it opens, so OpenInput refused a folder
-    return std::strerror(errno);
+    const std::string path = typed == "-" ? dash : typed;
+    if (typed != "-" && OwnDescriptorNamedBy(path) != fd) return FileName{typed, path, typed};
+    if (closed) throw Unavailable{std::string(stream) + " is closed"};
+    return FileName{typed, path, stream};
 }
-
-// How many first bytes tell the format: an age file's first line, or a legacy check block.
-constexpr std::size_t kPeekBytes = 64;
 }  // namespace
 
 FileName Input(const std::string& typed, const CliEnvironment& env)
 {
-    return typed == "-" ? FileName{typed, env.standardInput, "standard input"} : FileName{typed, typed, typed};
+    return StandardStreamName(typed, env.standardInput, STDIN_FILENO, "standard input", env.standardInputClosed);
 }
 
 FileName Output(const std::string& typed, const CliEnvironment& env)
 {
-    return typed == "-" ? FileName{typed, env.standardOutput, "standard output"} : FileName{typed, typed, typed};
+    return StandardStreamName(typed, env.standardOutput, STDOUT_FILENO, "standard output", env.standardOutputClosed);
 }
 
 std::pair<FileName, FileName> FileNames(const Command& command, const CliEnvironment& env)
@@ -65,28 +69,45 @@ bool IsRegularFile(const std::string& path)
     return info && S_ISREG(info->st_mode);
 }
 
-Refusal InputOpenRefusal(const FileName& input)
+RunInput OpenForReading(const FileName& input, std::size_t peekBytes)
 {
-    return Refusal{input.Shown() + ": " + FileOpMessage(FileOpResult::InputOpenFailed, FileOperation::Decrypt) + " (" +
-                   OpenFailureCause(input.path) + ")"};
-}
-
-RunInput OpenForReading(const FileName& input)
-{
-    auto opened = OpenRunInput(input.path, kPeekBytes, HostCalls());
-    if (std::holds_alternative<FileOpResult>(opened)) throw InputOpenRefusal(input);
+    auto opened = OpenRunInput(input.path, peekBytes, HostCalls());
+    if (const auto* refusal = std::get_if<RunRefusal>(&opened))
+        throw Refusal{input.Shown() + ": " + FileOpMessage(FileOpResult::InputOpenFailed, FileOperation::Decrypt) +
+                      " (" + std::strerror(refusal->cause) + ")"};
     return std::move(std::get<RunInput>(opened));
 }
 
-void RefuseExistingOutput(const Command& command, const FileName& input, const FileName& output)
+Refusal ChangedRefusal(const FileName& input)
 {
-    // A descriptor of this process's own (/dev/stdout >> log) is written as it is, never replaced.
-    if (command.force || output.IsStream() || OwnDescriptorNamedBy(output.path)) return;
-    const auto target = StatOf(output.path);
-    if (!target || !S_ISREG(target->st_mode)) return;
-    const auto source = StatOf(input.path);
-    if (source && SameFile(*source, *target)) return;  // the engine's own refusal names this
-    throw Refusal{output.Shown() + " exists; use --force to replace it"};
+    return Refusal{input.Shown() + " changed while it was read"};
+}
+
+Refusal ExistsRefusal(const FileName& output)
+{
+    return Refusal{output.Shown() + " exists; use --force to replace it"};
+}
+
+Refusal OutputRefusal(const FileName& output, int cause, FileOperation operation, MessageWording wording)
+{
+    if (cause == EEXIST) return ExistsRefusal(output);
+    if (cause == EWOULDBLOCK)
+        return Refusal{output.Shown() + " is being written in place by another run; try again when it has ended"};
+    return Refusal{output.Shown() + ": " + FileOpMessage(FileOpResult::OutputOpenFailed, operation, wording) + " (" +
+                   std::strerror(cause) + ")"};
+}
+
+RunOutput OpenForWriting(const Command& command, const RunInput& input, const FileName& output,
+                         FileOperation operation, MessageWording wording)
+{
+    const auto existing = command.force ? OutputFile::Existing::Replace : OutputFile::Existing::Refuse;
+    auto opened = OpenRunOutput(input, output.path, HostCalls(), existing);
+    if (const auto* refusal = std::get_if<RunRefusal>(&opened)) {
+        if (refusal->result == FileOpResult::SameNames)
+            throw Refusal{FileOpMessage(refusal->result, operation, wording)};
+        throw OutputRefusal(output, refusal->cause, operation, wording);
+    }
+    return std::move(std::get<RunOutput>(opened));
 }
 
 void RefusePassphraseFileAsOutput(const ObtainedPassphrase& passphrase, const FileName& output)
@@ -113,7 +134,7 @@ const std::atomic<int>& StopSignal(const CliEnvironment& env)
 }
 
 int ReportOutcome(FileOpResult result, FileOperation operation, MessageWording wording, const Command& command,
-                  const std::pair<FileName, FileName>& names, CliEnvironment& env)
+                  CliEnvironment& env)
 {
     switch (result) {
     case FileOpResult::Encrypted:
@@ -121,17 +142,21 @@ int ReportOutcome(FileOpResult result, FileOperation operation, MessageWording w
         if (!command.quiet) env.err << FileOpMessage(result, operation, wording) << '\n';
         return exitcode::kSuccess;
     case FileOpResult::Cancelled: throw Interrupted{StopSignal(env).load()};
-    case FileOpResult::InputOpenFailed: throw InputOpenRefusal(names.first);
-    case FileOpResult::OutputOpenFailed:
-        throw Refusal{names.second.Shown() + ": " + FileOpMessage(result, operation, wording)};
     default: throw Refusal{FileOpMessage(result, operation, wording)};
     }
 }
 
-int ReportIoError(const IoError& e, const std::string& fallbackName, std::ostream& err)
+int ReportIoError(const IoError& e, const std::string& fallbackName, CliEnvironment& env)
 {
-    err << kPrefix << (e.path().empty() ? fallbackName : e.path()) << ": " << WithFullStop(e.what());
-    if (e.hostError() != 0) err << " (" << std::strerror(e.hostError()) << ')';
-    err << '\n';
+    // A failure that a stop request brought about is the stop's.
+    if (const int signal = StopSignal(env).load()) throw Interrupted{signal};
+    env.err << kPrefix << IoErrorMessage(e, fallbackName) << '\n';
     return exitcode::kIoError;
+}
+
+std::string IoErrorMessage(const IoError& e, const std::string& fallbackName)
+{
+    std::string message = (e.path().empty() ? fallbackName : e.path()) + ": " + WithFullStop(e.what());
+    if (e.hostError() != 0) message += " (" + std::string(std::strerror(e.hostError())) + ")";
+    return message;
 }

@@ -39,20 +39,34 @@ bool IsAutoCipher(const std::string& cipher);
 std::optional<struct stat> StatOf(const std::string& path);
 bool IsRegularFile(const std::string& path);
 
-// "NAME: Unable to open the Input File (the system's reason)".
-Refusal InputOpenRefusal(const FileName& input);
-// Opens the input and takes the first bytes that tell its format; Refusal when it does not open.
-RunInput OpenForReading(const FileName& input);
+// How many first bytes tell the format: an age file's first line, or a legacy check block.
+inline constexpr std::size_t kFormatBytes = 64;
 
-void RefuseExistingOutput(const Command& command, const FileName& input, const FileName& output);
+// Opens the input and takes its first peekBytes; Refusal naming the system's reason when it
+// does not open.
+RunInput OpenForReading(const FileName& input, std::size_t peekBytes = kFormatBytes);
+// Opens the output, which replaces an existing file only with --force; Refusal when the
+// output is the input, exists, or does not open (naming the system's reason).
+RunOutput OpenForWriting(const Command& command, const RunInput& input, const FileName& output,
+                         FileOperation operation, MessageWording wording);
+// "NAME changed while it was read".
+Refusal ChangedRefusal(const FileName& input);
+// "NAME exists; use --force to replace it".
+Refusal ExistsRefusal(const FileName& output);
+// Why an output does not open, from the host's reason: it exists, another run writes it in
+// place, or the system's reason.
+Refusal OutputRefusal(const FileName& output, int cause, FileOperation operation, MessageWording wording);
+
 void RefusePassphraseFileAsOutput(const ObtainedPassphrase& passphrase, const FileName& output);
 
 bool ShowsProgress(const Command& command, const CliEnvironment& env, const FileName& input);
 const std::atomic<int>& StopSignal(const CliEnvironment& env);
 
-// The engine's outcome as a message and an exit status; every refusal but the wrong passphrase,
-// which each format tells in its own way.
+// The engine's outcome as a message and an exit status; the refusals of the names, but not the
+// wrong passphrase, which each format tells in its own way.
 int ReportOutcome(FileOpResult result, FileOperation operation, MessageWording wording, const Command& command,
-                  const std::pair<FileName, FileName>& names, CliEnvironment& env);
-// Unless the error names its file, fallbackName is named.
-int ReportIoError(const IoError& e, const std::string& fallbackName, std::ostream& err);
+                  CliEnvironment& env);
+// Unless the error names its file, fallbackName is named. Interrupted once a stop was requested.
+int ReportIoError(const IoError& e, const std::string& fallbackName, CliEnvironment& env);
+// "NAME: the error's text. (the system's reason)".
+std::string IoErrorMessage(const IoError& e, const std::string& fallbackName);

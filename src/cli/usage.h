@@ -14,6 +14,11 @@ struct Refusal {
     std::string message;
 };
 
+// Something the system does not give the command, such as a closed standard stream (exit 3).
+struct Unavailable {
+    std::string message;
+};
+
 // A signal stopped the command; it exits with 128 + the signal number.
 struct Interrupted {
     int signal;

@@ -5,9 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <span>
-#include <string>
 #include <string_view>
 #include <vector>
 
@@ -21,13 +19,7 @@ inline constexpr std::size_t kCheckBlockBytes = 32;
 // plaintext of the check block. Leaves the cipher initialised with CV at the IV.
 void ComputeCheckBlock(const SecretBytes& passphrase, TZC_blockcipher& cipher, std::uint8_t* checkBlock);
 
-// The algorithms among candidates whose check block for passphrase opens the named file;
-// nullopt when the file cannot be opened. A regular file is read at its start without moving
-// a shared offset; anything else (a pipe) gives up its first 32 bytes. A file shorter than the
-// check block raises the EOF IoError, as decryption does.
 // The algorithms among candidates whose check block for passphrase equals stored.
 std::vector<std::string_view> CiphersMatchingBlock(std::span<const std::uint8_t> stored, const SecretBytes& passphrase,
                                                    std::span<const CipherEntry> candidates = AllCiphers());
 
-std::optional<std::vector<std::string_view>> CiphersMatching(const std::string& inputName, const SecretBytes& passphrase,
-                                                             std::span<const CipherEntry> candidates = AllCiphers());

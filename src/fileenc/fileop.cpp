@@ -1,7 +1,6 @@
 #include "fileenc/fileop.h"
 
 #include <span>
-#include <variant>
 
 #include "fileenc/cbcdecryption.h"
 #include "fileenc/checkblock.h"
@@ -9,7 +8,6 @@
 #include "pipeline/cores.h"
 #include "pipeline/runfiles.h"
 #include "platform/ioerror.h"
-#include "platform/namedfailure.h"
 
 namespace {
 struct BurnOnExit {
@@ -38,36 +36,34 @@ bool TransformBody(FileOperation operation, ByteSource& input, ByteSink& output,
     }, threaded);
 }
 
-FileOpResult Run(FileOperation operation, RunInput input, const std::string& outputName, const SecretBytes& passphrase,
+FileOpResult Run(FileOperation operation, RunInput input, RunOutput output, const SecretBytes& passphrase,
                  TZC_blockcipher& cipher, const FileOpOptions& options)
 {
-    const FileOpResult success = operation == FileOperation::Encrypt ? FileOpResult::Encrypted : FileOpResult::Decrypted;
-    return RunToOutput(input, outputName, *options.calls, success, [&](OutputFile& output) -> std::optional<FileOpResult> {
-        FileSource file(input.file.fd.get(), input.name, *options.calls, input.taken.size());
-        PrefixedSource source(std::move(input.taken), file);
-        OutputSink sink(output, outputName);
-        BurnOnExit burn{cipher};
-        SecretBytes checkBlock(kCheckBlockBytes);
-        ComputeCheckBlock(passphrase, cipher, checkBlock.data());
-        if (operation == FileOperation::Encrypt) {
-            sink.Write(checkBlock.data(), kCheckBlockBytes);
-        } else {
-            SecretBytes stored(kCheckBlockBytes);
-            if (source.Read(stored.data(), kCheckBlockBytes) != kCheckBlockBytes)
-                throw IoError(iocode::kReadBeyondEnd, 0, input.name);
-            if (stored != checkBlock) return FileOpResult::WrongPassphrase;
-        }
-        if (!TransformBody(operation, source, sink, SizeOf(input.file.info), cipher, options))
-            return FileOpResult::Cancelled;
-        return std::nullopt;
-    });
+    FileSource file(input.file.fd.get(), input.name, *options.calls, input.taken.size());
+    PrefixedSource source(std::move(input.taken), file);
+    OutputSink sink(output.file, output.name);
+
+    BurnOnExit burn{cipher};
+    SecretBytes checkBlock(kCheckBlockBytes);
+    ComputeCheckBlock(passphrase, cipher, checkBlock.data());
+    if (operation == FileOperation::Encrypt) {
+        sink.Write(checkBlock.data(), kCheckBlockBytes);
+    } else {
+        SecretBytes stored(kCheckBlockBytes);
+        if (source.Read(stored.data(), kCheckBlockBytes) != kCheckBlockBytes)
+            throw IoError(iocode::kReadBeyondEnd, 0, input.name);
+        if (stored != checkBlock) return FileOpResult::WrongPassphrase;
+    }
+    if (!TransformBody(operation, source, sink, SizeOf(input.file.info), cipher, options)) return FileOpResult::Cancelled;
+    FinishRun(input, output, options);
+    return operation == FileOperation::Encrypt ? FileOpResult::Encrypted : FileOpResult::Decrypted;
 }
 
 FileOpResult RunNamed(FileOperation operation, const std::string& inputName, const std::string& outputName,
                       const SecretBytes& passphrase, TZC_blockcipher& cipher, const FileOpOptions& options)
 {
-    return RunOnNamedInput(inputName, outputName, 0, *options.calls, [&](RunInput input) {
-        return Run(operation, std::move(input), outputName, passphrase, cipher, options);
+    return WithNamedFiles(inputName, outputName, 0, options, [&](RunInput input, RunOutput output) {
+        return Run(operation, std::move(input), std::move(output), passphrase, cipher, options);
     });
 }
 }  // namespace
@@ -84,8 +80,14 @@ FileOpResult DecryptFile(const std::string& inputName, const std::string& output
     return RunNamed(FileOperation::Decrypt, inputName, outputName, passphrase, cipher, options);
 }
 
-FileOpResult DecryptOpenedFile(RunInput input, const std::string& outputName, const SecretBytes& passphrase,
-                         TZC_blockcipher& cipher, const FileOpOptions& options)
+FileOpResult EncryptOpenedFile(RunInput input, RunOutput output, const SecretBytes& passphrase,
+                               TZC_blockcipher& cipher, const FileOpOptions& options)
 {
-    return Run(FileOperation::Decrypt, std::move(input), outputName, passphrase, cipher, options);
+    return Run(FileOperation::Encrypt, std::move(input), std::move(output), passphrase, cipher, options);
+}
+
+FileOpResult DecryptOpenedFile(RunInput input, RunOutput output, const SecretBytes& passphrase,
+                               TZC_blockcipher& cipher, const FileOpOptions& options)
+{
+    return Run(FileOperation::Decrypt, std::move(input), std::move(output), passphrase, cipher, options);
 }

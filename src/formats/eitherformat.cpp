@@ -1,7 +1,5 @@
 #include "formats/eitherformat.h"
 
-#include <variant>
-
 #include "age/ageerror.h"
 #include "age/agefile.h"
 #include "age/header.h"
@@ -18,13 +16,12 @@ AgeError Explained(const AgeError& e)
                     "this age file opens with a key file, not a passphrase: use zorvanta-cli decrypt -i KEYFILE");
 }
 
-FileOpResult DecryptAge(RunInput input, const std::string& outputName, const SecretBytes& typed,
-                        const FileOpOptions& options)
+FileOpResult DecryptAge(RunInput input, RunOutput output, const SecretBytes& typed, const FileOpOptions& options)
 {
     Unlocking unlocking;
     unlocking.passphrase = [&typed] { return std::optional<SecretBytes>(typed); };
     try {
-        return DecryptOpenedAgeFile(std::move(input), outputName, unlocking, options);
+        return DecryptOpenedAgeFile(std::move(input), std::move(output), unlocking, options);
     } catch (const AgeError& e) {
         if (e.failure() == AgeFailure::IncorrectPassphrase) return FileOpResult::WrongPassphrase;
         throw Explained(e);
@@ -49,10 +46,8 @@ FileOpResult EncryptEitherFormat(const std::string& inputName, const std::string
 FileOpResult DecryptEitherFormat(const std::string& inputName, const std::string& outputName,
                                  const SecretBytes& typed, TZC_blockcipher& cipher, const FileOpOptions& options)
 {
-    if (const auto refusal = RefusedNames(inputName, outputName)) return *refusal;
-    auto opened = OpenRunInput(inputName, kFormatPeekBytes, *options.calls);
-    if (const auto* refusal = std::get_if<FileOpResult>(&opened)) return *refusal;
-    RunInput& input = std::get<RunInput>(opened);
-    if (LooksLikeAge(input.taken)) return DecryptAge(std::move(input), outputName, typed, options);
-    return DecryptOpenedFile(std::move(input), outputName, PassphraseBytes(AsText(typed)), cipher, options);
+    return WithNamedFiles(inputName, outputName, kFormatPeekBytes, options, [&](RunInput input, RunOutput output) {
+        if (LooksLikeAge(input.taken)) return DecryptAge(std::move(input), std::move(output), typed, options);
+        return DecryptOpenedFile(std::move(input), std::move(output), PassphraseBytes(AsText(typed)), cipher, options);
+    });
 }

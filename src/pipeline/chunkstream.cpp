@@ -5,6 +5,8 @@
 #include <deque>
 #include <exception>
 #include <mutex>
+#include <optional>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -188,13 +190,19 @@ void WriteAll(const ChunkStream& stream, ChunkQueues& queues)
 }
 
 // The reader and writer threads; however the run ends, they are stopped and joined before the
-// buffers they use go away.
+// buffers they use go away. Raises std::system_error, having read nothing, when either does
+// not start: the writer starts first, and only the reader takes from the input.
 class StageThreads {
 public:
     StageThreads(const ChunkStream& stream, ChunkQueues& queues)
-        : queues_(queues), reader_(StageThread(queues, [&] { ReadAll(stream, queues); })),
-          writer_(StageThread(queues, [&] { WriteAll(stream, queues); }))
+        : queues_(queues), writer_(StageThread(queues, [&] { WriteAll(stream, queues); }))
     {
+        try {
+            reader_ = StageThread(queues, [&] { ReadAll(stream, queues); });
+        } catch (const std::system_error&) {
+            Stop();
+            throw;
+        }
     }
     ~StageThreads()
     {
@@ -204,7 +212,7 @@ public:
     void Join()
     {
         writer_.join();
-        reader_.join();
+        if (reader_.joinable()) reader_.join();
     }
     void Stop()
     {
@@ -214,8 +222,8 @@ public:
 
 private:
     ChunkQueues& queues_;
-    std::jthread reader_;
     std::jthread writer_;
+    std::jthread reader_;
 };
 
 bool StreamThreaded(const ChunkStream& stream, const ChunkTransform& transform)
@@ -226,7 +234,13 @@ bool StreamThreaded(const ChunkStream& stream, const ChunkTransform& transform)
         Allocate(chunk, stream);
         queues.Put(ChunkQueues::Free, &chunk);
     }
-    StageThreads threads(stream, queues);
+    std::optional<StageThreads> started;
+    try {
+        started.emplace(stream, queues);
+    } catch (const std::system_error&) {
+        return StreamSerially(stream, transform);  // a process at its thread limit: the same bytes
+    }
+    StageThreads& threads = *started;
     try {
         while (Chunk* chunk = queues.Take(ChunkQueues::Read)) {
             Transform(transform, *chunk);

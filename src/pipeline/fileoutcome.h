@@ -39,6 +39,9 @@ public:
     // known (a regular file), nullopt for a pipe. Returns false to stop the run, which then
     // ends Cancelled.
     virtual bool Continue(std::uint64_t done, std::optional<std::uint64_t> total) = 0;
+    // Told once, at the end of a run that kept its output, what the output's file system did
+    // not keep (a file mode) in a sentence naming the file.
+    virtual void Notice(const std::string& message) { (void)message; }
 };
 
 // The file passes through buffers of this size: one for a small file, a few when it is read

@@ -1,5 +1,7 @@
 #include "pipeline/runfiles.h"
 
+#include <cerrno>
+
 #include "platform/namedfailure.h"
 
 std::optional<FileOpResult> RefusedNames(const std::string& inputName, const std::string& outputName)
@@ -10,11 +12,11 @@ std::optional<FileOpResult> RefusedNames(const std::string& inputName, const std
     return std::nullopt;
 }
 
-std::variant<RunInput, FileOpResult> OpenRunInput(const std::string& name, std::size_t peekBytes,
-                                                  const SystemCalls& calls)
+std::variant<RunInput, RunRefusal> OpenRunInput(const std::string& name, std::size_t peekBytes,
+                                                const SystemCalls& calls)
 {
     auto file = OpenInput(name);
-    if (!file) return FileOpResult::InputOpenFailed;
+    if (!file) return RunRefusal{FileOpResult::InputOpenFailed, errno};
     RunInput input{name, std::move(*file), std::vector<std::uint8_t>(peekBytes)};
     input.taken.resize(NamingFailures(name, [&] {
         return ReadFull(input.file.fd.get(), input.taken.data(), peekBytes, calls);
@@ -22,14 +24,22 @@ std::variant<RunInput, FileOpResult> OpenRunInput(const std::string& name, std::
     return input;
 }
 
-std::variant<OutputFile, FileOpResult> OpenRunOutput(const RunInput& input, const std::string& outputName,
-                                                     const SystemCalls& calls)
+std::variant<RunOutput, RunRefusal> OpenRunOutput(const RunInput& input, const std::string& outputName,
+                                                  const SystemCalls& calls, OutputFile::Existing existing)
 {
     // Two names of one file (links, relative and absolute paths) would otherwise lose the input.
-    if (OutputFile::IsSameFile(outputName, input.file.info)) return FileOpResult::SameNames;
-    auto output = OutputFile::Open(outputName, calls);
-    if (!output) return FileOpResult::OutputOpenFailed;
-    return std::move(*output);
+    if (OutputFile::IsSameFile(outputName, input.file.info)) return RunRefusal{FileOpResult::SameNames};
+    auto output = OutputFile::Open(outputName, calls, existing);
+    if (!output) return RunRefusal{FileOpResult::OutputOpenFailed, errno};
+    return RunOutput{outputName, std::move(*output)};
+}
+
+void FinishRun(RunInput& input, RunOutput& output, const FileOpOptions& options)
+{
+    RequireUnchanged(input.file, input.name);
+    NamingFailures(input.name, [&] { input.file.fd.Close(*options.calls); });
+    NamingFailures(output.name, [&] { output.file.Commit(); });
+    if (!output.file.NotKept().empty() && options.observer) options.observer->Notice(output.file.NotKept());
 }
 
 std::optional<std::uint64_t> SizeOf(const struct stat& info)

@@ -7,58 +7,61 @@
 #include <vector>
 
 #include "pipeline/fileoutcome.h"
-#include "platform/namedfailure.h"
 #include "platform/posixfile.h"
 
 // The input of a run, open, with the first bytes already taken from it to tell its format.
 struct RunInput {
-    std::string name;  // as typed
+    std::string name;  // as given
     InputFile file;
     std::vector<std::uint8_t> taken;  // read from the file already; the body follows them
+};
+
+// The output of a run, open.
+struct RunOutput {
+    std::string name;  // as given
+    OutputFile file;
+};
+
+// Why a run did not begin: the outcome, and for a file that did not open the host's reason
+// (an errno value, 0 when there is none).
+struct RunRefusal {
+    FileOpResult result;
+    int cause = 0;
 };
 
 // The outcome that refuses a run's names before anything is opened: a name missing, or the
 // same name twice.
 std::optional<FileOpResult> RefusedNames(const std::string& inputName, const std::string& outputName);
 
-// Opens the named input and takes up to peekBytes from its start (fewer only at its end); the
-// outcome that refuses it otherwise.
-std::variant<RunInput, FileOpResult> OpenRunInput(const std::string& name, std::size_t peekBytes,
-                                                  const SystemCalls& calls);
+// Opens the named input and takes up to peekBytes from its current offset (fewer only at its
+// end); the refusal otherwise.
+std::variant<RunInput, RunRefusal> OpenRunInput(const std::string& name, std::size_t peekBytes,
+                                                const SystemCalls& calls);
 
-// Opens the output of a run on input; the outcome that refuses it otherwise: the input's own
-// file under any name, or a target that cannot be written.
-std::variant<OutputFile, FileOpResult> OpenRunOutput(const RunInput& input, const std::string& outputName,
-                                                     const SystemCalls& calls);
+// Opens the output of a run on input; the refusal otherwise: the input's own file under any
+// name, or a target that cannot be written (or exists, where it may not be replaced).
+std::variant<RunOutput, RunRefusal> OpenRunOutput(const RunInput& input, const std::string& outputName,
+                                                  const SystemCalls& calls,
+                                                  OutputFile::Existing existing = OutputFile::Existing::Replace);
 
-// Opens the named input of a run, taking peekBytes from it, and runs run(RunInput) on it; or
-// the outcome that refuses its names or its opening.
+// Runs run(RunInput, RunOutput) on the named files, which may replace an existing output; the
+// outcome that refuses them otherwise.
 template <class Run>
-FileOpResult RunOnNamedInput(const std::string& inputName, const std::string& outputName, std::size_t peekBytes,
-                             const SystemCalls& calls, Run run)
+FileOpResult WithNamedFiles(const std::string& inputName, const std::string& outputName, std::size_t peekBytes,
+                            const FileOpOptions& options, Run run)
 {
     if (const auto refusal = RefusedNames(inputName, outputName)) return *refusal;
-    auto input = OpenRunInput(inputName, peekBytes, calls);
-    if (const auto* refusal = std::get_if<FileOpResult>(&input)) return *refusal;
-    return run(std::move(std::get<RunInput>(input)));
+    auto input = OpenRunInput(inputName, peekBytes, *options.calls);
+    if (const auto* refusal = std::get_if<RunRefusal>(&input)) return refusal->result;
+    auto output = OpenRunOutput(std::get<RunInput>(input), outputName, *options.calls);
+    if (const auto* refusal = std::get_if<RunRefusal>(&output)) return refusal->result;
+    return run(std::move(std::get<RunInput>(input)), std::move(std::get<RunOutput>(output)));
 }
 
-// Opens the output of a run on input and runs body(OutputFile&) with it. Unless body ends the
-// run with an outcome of its own (a refusal, Cancelled), the input is closed and the output
-// committed, and the run ends in success. Every failure comes before the commit, so that a
-// reported error never replaces a file.
-template <class Body>
-FileOpResult RunToOutput(RunInput& input, const std::string& outputName, const SystemCalls& calls,
-                         FileOpResult success, Body body)
-{
-    auto opened = OpenRunOutput(input, outputName, calls);
-    if (const auto* refusal = std::get_if<FileOpResult>(&opened)) return *refusal;
-    OutputFile& output = std::get<OutputFile>(opened);
-    if (const std::optional<FileOpResult> ended = body(output)) return *ended;
-    NamingFailures(input.name, [&] { input.file.fd.Close(calls); });
-    NamingFailures(outputName, [&] { output.Commit(); });
-    return success;
-}
+// Ends a run whose every byte is written: checks that the input did not change while it was
+// read (InputChanged), closes it and commits the output, so that every failure comes before
+// the commit and a reported error never replaces a file.
+void FinishRun(RunInput& input, RunOutput& output, const FileOpOptions& options);
 
 // The input's size when it is a regular file.
 std::optional<std::uint64_t> SizeOf(const struct stat& info);

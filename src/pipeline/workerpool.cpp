@@ -1,9 +1,19 @@
 #include "pipeline/workerpool.h"
 
+#include <system_error>
+
 WorkerPool::WorkerPool(std::size_t helpers)
 {
     helpers_.reserve(helpers);
-    for (std::size_t i = 0; i < helpers; ++i) helpers_.emplace_back([this, i] { Serve(i + 1); });
+    // A thread that does not start (a process at its limit) leaves the work to those that did,
+    // down to the calling thread alone.
+    for (std::size_t i = 0; i < helpers; ++i) {
+        try {
+            helpers_.emplace_back([this, i] { Serve(i + 1); });
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
 }
 
 WorkerPool::~WorkerPool()
@@ -13,7 +23,6 @@ WorkerPool::~WorkerPool()
         stopping_ = true;
     }
     wake_.notify_all();
-    for (std::thread& helper : helpers_) helper.join();
 }
 
 void WorkerPool::Run(std::size_t count, const std::function<void(std::size_t)>& task)

@@ -1,7 +1,7 @@
 #pragma once
 
 // A few threads kept for one run, so that each batch of work is split across the cores
-// without starting a thread per batch.
+// without starting a thread per batch. Helpers that cannot be started are done without.
 
 #include <condition_variable>
 #include <cstddef>
@@ -13,7 +13,9 @@
 
 class WorkerPool {
 public:
+    // Starts up to helpers threads, as many as the system gives.
     explicit WorkerPool(std::size_t helpers);
+    // Stops the helpers and joins them.
     ~WorkerPool();
     WorkerPool(const WorkerPool&) = delete;
     WorkerPool& operator=(const WorkerPool&) = delete;
@@ -36,5 +38,5 @@ private:
     std::size_t generation_ = 0;
     bool stopping_ = false;
     std::exception_ptr failure_;
-    std::vector<std::thread> helpers_;
+    std::vector<std::jthread> helpers_;  // last: joined before the rest goes
 };

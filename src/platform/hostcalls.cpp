@@ -1,10 +1,14 @@
 #include "platform/hostcalls.h"
 
 #include <fcntl.h>
+#include <stdio.h>
+
+#include <poll.h>
 
 #include <cerrno>
 
 #include "platform/ioerror.h"
+#include "platform/stoprequest.h"
 
 int HostOpenAt(int folder, const char* name, int flags, mode_t mode)
 {
@@ -13,9 +17,24 @@ int HostOpenAt(int folder, const char* name, int flags, mode_t mode)
 
 const SystemCalls& HostCalls()
 {
-    static constexpr SystemCalls calls{::read, ::write, ::fsync, ::close, ::rename};
+    static constexpr SystemCalls calls{::read, ::write, ::fsync, ::close, ::renameat2};
     return calls;
 }
+
+namespace {
+// A read or write that a stop request ends, when it interrupts the call or the wait before it.
+template <class Call>
+ssize_t WaitingCall(int fd, short events, Call call)
+{
+    ssize_t n;
+    {
+        const StreamWait wait(fd, events);
+        n = call();
+    }
+    if (n < 0 && errno == EINTR) ThrowIfStopRequested();
+    return n;
+}
+}  // namespace
 
 FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept
 {
@@ -47,7 +66,7 @@ std::size_t ReadFull(int fd, std::uint8_t* buffer, std::size_t count, const Syst
 {
     std::size_t done = 0;
     while (done < count) {
-        const ssize_t n = calls.read(fd, buffer + done, count - done);
+        const ssize_t n = WaitingCall(fd, POLLIN, [&] { return calls.read(fd, buffer + done, count - done); });
         if (n < 0) {
             if (errno == EINTR) continue;
             throw IoError::FromErrno(errno);
@@ -62,7 +81,7 @@ void WriteFull(int fd, const std::uint8_t* buffer, std::size_t count, const Syst
 {
     std::size_t done = 0;
     while (done < count) {
-        const ssize_t n = calls.write(fd, buffer + done, count - done);
+        const ssize_t n = WaitingCall(fd, POLLOUT, [&] { return calls.write(fd, buffer + done, count - done); });
         if (n < 0) {
             if (errno == EINTR) continue;
             throw IoError::FromErrno(errno);

@@ -13,18 +13,20 @@
 int HostOpenAt(int folder, const char* name, int flags, mode_t mode);
 
 // The host calls whose failures the file layer reports. Callers pass a table in, so tests
-// inject failures into one run without touching any other. The members after rename default
-// to the host's own calls, so a table may name only the first five.
+// inject failures into one run without touching any other. The members after renameat2
+// default to the host's own calls, so a table may name only the first five.
 struct SystemCalls {
     ssize_t (*read)(int fd, void* buffer, std::size_t count);
     ssize_t (*write)(int fd, const void* buffer, std::size_t count);
     int (*fsync)(int fd);
     int (*close)(int fd);  // where its failure is reported
-    int (*rename)(const char* from, const char* to);
+    // Moves a temporary name to the output's, with RENAME_NOREPLACE where it may not replace a file.
+    int (*renameat2)(int fromFolder, const char* from, int toFolder, const char* to, unsigned int flags);
     // Creates the new output (O_TMPFILE, or a named temporary file with O_CREAT | O_EXCL).
     int (*openat)(int folder, const char* name, int flags, mode_t mode) = HostOpenAt;
     int (*linkat)(int fromFolder, const char* from, int toFolder, const char* to, int flags) = ::linkat;
     int (*fchown)(int fd, uid_t owner, gid_t group) = ::fchown;
+    int (*fchmod)(int fd, mode_t mode) = ::fchmod;
 };
 // The host's own calls.
 const SystemCalls& HostCalls();
@@ -46,7 +48,9 @@ private:
     int fd_ = -1;
 };
 
-// Reads until count bytes or the end of the file; returns how many were read. Raises IoError.
+// Reads until count bytes or the end of the file; returns how many were read. Raises IoError,
+// or StopRequested when a stop request ends a wait on a stream (stoprequest.h).
 std::size_t ReadFull(int fd, std::uint8_t* buffer, std::size_t count, const SystemCalls& calls = HostCalls());
-// Writes all count bytes or raises IoError (a write that stores nothing counts as a full disk).
+// Writes all count bytes or raises IoError (a write that stores nothing counts as a full disk),
+// or StopRequested as ReadFull does.
 void WriteFull(int fd, const std::uint8_t* buffer, std::size_t count, const SystemCalls& calls = HostCalls());

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "cipher/error.h"
+#include "common/error.h"
 
 // Codes with a fixed text; every other host failure gets kHostErrorBase + errno.
 namespace iocode {

@@ -8,26 +8,46 @@
 //   written as it is. Neither is ever replaced.
 // - A new or replaced regular file is written as an anonymous file (O_TMPFILE) in the target's
 //   folder, where the file system has them, else under a temporary name that a terminating
-//   signal removes. Commit flushes it, gives it its final mode (the replaced file's, or what a
-//   plain open(O_CREAT, 0666) gives), names it and renames it over the target, then flushes the
-//   folder. A replaced file also passes on its owner, group and extended attributes (ACLs too).
+//   signal removes. Commit flushes it and gives it its final mode (the replaced file's, or what
+//   a plain open(O_CREAT, 0666) gives). A new file is then linked straight to its name, which
+//   fails rather than replace a file that appeared meanwhile; a replaced file is given a
+//   temporary name and renamed over the target at once. The folder is flushed last. A replaced
+//   file also passes on its owner, group and extended attributes (ACLs too).
+// - Every step after Open works on the folder opened then, so moving the folder meanwhile
+//   does not lose the output.
 // - A replaced file is written in place instead when a rename would lose what identifies it:
 //   it has other hard links, its folder cannot be written, or its owner, group or extended
 //   attributes cannot be carried over. It is truncated only at the first Write (or at Commit),
-//   so every check of the caller comes first.
+//   so every check of the caller comes first, and it is locked (flock) against other runs
+//   that would write it in place at the same time.
+// - A mode the file system cannot hold is no reason to lose the output: Commit keeps the file
+//   and NotKept says what was lost.
 // A symbolic link as output stays a link to the replaced file; a dangling one is refused.
 
 #include <optional>
 #include <string>
 
 #include "platform/hostcalls.h"
+#include "platform/ioerror.h"
 #include "platform/signalcleanup.h"
+
+// Raised by Commit when a file has appeared under the name of an output that may not replace one.
+class OutputExists : public IoError {
+public:
+    explicit OutputExists(std::string path) : IoError(IoCodeForErrno(EEXIST), EEXIST, std::move(path)) {}
+};
 
 class OutputFile {
 public:
-    // nullopt when the target cannot be written: a missing folder, no permission, a directory,
-    // a dangling symbolic link.
-    static std::optional<OutputFile> Open(const std::string& name, const SystemCalls& calls = HostCalls());
+    // Whether a file that exists under the output's name may be replaced.
+    enum class Existing { Replace, Refuse };
+
+    // nullopt when the target cannot be written, with errno telling why: EEXIST for an
+    // existing file that may not be replaced, EWOULDBLOCK for a file that another run is
+    // writing in place, else the host's reason (a missing folder, no permission, EISDIR for a
+    // directory, ENOENT for a dangling symbolic link).
+    static std::optional<OutputFile> Open(const std::string& name, const SystemCalls& calls = HostCalls(),
+                                          Existing existing = Existing::Replace);
     // True when name refers to the file that is already open as input.
     static bool IsSameFile(const std::string& name, const struct stat& input);
 
@@ -38,13 +58,16 @@ public:
 
     // Writes all count bytes or raises IoError.
     void Write(const std::uint8_t* buffer, std::size_t count);
-    // Raises IoError; every failure comes before the target is replaced.
+    // Raises IoError, or OutputExists; every failure comes before the target is replaced.
     void Commit();
     // The target itself is written (truncated at the first Write), not a new file named at Commit.
     bool WritesInPlace() const noexcept { return way_ == Way::InPlace; }
     // Gives a file that this output creates no permissions for group and others (a key file),
     // whatever the umask or the replaced file allowed.
     void RestrictToOwner() noexcept { finalMode_ &= ~mode_t{077}; }
+    // After Commit: what the file system did not keep that a user may rely on (the file's
+    // mode), in a sentence naming the file; empty when everything was kept.
+    const std::string& NotKept() const noexcept { return notKept_; }
 
 private:
     enum class Way {
@@ -55,28 +78,34 @@ private:
     };
     struct Target;
 
-    OutputFile(Way way, FileDescriptor fd, std::string targetPath, const SystemCalls& calls)
-        : fd_(std::move(fd)), way_(way), calls_(&calls), targetPath_(std::move(targetPath))
+    OutputFile(Way way, FileDescriptor fd, std::string name, const SystemCalls& calls)
+        : fd_(std::move(fd)), way_(way), calls_(&calls), name_(std::move(name))
     {
     }
     static std::optional<OutputFile> OpenRegular(const std::string& name, const SystemCalls& calls);
-    static std::optional<OutputFile> CreateBeside(const Target& target, const SystemCalls& calls);
+    static std::optional<OutputFile> InPlace(const Target& target, const SystemCalls& calls);
+    static std::optional<OutputFile> CreateBeside(Target& target, const SystemCalls& calls);
     int CreateAnonymous();
     int CreateNamed();
     bool CarryOver(const Target& target);
     void TruncateOnce();
-    void NameAnonymous();
-    void ReplaceTarget();
+    void SetFinalMode();
+    bool LinkAnonymous(const std::string& name);
+    void NameAnonymously();
+    void PutInPlace();
     void Close();
 
     FileDescriptor fd_;
     Way way_;
     const SystemCalls* calls_;
-    FileDescriptor folder_;       // Anonymous, Named
-    std::string folderPath_;      // Anonymous, Named
-    std::string targetPath_;      // the name errors carry; for a file to replace, links resolved
+    std::string name_;            // as given, for errors
+    FileDescriptor folder_;       // Anonymous, Named: the target's folder
+    std::string base_;            // Anonymous, Named: the target's name in folder_
+    bool replacing_ = false;      // Anonymous, Named: a file existed under base_ at Open
+    bool mayReplace_ = true;      // Anonymous, Named
     std::string temporaryName_;   // Named: the name in folder_, removed unless committed
     CleanupSlot cleanup_;         // Named: removes temporaryName_ on a terminating signal
     mode_t finalMode_ = 0;        // Anonymous, Named: set at Commit
     bool truncated_ = false;      // InPlace
+    std::string notKept_;
 };

@@ -2,15 +2,21 @@
 
 // Bytes that must not outlive their use in memory: a passphrase and whatever is made from it.
 // The allocator overwrites every block before it gives it back, so neither the vector's
-// destruction nor its growth leaves a copy behind.
+// destruction nor its growth leaves a copy behind, and keeps the blocks in whole pages that a
+// core dump leaves out (MADV_DONTDUMP).
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
-#include "cipher/bitops.h"
+#include "common/wipe.h"
+
+// Whole pages for count bytes, left out of core dumps; raises std::bad_alloc.
+void* AllocateSecretPages(std::size_t count);
+// Overwrites the count bytes at block, then gives its pages back.
+void FreeSecretPages(void* block, std::size_t count) noexcept;
 
 template <class T>
 struct WipingAllocator {
@@ -20,12 +26,8 @@ struct WipingAllocator {
     template <class U>
     WipingAllocator(const WipingAllocator<U>&) noexcept {}
 
-    T* allocate(std::size_t count) { return std::allocator<T>{}.allocate(count); }
-    void deallocate(T* block, std::size_t count) noexcept
-    {
-        SecureFill(block, count * sizeof(T), 0);
-        std::allocator<T>{}.deallocate(block, count);
-    }
+    T* allocate(std::size_t count) { return static_cast<T*>(AllocateSecretPages(count * sizeof(T))); }
+    void deallocate(T* block, std::size_t count) noexcept { FreeSecretPages(block, count * sizeof(T)); }
 
     template <class U>
     bool operator==(const WipingAllocator<U>&) const noexcept { return true; }
@@ -36,6 +38,14 @@ using SecretBytes = std::vector<std::uint8_t, WipingAllocator<std::uint8_t>>;
 inline SecretBytes ToSecretBytes(std::string_view text)
 {
     return SecretBytes(text.begin(), text.end());
+}
+
+// Overwrites a string that held a secret, its spare capacity too, before its memory is given
+// back; it is left as long as that capacity.
+inline void WipeString(std::string& text) noexcept
+{
+    text.resize(text.capacity());  // within the capacity: no allocation
+    SecureFill(text.data(), text.size(), 0);
 }
 
 inline std::string_view AsText(const SecretBytes& bytes) noexcept

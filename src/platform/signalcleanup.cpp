@@ -10,6 +10,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/stoprequest.h"
+
 namespace {
 constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ};
 
@@ -25,39 +27,46 @@ constexpr int kSlots = 64;
 Slot slots[kSlots];
 static_assert(std::atomic<int>::is_always_lock_free);
 
-void RemoveArmedAndDie(int signal)
+// The actions the signals had before the handler, put back when it passes a signal on.
+struct sigaction earlier[NSIG];
+
+void OnSignal(int signal, siginfo_t* info, void*)
 {
     const int savedErrno = errno;
-    for (Slot& slot : slots)
-        if (slot.state.load(std::memory_order_acquire) == kArmed) ::unlinkat(slot.folder, slot.name, 0);
-    struct sigaction fallback {};
-    fallback.sa_handler = SIG_DFL;
-    ::sigaction(signal, &fallback, nullptr);
-    ::raise(signal);  // delivered with the default action once this handler returns
-    errno = savedErrno;
-}
-
-// Takes over only the signals that still have their default action.
-void InstallHandlers()
-{
-    for (const int signal : kSignals) {
-        struct sigaction current {};
-        if (::sigaction(signal, nullptr, &current) != 0) continue;
-        if ((current.sa_flags & SA_SIGINFO) || current.sa_handler != SIG_DFL) continue;
-        struct sigaction cleanup {};
-        cleanup.sa_handler = RemoveArmedAndDie;
-        ::sigemptyset(&cleanup.sa_mask);
-        for (const int other : kSignals) ::sigaddset(&cleanup.sa_mask, other);
-        cleanup.sa_flags = SA_RESTART;
-        ::sigaction(signal, &cleanup, nullptr);
+    const bool wakeUp = info && info->si_code == SI_TKILL && info->si_pid == ::getpid() && StopRequest().load() != 0;
+    if (!wakeUp && !TakeStopRequest(signal)) {
+        for (Slot& slot : slots)
+            if (slot.state.load(std::memory_order_acquire) == kArmed) ::unlinkat(slot.folder, slot.name, 0);
+        ::sigaction(signal, &earlier[signal], nullptr);
+        ::raise(signal);  // delivered with the earlier action once this handler returns
     }
+    errno = savedErrno;
 }
 }  // namespace
 
-CleanupSlot::CleanupSlot(int folder, const std::string& name)
+void InstallSignalHandlers()
 {
     static std::once_flag installed;
-    std::call_once(installed, InstallHandlers);
+    std::call_once(installed, [] {
+        for (const int signal : kSignals) {
+            struct sigaction current {};
+            if (::sigaction(signal, nullptr, &current) != 0) continue;
+            if (!(current.sa_flags & SA_SIGINFO) && current.sa_handler == SIG_IGN) continue;
+            earlier[signal] = current;
+            struct sigaction handler {};
+            handler.sa_sigaction = OnSignal;
+            // No SA_RESTART: a stop request ends the wait of the call it interrupts.
+            handler.sa_flags = SA_SIGINFO;
+            ::sigemptyset(&handler.sa_mask);
+            for (const int other : kSignals) ::sigaddset(&handler.sa_mask, other);
+            ::sigaction(signal, &handler, nullptr);
+        }
+    });
+}
+
+CleanupSlot::CleanupSlot(int folder, const std::string& name)
+{
+    InstallSignalHandlers();
     if (name.size() > NAME_MAX) return;
     for (int i = 0; i < kSlots; ++i) {
         int expected = kFree;

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "cipher/error.h"
+#include "common/error.h"
 
 namespace {
 constexpr std::int64_t kLimit = std::int64_t{1} << 32;  // beyond every accepted magnitude

@@ -1,6 +1,6 @@
 #include "textenc/pane.h"
 
-#include "cipher/error.h"
+#include "common/error.h"
 
 std::string_view PaneContent(std::string_view text)
 {

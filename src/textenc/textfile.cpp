@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "cipher/error.h"
+#include "common/error.h"
 #include "platform/ioerror.h"
 #include "platform/posixfile.h"
 #include "textenc/pane.h"

@@ -6,7 +6,7 @@
 
 #include "age/agecrypto.h"
 #include "age/payload.h"
-#include "cipher/error.h"
+#include "common/error.h"
 #include "support/testdata.h"
 
 namespace {

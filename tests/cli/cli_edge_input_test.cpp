@@ -42,9 +42,9 @@ TEST(CliEdgeInputs, OddNamesAndFolders)
         {Command("encrypt", {"--passphrase-hex="}, dir.path("folder"), dir.path("out")),
          "zorvanta-cli: " + dir.path("folder") + ": Unable to open the Input File (Is a directory)\n"},
         {Command("encrypt", {"--passphrase-hex="}, dir.path("enc"), dir.path("folder")),
-         "zorvanta-cli: " + dir.path("folder") + ": Unable to open the Output File\n"},
+         "zorvanta-cli: " + dir.path("folder") + ": Unable to open the Output File (Is a directory)\n"},
         {Command("decrypt", {"--passphrase-hex="}, dir.path("enc"), dir.path("folder")),
-         "zorvanta-cli: " + dir.path("folder") + ": Unable to open the Output File\n"},
+         "zorvanta-cli: " + dir.path("folder") + ": Unable to open the Output File (Is a directory)\n"},
     };
     for (const auto& [args, message] : refusals) {
         const CliRun refused = RunCliWith(args);

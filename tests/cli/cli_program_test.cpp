@@ -73,6 +73,28 @@ TEST(CliProgram, CompletionsKnowEveryCommandCipherAndAlias)
     }
 }
 
+// The bash completion completes an option's value after "=" as after a space.
+TEST(CliProgram, BashCompletesAValueAfterTheEqualsSign)
+{
+    TempDir dir;
+    const std::string script = "source /usr/share/bash-completion/bash_completion\n"
+                               "source " ZORVANTA_CLI_SOURCE "/completions/zorvanta-cli.bash\n"
+                               "COMP_WORDS=(zorvanta-cli \"$1\" \"$2\" = \"$3\"); COMP_CWORD=4\n"
+                               "COMP_LINE=\"zorvanta-cli $1 $2=$3\"; COMP_POINT=${#COMP_LINE}\n"
+                               "_zorvanta_cli zorvanta-cli \"$3\" =\n"
+                               "echo \"${COMPREPLY[*]}\"\n";
+    WriteFile(dir.path("complete"), Bytes(script.begin(), script.end()));
+    struct Case {
+        std::string words;
+        std::string completions;
+    };
+    const Case cases[] = {{"decrypt --cipher ae", "aes aes256\n"}, {"encrypt --format a", "age\n"}};
+    for (const Case& c : cases) {
+        ASSERT_EQ(Shell("bash " + dir.path("complete") + " " + c.words + " >" + dir.path("out")), 0);
+        EXPECT_EQ(TextOf(dir.path("out")), c.completions) << c.words;
+    }
+}
+
 TEST(CliProgram, InterruptDuringARunFromAFifoLeavesNothing)
 {
     TempDir dir;
@@ -120,4 +142,31 @@ TEST(CliProgram, AnAppendingStandardOutputKeepsWhatItHeld)
                         " 2>/dev/null >>" + at("log")), 0) << output;
         EXPECT_EQ(ReadFile(at("log")), (Bytes{'o', 'l', 'd', '\n', 'd', 'a', 't', 'a'})) << output;
     }
+}
+
+TEST(CliProgram, StandardStreamsAreCalledByTheirNamesAndAClosedOneIsTold)
+{
+    TempDir dir;
+    const auto at = [&](const std::string& name) { return dir.path(name); };
+    WriteFile(at("plain"), Sample(100));
+    const std::string cipher = " -c blowfish --passphrase-hex 7077 ";
+    ASSERT_EQ(Shell(kProgram + " encrypt -q" + cipher + at("plain") + " " + at("enc")), 0);
+    struct Case {
+        std::string command;  // its standard error goes to the file "err"
+        int status;
+        std::string err;
+    };
+    const Case cases[] = {
+        {kProgram + " encrypt" + cipher + at("plain") + " - >&-", 3, "zorvanta-cli: standard output is closed\n"},
+        {kProgram + " decrypt" + cipher + "- " + at("out") + " <&-", 3, "zorvanta-cli: standard input is closed\n"},
+        {kProgram + " decrypt --passphrase-hex 7077 /dev/stdin " + at("dec") + " <" + at("enc"), 0,
+         "zorvanta-cli: standard input: encrypted with Blowfish\nFile Decrypted\n"},
+        {kProgram + " ciphers >&-", 3, "zorvanta-cli: standard output is closed\n"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Shell(c.command + " 2>" + at("err")), c.status) << c.command;
+        EXPECT_EQ(TextOf(at("err")), c.err) << c.command;
+    }
+    EXPECT_EQ(ReadFile(at("dec")), Sample(100));
+    EXPECT_FALSE(std::filesystem::exists(at("out")));
 }

@@ -6,7 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+
 #include "cli/clicases.h"
+#include "cli/clirun.h"
+#include "cli/exitstatus.h"
+#include "cli/options.h"
 #include "cli/knownanswers.h"
 #include "cli/selftest.h"
 #include "cipher/registry.h"
@@ -29,6 +35,7 @@ struct Workspace {
         WriteFile(dir.path("bom.txt"), {0xEF, 0xBB, 0xBF, 'p', 'w', '\r', '\n'});
         WriteFile(dir.path("empty.txt"), {});
         WriteFile(dir.path("long.txt"), Bytes(70000, 'a'));
+        WriteFile(dir.path("limit.txt"), Bytes(64 * 1024, 'a'));
         WriteFile(dir.path("exists"), kKept);
         WriteFile(dir.path("short"), {1, 2, 3});
         std::filesystem::create_directory(dir.path("folder"));
@@ -54,6 +61,10 @@ const Case kCases[] = {
      0, Text::Err, "File Encrypted\n", {{"new", {}}}},
     {"quiet", {"decrypt", "-q", "-c", "blowfish", "--passphrase-hex", kPw, "{}/enc", "{}/new"}, 0,
      Text::Err, "", {{"new", kPlain}}},
+    {"switches together", {"decrypt", "-fqc", "blowfish", "--passphrase-hex", kPw, "{}/enc", "{}/exists"}, 0,
+     Text::Err, "", {{"exists", kPlain}}},
+    {"switches together, then a value", {"decrypt", "-fqo{}/exists", "--passphrase-hex", kPw, "{}/enc"}, 0, Text::Err, "",
+     {{"exists", kPlain}}},
     {"unknown option", {"encrypt", "-c", "aes", "--verbose", "{}/plain", "{}/new"}, 2, Text::Err,
      "unknown option --verbose\nUsage: zorvanta-cli encrypt"},
     {"unknown cipher", {"encrypt", "-c", "serpent", "{}/plain", "{}/new"}, 2, Text::Err, "unknown cipher serpent"},
@@ -89,6 +100,8 @@ const Case kCases[] = {
      2, Text::Err, "cannot read the passphrase file {}/none (No such file or directory)"},
     {"no line end in 64 KiB", {"encrypt", "-c", "aes", "--passphrase-file", "{}/long.txt", "{}/plain", "{}/new"},
      2, Text::Err, "{}/long.txt: no line end within the first 64 KiB"},
+    {"64 KiB without a line end", {"encrypt", "-c", "aes", "--passphrase-file", "{}/limit.txt", "{}/plain", "{}/new"},
+     0, Text::Err, "File Encrypted", {{"new", {}}}},
     {"byte-order mark and CR LF", {"decrypt", "-c", "blowfish", "--passphrase-file", "{}/bom.txt", "{}/enc", "{}/new"},
      0, Text::Err, "File Decrypted", {{"new", kPlain}}},
     {"first line only", {"decrypt", "-c", "blowfish", "--passphrase-file", "{}/key.txt", "{}/enc", "{}/new"},
@@ -96,7 +109,7 @@ const Case kCases[] = {
     {"bad descriptor", {"encrypt", "-c", "aes", "--passphrase-fd", "9x", "{}/plain", "{}/new"}, 2, Text::Err,
      "--passphrase-fd takes a descriptor number"},
     {"descriptor 0 and input -", {"encrypt", "-c", "aes", "--passphrase-fd", "0", "-", "{}/new"}, 2, Text::Err,
-     "--passphrase-fd 0 is standard input"},
+     "--passphrase-fd 0 reads the same stream as the input"},
     {"two passphrase options", {"encrypt", "-c", "aes", "--passphrase-hex", kPw, "--passphrase-env", "E", "{}/plain", "{}/new"},
      2, Text::Err, "give at most one passphrase option"},
     // Which cipher is this?
@@ -120,7 +133,7 @@ const Case kCases[] = {
     {"missing input", {"encrypt", "-c", "aes", "--passphrase-hex", kPw, "{}/none", "{}/new"}, 1, Text::Err,
      "zorvanta-cli: {}/none: Unable to open the Input File (No such file or directory)\n"},
     {"missing folder of the output", {"encrypt", "-c", "aes", "--passphrase-hex", kPw, "{}/plain", "{}/no/x"},
-     1, Text::Err, "zorvanta-cli: {}/no/x: Unable to open the Output File\n"},
+     1, Text::Err, "zorvanta-cli: {}/no/x: Unable to open the Output File (No such file or directory)\n"},
     {"same file", {"encrypt", "-c", "aes", "--passphrase-hex", kPw, "{}/plain", "{}/plain"}, 1, Text::Err,
      "File to be Encrypted/Decrypted and Output File must be different\n"},
     {"disk full", {"encrypt", "-c", "aes", "--passphrase-hex", kPw, "{}/plain", "/dev/full"}, 3, Text::Err,
@@ -199,5 +212,45 @@ TEST(Cli, SelfTestPassesAndFailsOnACorruptedVector)
         std::ostringstream out;
         EXPECT_FALSE(RunSelfTest(answers, out));
         EXPECT_NE(out.str().find("FAILED  " + std::string(answers[broken].label)), std::string::npos) << out.str();
+    }
+}
+
+// One table of exit statuses: --help (and so the manual page) shows it, and the README repeats it.
+TEST(Cli, TheExitStatusesOfTheHelpAndTheReadmeAreOneTable)
+{
+    std::ifstream readme(std::string(ZORVANTA_CLI_SOURCE) + "/../../README.md");
+    const std::string text{std::istreambuf_iterator<char>(readme), std::istreambuf_iterator<char>()};
+    std::string table = "| Exit status | Meaning |\n|---|---|\n";
+    const std::string help = HelpText(Verb::Decrypt);
+    for (const ExitStatus& status : kExitStatuses) {
+        table += "| " + std::to_string(status.code) + " | " + std::string(status.meaning) + " |\n";
+        EXPECT_NE(help.find("\n  " + std::to_string(status.code) + " "), std::string::npos) << status.code;
+    }
+    EXPECT_NE(text.find(table), std::string::npos) << table;
+}
+
+// Standard input redirected from a file that was partly read already: every command takes the
+// file from its offset, the cipher's check block too.
+TEST(Cli, APartlyReadStandardInputIsTakenFromItsOffset)
+{
+    const Workspace w;
+    Bytes shared{'h', 'e', 'a', 'd', 'e', 'r', '\n'};
+    const Bytes encrypted = ReadFile(w("enc"));
+    shared.insert(shared.end(), encrypted.begin(), encrypted.end());
+    WriteFile(w("shared"), shared);
+    const std::vector<Args> commands = {
+        {"decrypt", "-f", "--passphrase-hex", kPw, "-", w("new")},
+        {"decrypt", "-f", "-c", "blowfish", "--passphrase-hex", kPw, "-", w("new")},
+        {"check", "--passphrase-hex", kPw, "-"},
+    };
+    for (const Args& args : commands) {
+        const int fd = ::open(w("shared").c_str(), O_RDONLY | O_CLOEXEC);
+        ASSERT_EQ(::lseek(fd, 7, SEEK_SET), 7);
+        const CliRun run = RunCliWith(args, CliScript{.standardInput = "/dev/fd/" + std::to_string(fd)});
+        ::close(fd);
+        EXPECT_EQ(run.status, 0) << args[0] << ": " << run.err;
+        if (args[0] == "decrypt") {
+            EXPECT_EQ(ReadFile(w("new")), kPlain);
+        }
     }
 }

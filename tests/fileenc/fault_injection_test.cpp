@@ -87,9 +87,10 @@ struct Injector {
         const int result = ::close(fd);  // a failing close still releases the descriptor on Linux
         return Hit(Call::Close) ? static_cast<int>(Fail(fault.error)) : result;
     }
-    static int Rename(const char* from, const char* to)
+    static int Rename(int fromFolder, const char* from, int toFolder, const char* to, unsigned flags)
     {
-        return Hit(Call::Rename) ? static_cast<int>(Fail(fault.error)) : ::rename(from, to);
+        if (Hit(Call::Rename)) return static_cast<int>(Fail(fault.error));
+        return ::renameat2(fromFolder, from, toFolder, to, flags);
     }
 
     static constexpr SystemCalls kTable{Read, Write, Fsync, Close, Rename};

@@ -279,22 +279,80 @@ TEST(OutputFile, SymbolicLinksLeadToTheFileTheyName)
     EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"dangling", "link", "target"}));
 }
 
-// A failure names the file and keeps the host's cause, and leaves nothing behind.
+// A failure names the file as given and keeps the host's cause, and leaves nothing behind:
+// an existing target stays as it was.
 TEST(OutputFile, ErrorsNameTheFileAndTheCause)
 {
     SystemCalls diskFull = HostCalls();
     diskFull.write = [](int, const void*, std::size_t) -> ssize_t { return errno = ENOSPC, -1; };
     SystemCalls renameRefused = HostCalls();
-    renameRefused.rename = [](const char*, const char*) { return errno = EACCES, -1; };
-    for (const auto& [calls, error] : {std::pair{&diskFull, ENOSPC}, std::pair{&renameRefused, EACCES}}) {
+    renameRefused.renameat2 = [](int, const char*, int, const char*, unsigned) { return errno = EACCES, -1; };
+    SystemCalls linkRefused = HostCalls();
+    linkRefused.linkat = [](int, const char*, int, const char*, int) { return errno = EMLINK, -1; };
+    struct Case {
+        const SystemCalls* calls;
+        int error;
+        bool replacing;
+    };
+    const Case cases[] = {
+        {&diskFull, ENOSPC, false}, {&renameRefused, EACCES, true}, {&linkRefused, EMLINK, false}, {&linkRefused, EMLINK, true},
+    };
+    for (const Case& c : cases) {
         TempDir dir;
+        // A replaced file through a link: the error names the link.
+        const std::string name = dir.path(c.replacing ? "link" : "new");
+        if (c.replacing) {
+            WriteFile(dir.path("target"), kOld);
+            ASSERT_EQ(::symlink("target", name.c_str()), 0);
+        }
+        const auto entries = dir.Entries();
         try {
-            WriteThrough(dir.path("new"), kNew, *calls);
+            WriteThrough(name, kNew, *c.calls);
             ADD_FAILURE() << "no error";
         } catch (const IoError& e) {
-            EXPECT_EQ(e.path(), dir.path("new"));
-            EXPECT_EQ(e.hostError(), error);
+            EXPECT_EQ(e.path(), name);
+            EXPECT_EQ(e.hostError(), c.error);
         }
-        EXPECT_TRUE(dir.Entries().empty());
+        EXPECT_EQ(dir.Entries(), entries);
+        if (c.replacing) {
+            EXPECT_EQ(ReadFile(dir.path("target")), kOld);
+        }
+    }
+}
+
+// An output that may not replace a file refuses one that exists at Open, and at Commit one that
+// appeared meanwhile, leaving it as it was, whether the new file is anonymous or named, and
+// where the file system refuses RENAME_NOREPLACE (a link is made instead).
+TEST(OutputFile, AnOutputThatMayNotReplaceRefusesAFileThatAppearsBeforeItsCommit)
+{
+    SystemCalls noReplaceRefused = kNamedOnly;
+    noReplaceRefused.renameat2 = [](int fromFolder, const char* from, int toFolder, const char* to, unsigned flags) {
+        if (flags & RENAME_NOREPLACE) return errno = EINVAL, -1;
+        return ::renameat2(fromFolder, from, toFolder, to, flags);
+    };
+    for (const SystemCalls* calls : {&HostCalls(), &kNamedOnly, static_cast<const SystemCalls*>(&noReplaceRefused)}) {
+        TempDir dir;
+        const std::string target = dir.path("target");
+        WriteFile(target, kOld);
+        errno = 0;
+        EXPECT_FALSE(OutputFile::Open(target, *calls, OutputFile::Existing::Refuse));
+        EXPECT_EQ(errno, EEXIST);
+
+        for (const bool appears : {true, false}) {
+            const std::string name = dir.path(appears ? "raced" : "new");
+            auto output = OutputFile::Open(name, *calls, OutputFile::Existing::Refuse);
+            ASSERT_TRUE(output);
+            output->Write(kNew.data(), kNew.size());
+            if (appears) {
+                WriteFile(name, kOld);
+                EXPECT_THROW(output->Commit(), OutputExists);
+                output.reset();
+                EXPECT_EQ(ReadFile(name), kOld);
+            } else {
+                output->Commit();
+                EXPECT_EQ(ReadFile(name), kNew);
+            }
+        }
+        EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"new", "raced", "target"}));
     }
 }

@@ -2,7 +2,7 @@
 
 #include <set>
 
-#include "cipher/error.h"
+#include "common/error.h"
 #include "textenc/encryp.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <climits>
 
-#include "cipher/error.h"
+#include "common/error.h"
 #include "textenc/intconv.h"
 
 TEST(IntegerConversion, AcceptedTexts)

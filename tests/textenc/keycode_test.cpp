@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "cipher/error.h"
+#include "common/error.h"
 #include "memorypane.h"
 #include "textenc/keycode.h"
 

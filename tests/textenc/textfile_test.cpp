@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-#include "cipher/error.h"
+#include "common/error.h"
 #include "platform/posixfile.h"
 #include "memorypane.h"
 #include "support/tempdir.h"

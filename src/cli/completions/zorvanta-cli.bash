@@ -1,8 +1,9 @@
 # bash completion for zorvanta-cli
 _zorvanta_cli()
 {
-    local cur prev words cword
-    _init_completion || return
+    local cur prev words cword split
+    # -s: --option=VALUE completes VALUE as --option VALUE would.
+    _init_completion -s || return
 
     local commands="encrypt decrypt check keygen ciphers selftest bench help"
     local ciphers="blowfish cast128 cast256 gost idea misty1 rijndael twofish aes aes256 cast5 cast-128 cast6 cast-256 misty gost28147"
@@ -47,6 +48,7 @@ _zorvanta_cli()
             return
             ;;
     esac
+    $split && return
 
     case $command in
         encrypt | decrypt | check | keygen)

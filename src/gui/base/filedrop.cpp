@@ -4,7 +4,7 @@
 #include <QDropEvent>
 #include <QMimeData>
 
-#include "cipher/error.h"
+#include "common/error.h"
 #include "gui/base/guard.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "cipher/error.h"
+#include "common/error.h"
 
 void ShowCurrentError(QWidget* window, Dialogs& dialogs)
 {

@@ -1,8 +1,17 @@
 #include "gui/filewindows/filerun.h"
 
+#include <system_error>
+
 #include "formats/eitherformat.h"
 
-FileRun::FileRun(FileJob job) : worker_(&FileRun::Work, this, std::move(job)) {}
+FileRun::FileRun(FileJob job) : job_(std::move(job))
+{
+    try {
+        worker_ = std::thread(&FileRun::Work, this);
+    } catch (const std::system_error&) {
+        Work();  // no thread to spare (a process at its limit): the run takes the window's thread
+    }
+}
 
 FileRun::~FileRun()
 {
@@ -49,16 +58,16 @@ void FileRun::ReportProgress()
     emit Progressed(progress.done, progress.total);
 }
 
-void FileRun::Work(FileJob job)
+void FileRun::Work()
 {
     try {
         const FileOpOptions options{.observer = this};
-        const auto run = job.operation == FileOperation::Encrypt ? EncryptEitherFormat : DecryptEitherFormat;
-        outcome_ = run(job.inputName, job.outputName, job.passphrase, *job.cipher, options);
+        const auto run = job_.operation == FileOperation::Encrypt ? EncryptEitherFormat : DecryptEitherFormat;
+        outcome_ = run(job_.inputName, job_.outputName, job_.passphrase, *job_.cipher, options);
     } catch (...) {
         error_ = std::current_exception();
     }
-    job = {};  // the passphrase is wiped before anyone hears of the end
+    job_ = {};  // the passphrase is wiped before anyone hears of the end
     QMetaObject::invokeMethod(
         this,
         [this] {

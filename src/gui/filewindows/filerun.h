@@ -34,6 +34,7 @@ class FileRun final : public QObject, private FileOpObserver {
 
 public:
     // Starts the job; the job's passphrase and cipher are destroyed on the worker when it ends.
+    // Where no thread can be started, the job runs on the calling thread before this returns.
     explicit FileRun(FileJob job);
     // Cancels the run and waits for its thread.
     ~FileRun() override;
@@ -59,7 +60,7 @@ private:
     };
 
     bool Continue(std::uint64_t done, std::optional<std::uint64_t> total) override;  // on the worker
-    void Work(FileJob job);  // on the worker
+    void Work();  // on the worker
     void ReportProgress();
 
     std::atomic<bool> cancelled_{false};
@@ -69,5 +70,6 @@ private:
     FileOpResult outcome_ = FileOpResult::Cancelled;
     std::exception_ptr error_;
     bool ended_ = false;  // set on this object's thread with Finished
+    FileJob job_;         // the worker's until it ends
     std::thread worker_;  // last: started once everything above exists
 };

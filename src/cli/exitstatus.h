@@ -1,0 +1,32 @@
+#pragma once
+
+// The exit statuses of zorvanta-cli: one table, which --help (and so the manual page) shows and
+// the README repeats (a test compares them).
+
+#include <string_view>
+
+namespace exitcode {
+inline constexpr int kSuccess = 0;
+inline constexpr int kRefused = 1;
+inline constexpr int kUsage = 2;
+inline constexpr int kIoError = 3;
+inline constexpr int kInternal = 4;
+inline constexpr int kSignalBase = 128;  // plus the number of the signal that stopped the command
+}  // namespace exitcode
+
+struct ExitStatus {
+    int code;
+    std::string_view meaning;
+};
+
+inline constexpr ExitStatus kExitStatuses[] = {
+    {exitcode::kSuccess, "done (for check: the file opens)"},
+    {exitcode::kRefused, "refused: names, opening, an existing output, an empty or wrong passphrase or key, a "
+                         "damaged age file, an input that changed while it was read"},
+    {exitcode::kUsage, "bad usage (also a passphrase source that cannot be read or is the input's stream)"},
+    {exitcode::kIoError, "an I/O error, or something the system did not give: memory, a closed standard stream"},
+    {exitcode::kInternal, "an internal error of zorvanta-cli"},
+    {exitcode::kSignalBase + 1, "stopped by SIGHUP (hang-up); nothing is left behind"},
+    {exitcode::kSignalBase + 2, "stopped by SIGINT (Ctrl-C); nothing is left behind"},
+    {exitcode::kSignalBase + 15, "stopped by SIGTERM; nothing is left behind"},
+};

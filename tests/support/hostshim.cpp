@@ -1,0 +1,104 @@
+// Preloaded (LD_PRELOAD) into zorvanta-cli by the program tests, to bring about what a test
+// cannot arrange from outside. Each hook is off unless its variable is set:
+//   ZORVANTA_SHIM_NO_TMPFILE=1   the file system has no anonymous files (O_TMPFILE fails)
+//   ZORVANTA_SHIM_HOLD_FSYNC=DIR the first flush of a regular file creates DIR/held and waits
+//                                until DIR/go exists, so a test acts while a commit is on hold
+//   ZORVANTA_SHIM_HOLD_FOLDER_FSYNC=DIR  the same for the first flush of a folder
+//   ZORVANTA_SHIM_THREADS=N      only the first N threads start; later ones fail with EAGAIN
+//   ZORVANTA_SHIM_NO_MODES=1     the file system keeps no modes (fchmod fails with EPERM)
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdarg>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+namespace {
+template <class Function>
+Function Next(const char* name)
+{
+    return reinterpret_cast<Function>(::dlsym(RTLD_NEXT, name));
+}
+
+const char* Setting(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value && *value ? value : nullptr;
+}
+
+int OpenAtVia(const char* symbol, int folder, const char* name, int flags, mode_t mode)
+{
+    using OpenAt = int (*)(int, const char*, int, ...);
+    static const OpenAt next = Next<OpenAt>(symbol);
+    if ((flags & O_TMPFILE) == O_TMPFILE && Setting("ZORVANTA_SHIM_NO_TMPFILE")) return errno = EOPNOTSUPP, -1;
+    return next(folder, name, flags, mode);
+}
+
+mode_t ModeArgument(int flags, va_list arguments)
+{
+    return (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE ? static_cast<mode_t>(va_arg(arguments, int)) : 0;
+}
+
+void HoldFirstFlush(int fd)
+{
+    static std::atomic<bool> heldFile{false}, heldFolder{false};
+    struct stat info;
+    if (::fstat(fd, &info) != 0) return;
+    const bool isFolder = S_ISDIR(info.st_mode);
+    const char* folder = Setting(isFolder ? "ZORVANTA_SHIM_HOLD_FOLDER_FSYNC" : "ZORVANTA_SHIM_HOLD_FSYNC");
+    if (!folder || (isFolder ? heldFolder : heldFile).exchange(true)) return;
+    const std::string base(folder);
+    ::close(::open((base + "/held").c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600));
+    while (::access((base + "/go").c_str(), F_OK) != 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+}  // namespace
+
+extern "C" {
+int openat(int folder, const char* name, int flags, ...)
+{
+    va_list arguments;
+    va_start(arguments, flags);
+    const mode_t mode = ModeArgument(flags, arguments);
+    va_end(arguments);
+    return OpenAtVia("openat", folder, name, flags, mode);
+}
+
+int openat64(int folder, const char* name, int flags, ...)
+{
+    va_list arguments;
+    va_start(arguments, flags);
+    const mode_t mode = ModeArgument(flags, arguments);
+    va_end(arguments);
+    return OpenAtVia("openat64", folder, name, flags, mode);
+}
+
+int fsync(int fd)
+{
+    static const auto next = Next<int (*)(int)>("fsync");
+    HoldFirstFlush(fd);
+    return next(fd);
+}
+
+int fchmod(int fd, mode_t mode)
+{
+    static const auto next = Next<int (*)(int, mode_t)>("fchmod");
+    if (Setting("ZORVANTA_SHIM_NO_MODES")) return errno = EPERM, -1;
+    return next(fd, mode);
+}
+
+int pthread_create(pthread_t* thread, const pthread_attr_t* attributes, void* (*start)(void*), void* argument)
+{
+    using Create = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
+    static const Create next = Next<Create>("pthread_create");
+    static std::atomic<long> started{0};
+    if (const char* allowed = Setting("ZORVANTA_SHIM_THREADS"); allowed && started.fetch_add(1) >= std::atol(allowed))
+        return EAGAIN;
+    return next(thread, attributes, start, argument);
+}
+}
