@@ -13,16 +13,6 @@
 #include "platform/outputfile.h"
 
 namespace {
-// The engine's refusal of an age file, naming the file and, for a work factor beyond the
-// limit, the option that allows it.
-Refusal AgeRefusal(const AgeError& e, const FileName& input)
-{
-    std::string message = input.Shown() + ": " + e.what();
-    if (e.failure() == AgeFailure::WorkFactorTooLarge)
-        message += "; allow it with --max-work-factor " + std::to_string(e.workFactor());
-    return Refusal{message};
-}
-
 AgeProtection ProtectionOf(Command& command, CliEnvironment& env, const FileName& output)
 {
     if (command.format == "legacy") throw UsageError{"-r, -R and -a are for the age format"};
@@ -40,23 +30,6 @@ AgeProtection ProtectionOf(Command& command, CliEnvironment& env, const FileName
     protection.passphrase = passphrase.bytes;
     protection.workFactor = command.workFactor.value_or(kDefaultWorkFactor);
     return protection;
-}
-
-// Runs an age run, telling its I/O errors and the file's refusals.
-template <class Run>
-int Reporting(const FileName& input, const FileName& fallback, CliEnvironment& env, Run run)
-{
-    try {
-        return run();
-    } catch (const AgeError& e) {
-        throw AgeRefusal(e, input);
-    } catch (const OutputExists&) {
-        throw ExistsRefusal(fallback);
-    } catch (const InputChanged&) {
-        throw ChangedRefusal(input);
-    } catch (const IoError& e) {
-        return ReportIoError(e, e.code() == iocode::kReadBeyondEnd ? input.Shown() : fallback.Shown(), env);
-    }
 }
 
 std::string Now()
@@ -114,14 +87,12 @@ int EncryptAge(Command& command, CliEnvironment& env, const std::pair<FileName, 
     RunInput opened = OpenForReading(input, 0);
     RunOutput written = OpenForWriting(command, opened, output, FileOperation::Encrypt, MessageWording::Standard);
     const AgeProtection protection = ProtectionOf(command, env, output);
-    return Reporting(input, output, env, [&] {
-        RunObserver observer(StopSignal(env), ShowsProgress(command, env, input) ? &env.err : nullptr,
-                             env.errColumns, env.err);
-        const FileOpResult result =
-            EncryptOpenedAgeFile(std::move(opened), std::move(written), protection, {&observer});
-        observer.EndLine();
-        return ReportOutcome(result, FileOperation::Encrypt, MessageWording::Standard, command, env);
-    });
+    RunObserver observer(StopSignal(env), ShowsProgress(command, env, input) ? &env.err : nullptr,
+                         env.errColumns, env.err);
+    const FileOpResult result =
+        EncryptOpenedAgeFile(std::move(opened), std::move(written), protection, {&observer});
+    observer.EndLine();
+    return ReportOutcome(result, FileOperation::Encrypt, MessageWording::Standard, command, env);
 }
 
 int DecryptAge(Command& command, CliEnvironment& env, RunInput input, RunOutput output,
@@ -130,28 +101,24 @@ int DecryptAge(Command& command, CliEnvironment& env, RunInput input, RunOutput 
     if (!IsAutoCipher(command.cipher))
         throw UsageError{"--cipher is for the legacy format; an age file needs none"};
     const Unlocking unlocking = UnlockingOf(command, env);
-    return Reporting(names.first, names.second, env, [&] {
-        RunObserver observer(StopSignal(env), ShowsProgress(command, env, names.first) ? &env.err : nullptr,
-                             env.errColumns, env.err);
-        const FileOpResult result =
-            DecryptOpenedAgeFile(std::move(input), std::move(output), unlocking, {&observer});
-        observer.EndLine();
-        return ReportOutcome(result, FileOperation::Decrypt, MessageWording::Standard, command, env);
-    });
+    RunObserver observer(StopSignal(env), ShowsProgress(command, env, names.first) ? &env.err : nullptr,
+                         env.errColumns, env.err);
+    const FileOpResult result =
+        DecryptOpenedAgeFile(std::move(input), std::move(output), unlocking, {&observer});
+    observer.EndLine();
+    return ReportOutcome(result, FileOperation::Decrypt, MessageWording::Standard, command, env);
 }
 
 int CheckAge(Command& command, CliEnvironment& env, RunInput input, const FileName& name)
 {
     const Unlocking unlocking = UnlockingOf(command, env);
-    return Reporting(name, name, env, [&] {
-        RunObserver observer(StopSignal(env), ShowsProgress(command, env, name) ? &env.err : nullptr,
-                             env.errColumns, env.err);
-        const FileOpResult result = CheckOpenedAgeFile(std::move(input), unlocking, {&observer});
-        observer.EndLine();
-        if (result == FileOpResult::Cancelled) throw Interrupted{StopSignal(env).load()};
-        if (!command.quiet) env.err << kPrefix << name.Shown() << ": opens, and every chunk authenticates (age)\n";
-        return exitcode::kSuccess;
-    });
+    RunObserver observer(StopSignal(env), ShowsProgress(command, env, name) ? &env.err : nullptr,
+                         env.errColumns, env.err);
+    const FileOpResult result = CheckOpenedAgeFile(std::move(input), unlocking, {&observer});
+    observer.EndLine();
+    if (result == FileOpResult::Cancelled) throw Interrupted{StopSignal(env).load()};
+    if (!command.quiet) env.err << kPrefix << name.Shown() << ": opens, and every chunk authenticates (age)\n";
+    return exitcode::kSuccess;
 }
 
 int RunKeygen(Command& command, CliEnvironment& env)

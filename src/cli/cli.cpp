@@ -117,7 +117,7 @@ int RunFileCommand(Command& command, CliEnvironment& env)
     const FileOperation operation = command.verb == Verb::Encrypt ? FileOperation::Encrypt : FileOperation::Decrypt;
     if (const auto refusal = RefusedNames(input.path, output.path))
         return ReportOutcome(*refusal, operation, MessageWording::Standard, command, env);
-    try {
+    return ReportingFileErrors(input, output, env, [&] {
         if (command.verb == Verb::Encrypt) {
             if (WantsAge(command)) return EncryptAge(command, env, names);
             if (command.format == "legacy" || !command.cipher.empty()) return EncryptLegacy(command, env, names);
@@ -127,14 +127,7 @@ int RunFileCommand(Command& command, CliEnvironment& env)
         RunOutput written = OpenForWriting(command, opened, output, operation, MessageWording::Standard);
         if (LooksLikeAge(opened.taken)) return DecryptAge(command, env, std::move(opened), std::move(written), names);
         return DecryptLegacy(command, env, std::move(opened), std::move(written), names);
-    } catch (const OutputExists&) {
-        throw ExistsRefusal(output);
-    } catch (const InputChanged&) {
-        throw ChangedRefusal(input);
-    } catch (const IoError& e) {
-        // Unless the engine names the file: a read past the end names the input, any other error the output.
-        return ReportIoError(e, e.code() == iocode::kReadBeyondEnd ? input.Shown() : output.Shown(), env);
-    }
+    });
 }
 
 int CheckLegacy(Command& command, CliEnvironment& env, const RunInput& opened, const FileName& input)
@@ -158,13 +151,11 @@ int RunCheck(Command& command, CliEnvironment& env)
 {
     if (command.names.size() != 1) throw UsageError{"check takes one FILE"};
     const FileName input = Input(command.names[0], env);
-    try {
+    return ReportingFileErrors(input, input, env, [&] {
         RunInput opened = OpenForReading(input);
         if (LooksLikeAge(opened.taken)) return CheckAge(command, env, std::move(opened), input);
         return CheckLegacy(command, env, opened, input);
-    } catch (const IoError& e) {
-        return ReportIoError(e, input.Shown(), env);
-    }
+    });
 }
 
 int Run(Command& command, CliEnvironment& env)

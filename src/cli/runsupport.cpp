@@ -78,6 +78,14 @@ RunInput OpenForReading(const FileName& input, std::size_t peekBytes)
     return std::move(std::get<RunInput>(opened));
 }
 
+Refusal AgeRefusal(const AgeError& e, const FileName& input)
+{
+    std::string message = input.Shown() + ": " + e.what();
+    if (e.failure() == AgeFailure::WorkFactorTooLarge)
+        message += "; allow it with --max-work-factor " + std::to_string(e.workFactor());
+    return Refusal{message};
+}
+
 Refusal ChangedRefusal(const FileName& input)
 {
     return Refusal{input.Shown() + " changed while it was read"};

@@ -14,6 +14,7 @@
 #include "cli/cli.h"
 #include "cli/options.h"
 #include "cli/passphrasesource.h"
+#include "age/ageerror.h"
 #include "cli/usage.h"
 #include "pipeline/fileoutcome.h"
 #include "pipeline/runfiles.h"
@@ -70,3 +71,26 @@ int ReportOutcome(FileOpResult result, FileOperation operation, MessageWording w
 int ReportIoError(const IoError& e, const std::string& fallbackName, CliEnvironment& env);
 // "NAME: the error's text. (the system's reason)".
 std::string IoErrorMessage(const IoError& e, const std::string& fallbackName);
+
+// The refusal of an age file, naming it and, for a work factor beyond the limit, the option
+// that allows it.
+Refusal AgeRefusal(const AgeError& e, const FileName& input);
+
+// Runs a file command, telling the failures of its files: an age file's refusal, an output
+// that came to exist, an input that changed, an I/O error (unless the error names its file, a
+// read past the end names the input, any other the output).
+template <class Run>
+int ReportingFileErrors(const FileName& input, const FileName& output, CliEnvironment& env, Run run)
+{
+    try {
+        return run();
+    } catch (const AgeError& e) {
+        throw AgeRefusal(e, input);
+    } catch (const OutputExists&) {
+        throw ExistsRefusal(output);
+    } catch (const InputChanged&) {
+        throw ChangedRefusal(input);
+    } catch (const IoError& e) {
+        return ReportIoError(e, e.code() == iocode::kReadBeyondEnd ? input.Shown() : output.Shown(), env);
+    }
+}
