@@ -7,9 +7,9 @@
 #include <mutex>
 #include <optional>
 #include <system_error>
-#include <thread>
 #include <utility>
 
+#include "pipeline/parkedthread.h"
 #include "platform/secretbytes.h"
 
 namespace {
@@ -154,9 +154,9 @@ private:
 
 // Runs body on a thread of its own; a failure stops the whole run.
 template <class Body>
-std::jthread StageThread(ChunkQueues& queues, Body body)
+ParkedThread StageThread(ChunkQueues& queues, Body body)
 {
-    return std::jthread([&queues, body] {
+    return ParkedThread([&queues, body] {
         try {
             body();
         } catch (...) {
@@ -222,8 +222,8 @@ public:
 
 private:
     ChunkQueues& queues_;
-    std::jthread writer_;
-    std::jthread reader_;
+    ParkedThread writer_;
+    ParkedThread reader_;
 };
 
 bool StreamThreaded(const ChunkStream& stream, const ChunkTransform& transform)

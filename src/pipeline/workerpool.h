@@ -8,8 +8,9 @@
 #include <exception>
 #include <functional>
 #include <mutex>
-#include <thread>
 #include <vector>
+
+#include "pipeline/parkedthread.h"
 
 class WorkerPool {
 public:
@@ -38,5 +39,5 @@ private:
     std::size_t generation_ = 0;
     bool stopping_ = false;
     std::exception_ptr failure_;
-    std::vector<std::jthread> helpers_;  // last: joined before the rest goes
+    std::vector<ParkedThread> helpers_;  // last: joined before the rest goes
 };
