@@ -52,6 +52,7 @@ int RunCliProcess(int argc, char** argv, std::function<std::optional<SecretBytes
     const auto closed = OccupyClosedStandardStreams();  // before anything else opens a file
     // A core dump would hold the passphrase and the keys made from it.
     ::prctl(PR_SET_DUMPABLE, 0);
+    KeepSecretsOutOfCoreDumps();
     // Ctrl-C (or a termination request) stops a run at once, waiting reads and writes included,
     // so the engine removes what it began; a second one ends the process.
     CatchStopRequests();

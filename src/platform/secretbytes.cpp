@@ -4,34 +4,53 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <new>
 
 namespace {
+// Decided once, at the first secret or before it.
+enum Placing : int { kUndecided, kOrdinary, kOutOfCoreDumps };
+std::atomic<int> placing{kUndecided};
+
+Placing PlacingOfSecrets() noexcept
+{
+    int decided = kUndecided;
+    placing.compare_exchange_strong(decided, kOrdinary);
+    return static_cast<Placing>(placing.load());
+}
+
 std::size_t PageBytes() noexcept
 {
     static const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
     return page;
 }
-
-std::size_t InPages(std::size_t count) noexcept
-{
-    return (std::max<std::size_t>(count, 1) + PageBytes() - 1) / PageBytes() * PageBytes();
-}
 }  // namespace
+
+void KeepSecretsOutOfCoreDumps() noexcept
+{
+    int undecided = kUndecided;
+    placing.compare_exchange_strong(undecided, kOutOfCoreDumps);
+}
 
 void* AllocateSecretPages(std::size_t count)
 {
-    const std::size_t size = InPages(count);
-    void* block = ::operator new(size, std::align_val_t(PageBytes()));
-    // Best effort: the process is kept from dumping core as well.
-    ::madvise(block, size, MADV_DONTDUMP);
+    if (PlacingOfSecrets() == kOrdinary) return ::operator new(count);
+    // Whole pages, so that marking them marks nothing else. They stay marked when they are
+    // reused: marking them back would cost a system call and a split of the heap's mapping
+    // for every secret.
+    const std::size_t page = PageBytes();
+    const std::size_t size = (std::max<std::size_t>(count, 1) + page - 1) / page * page;
+    void* block = ::operator new(size, std::align_val_t(page));
+    ::madvise(block, size, MADV_DONTDUMP);  // best effort
     return block;
 }
 
 void FreeSecretPages(void* block, std::size_t count) noexcept
 {
-    const std::size_t size = InPages(count);
     SecureFill(block, count, 0);
-    ::madvise(block, size, MADV_DODUMP);  // the pages go back to ordinary use
-    ::operator delete(block, size, std::align_val_t(PageBytes()));
+    if (PlacingOfSecrets() == kOrdinary) {
+        ::operator delete(block);
+    } else {
+        ::operator delete(block, std::align_val_t(PageBytes()));
+    }
 }

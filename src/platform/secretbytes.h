@@ -2,8 +2,8 @@
 
 // Bytes that must not outlive their use in memory: a passphrase and whatever is made from it.
 // The allocator overwrites every block before it gives it back, so neither the vector's
-// destruction nor its growth leaves a copy behind, and keeps the blocks in whole pages that a
-// core dump leaves out (MADV_DONTDUMP).
+// destruction nor its growth leaves a copy behind. In a process that asks for it, the blocks
+// take whole pages that a core dump leaves out (MADV_DONTDUMP).
 
 #include <cstddef>
 #include <cstdint>
@@ -13,9 +13,13 @@
 
 #include "common/wipe.h"
 
-// Whole pages for count bytes, left out of core dumps; raises std::bad_alloc.
+// Secrets take whole pages that core dumps leave out; to be called before the process makes
+// its first secret, which otherwise settles that they take ordinary memory.
+void KeepSecretsOutOfCoreDumps() noexcept;
+// A block for count bytes, in whole pages left out of core dumps where the process asked for
+// that; raises std::bad_alloc.
 void* AllocateSecretPages(std::size_t count);
-// Overwrites the count bytes at block, then gives its pages back.
+// Overwrites the count bytes at block, then gives it back.
 void FreeSecretPages(void* block, std::size_t count) noexcept;
 
 template <class T>

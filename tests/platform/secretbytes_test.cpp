@@ -1,4 +1,4 @@
-// Secrets live in pages that a core dump leaves out, and are overwritten before they go.
+// Secrets live in pages that a core dump leaves out, once the process asks for it.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -26,6 +26,7 @@ std::string FlagsOfMappingAt(const void* address)
 
 TEST(SecretBytes, LiveInPagesThatACoreDumpLeavesOut)
 {
+    KeepSecretsOutOfCoreDumps();
     SecretBytes small(32, 0x5A);
     SecretBytes large(300 * 1024, 0x5A);
     for (const SecretBytes* bytes : {&small, &large}) {
