@@ -111,6 +111,33 @@ std::array<std::uint8_t, 32> HmacSha256(std::span<const std::uint8_t> key, std::
     return mac;
 }
 
+Sha256::Sha256() : context_(EVP_MD_CTX_new())
+{
+    if (!context_) ThrowLibraryFailure("EVP_MD_CTX_new");
+    if (EVP_DigestInit_ex2(context_, EVP_sha256(), nullptr) != 1) {
+        EVP_MD_CTX_free(context_);
+        ThrowLibraryFailure("SHA-256 set-up");
+    }
+}
+
+Sha256::~Sha256()
+{
+    EVP_MD_CTX_free(context_);
+}
+
+void Sha256::Update(const std::uint8_t* data, std::size_t count)
+{
+    Require(EVP_DigestUpdate(context_, data, count), "SHA-256");
+}
+
+Sha256::Digest Sha256::Finish()
+{
+    Digest digest{};
+    unsigned int length = 0;
+    Require(EVP_DigestFinal_ex(context_, digest.data(), &length), "SHA-256");
+    return digest;
+}
+
 SecretBytes Scrypt(std::span<const std::uint8_t> passphrase, std::span<const std::uint8_t> salt, int logN)
 {
     // 2^40 blocks of 1 KiB is beyond any machine; the bound keeps the arithmetic below exact.

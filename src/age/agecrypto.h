@@ -29,6 +29,22 @@ std::array<std::uint8_t, 32> HmacSha256(std::span<const std::uint8_t> key, std::
 SecretBytes Scrypt(std::span<const std::uint8_t> passphrase, std::span<const std::uint8_t> salt, int logN);
 void RandomBytes(std::span<std::uint8_t> out);
 
+// SHA-256 of bytes given in pieces: a digest of a whole file's plaintext, to compare two
+// readings of it.
+class Sha256 {
+public:
+    using Digest = std::array<std::uint8_t, 32>;
+    Sha256();
+    ~Sha256();
+    Sha256(const Sha256&) = delete;
+    Sha256& operator=(const Sha256&) = delete;
+    void Update(const std::uint8_t* data, std::size_t count);
+    Digest Finish();
+
+private:
+    struct evp_md_ctx_st* context_;
+};
+
 // ChaCha20-Poly1305 (RFC 7539) without associated data; the 16-byte tag follows the n bytes
 // of ciphertext. Safe to call from several threads at once.
 void SealChaCha(ChaChaKey key, ChaChaNonce nonce, const std::uint8_t* in, std::size_t n,

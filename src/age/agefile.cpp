@@ -88,12 +88,15 @@ bool OpenPayload(const PayloadRun& run, const SecretBytes& fileKey, std::uint64_
 }
 
 // The file key of the header: unlocked the first time (a passphrase is asked for once, scrypt
-// runs once), and known again on a second reading of the same file, whose MAC it must fit.
-SecretBytes FileKeyOf(const Header& header, const Unlocking& unlocking, std::optional<SecretBytes>& known)
+// runs once), and known again on a second reading of the same file, whose MAC it must fit. A
+// key known and unlocked as well must be the one unlocking gives.
+SecretBytes FileKeyOf(const Header& header, const Unlocking* unlocking, std::optional<SecretBytes>& known)
 {
     if (!known) {
-        known = UnlockFileKey(header, unlocking);
+        known = UnlockFileKey(header, *unlocking);
     } else if (HeaderMac(header.macInput, *known) != header.mac) {
+        throw AgeError::HeaderDamaged();
+    } else if (unlocking && UnlockFileKey(header, *unlocking) != *known) {
         throw AgeError::HeaderDamaged();
     }
     return *known;
@@ -102,7 +105,7 @@ SecretBytes FileKeyOf(const Header& header, const Unlocking& unlocking, std::opt
 // Opens the age file that source reads, whose first bytes are given, into sink; false when
 // the observer stopped the run.
 bool DecryptStream(ByteSource& source, std::span<const std::uint8_t> firstBytes, ByteSink& sink,
-                   const Unlocking& unlocking, std::optional<std::uint64_t> total, const FileOpOptions& options,
+                   const Unlocking* unlocking, std::optional<std::uint64_t> total, const FileOpOptions& options,
                    std::optional<SecretBytes>& fileKeyKnown)
 {
     if (!LooksLikeAge(firstBytes)) throw AgeError::NotAgeFile();
@@ -124,19 +127,26 @@ std::vector<Stanza> Stanzas(const SecretBytes& fileKey, const AgeProtection& pro
     return stanzas;
 }
 
-FileOpResult Encrypt(RunInput input, RunOutput output, const AgeProtection& protection, const FileOpOptions& options)
+std::optional<SecretBytes> Seal(ByteSource& source, ByteSink& file, const AgeProtection& protection,
+                                std::optional<std::uint64_t> total, const FileOpOptions& options)
 {
-    FileSource source(input.file.fd.get(), input.name, *options.calls);
-    OutputSink file(output.file, output.name);
     std::optional<ArmoredSink> armored;
     if (protection.armor) armored.emplace(file);
     ByteSink& sink = armored ? static_cast<ByteSink&>(*armored) : file;
 
-    const SecretBytes fileKey = GenerateFileKey();
+    SecretBytes fileKey = GenerateFileKey();
     const std::string header = WriteHeader(Stanzas(fileKey, protection), fileKey);
     sink.Write(reinterpret_cast<const std::uint8_t*>(header.data()), header.size());
-    if (!SealPayload({source, sink, SizeOf(input.file.info), options}, fileKey)) return FileOpResult::Cancelled;
+    if (!SealPayload({source, sink, total, options}, fileKey)) return std::nullopt;
     if (armored) armored->Finish();
+    return fileKey;
+}
+
+FileOpResult Encrypt(RunInput input, RunOutput output, const AgeProtection& protection, const FileOpOptions& options)
+{
+    FileSource source(input.file.fd.get(), input.name, *options.calls);
+    OutputSink sink(output.file, output.name);
+    if (!Seal(source, sink, protection, SizeOf(input.file.info), options)) return FileOpResult::Cancelled;
     FinishRun(input, output, options);
     return FileOpResult::Encrypted;
 }
@@ -156,7 +166,7 @@ bool AuthenticateFirst(const RunInput& input, const std::string& outputName, con
     FileSource file(fd, input.name, *options.calls, input.taken.size());
     PrefixedSource source(input.taken, file);
     DiscardingSink nowhere;
-    if (!DecryptStream(source, input.taken, nowhere, unlocking, SizeOf(input.file.info), options, fileKey)) return false;
+    if (!DecryptStream(source, input.taken, nowhere, &unlocking, SizeOf(input.file.info), options, fileKey)) return false;
     if (::lseek(fd, start, SEEK_SET) < 0) throw IoError::FromErrno(errno, input.name);
     return true;
 }
@@ -193,7 +203,9 @@ FileOpResult DecryptOpenedAgeFile(RunInput input, RunOutput output, const Unlock
     FileSource file(input.file.fd.get(), input.name, *options.calls, input.taken.size());
     PrefixedSource source(input.taken, file);
     OutputSink sink(output.file, output.name);
-    if (!DecryptStream(source, input.taken, sink, unlocking, SizeOf(input.file.info), options, fileKey))
+    // Unlocked already when authenticated first.
+    const Unlocking* unlockingNeeded = fileKey ? nullptr : &unlocking;
+    if (!DecryptStream(source, input.taken, sink, unlockingNeeded, SizeOf(input.file.info), options, fileKey))
         return FileOpResult::Cancelled;
     FinishRun(input, output, options);
     return FileOpResult::Decrypted;
@@ -213,10 +225,27 @@ FileOpResult CheckOpenedAgeFile(RunInput input, const Unlocking& unlocking, cons
     PrefixedSource source(input.taken, file);
     DiscardingSink sink;
     std::optional<SecretBytes> fileKey;
-    if (!DecryptStream(source, input.taken, sink, unlocking, SizeOf(input.file.info), options, fileKey))
+    if (!DecryptStream(source, input.taken, sink, &unlocking, SizeOf(input.file.info), options, fileKey))
         return FileOpResult::Cancelled;
     RequireUnchanged(input.file, input.name);
     return FileOpResult::Decrypted;
+}
+
+std::optional<SecretBytes> SealAgeStream(ByteSource& source, ByteSink& sink, const AgeProtection& protection,
+                                         std::optional<std::uint64_t> total, const FileOpOptions& options)
+{
+    return Seal(source, sink, protection, total, options);
+}
+
+bool OpenAgeStream(ByteSource& source, ByteSink& sink, const Unlocking* unlocking, const SecretBytes* knownKey,
+                   std::optional<std::uint64_t> total, const FileOpOptions& options)
+{
+    std::vector<std::uint8_t> firstBytes(kFormatPeekBytes);
+    firstBytes.resize(source.Read(firstBytes.data(), firstBytes.size()));
+    PrefixedSource whole(firstBytes, source);
+    std::optional<SecretBytes> fileKey;
+    if (knownKey) fileKey = *knownKey;
+    return DecryptStream(whole, firstBytes, sink, unlocking, total, options, fileKey);
 }
 
 SecretBytes DecryptAgeBytes(const SecretBytes& file, const Unlocking& unlocking)
@@ -224,7 +253,7 @@ SecretBytes DecryptAgeBytes(const SecretBytes& file, const Unlocking& unlocking)
     MemorySource source(file);
     SecretSink sink;
     std::optional<SecretBytes> fileKey;
-    DecryptStream(source, std::span(file).first(std::min(file.size(), kFormatPeekBytes)), sink, unlocking,
+    DecryptStream(source, std::span(file).first(std::min(file.size(), kFormatPeekBytes)), sink, &unlocking,
                   file.size(), FileOpOptions{}, fileKey);
     return std::move(sink.bytes);
 }

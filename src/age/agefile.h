@@ -14,6 +14,7 @@
 
 #include "age/keys.h"
 #include "age/stanzas.h"
+#include "pipeline/bytestream.h"
 #include "pipeline/fileoutcome.h"
 #include "pipeline/runfiles.h"
 #include "platform/secretbytes.h"
@@ -44,6 +45,17 @@ FileOpResult DecryptOpenedAgeFile(RunInput input, RunOutput output, const Unlock
 // Authenticates the header and every chunk and writes nothing: Decrypted when all of it opens.
 FileOpResult CheckAgeFile(const std::string& inputName, const Unlocking& unlocking, const FileOpOptions& options = {});
 FileOpResult CheckOpenedAgeFile(RunInput input, const Unlocking& unlocking, const FileOpOptions& options = {});
+
+// For a caller that checks the file it writes before committing it: the age file of what
+// source gives written to sink, and its file key; nullopt when the observer stopped the run.
+// total: source's size, when known.
+std::optional<SecretBytes> SealAgeStream(ByteSource& source, ByteSink& sink, const AgeProtection& protection,
+                                         std::optional<std::uint64_t> total, const FileOpOptions& options = {});
+// Opens the age file that source reads into sink: unlocked with unlocking, or with a file key
+// already known, authenticated with that key (and then, when unlocking is given too, unlocked
+// as well, which must give the same key). False when the observer stopped the run.
+bool OpenAgeStream(ByteSource& source, ByteSink& sink, const Unlocking* unlocking, const SecretBytes* knownKey,
+                   std::optional<std::uint64_t> total, const FileOpOptions& options = {});
 
 // An age file held in memory (a key file protected by a passphrase), opened in memory.
 SecretBytes DecryptAgeBytes(const SecretBytes& file, const Unlocking& unlocking);

@@ -12,8 +12,7 @@
 #include "platform/namedfailure.h"
 #include "platform/outputfile.h"
 
-namespace {
-AgeProtection ProtectionOf(Command& command, CliEnvironment& env, const FileName& output)
+AgeProtection ProtectionOf(Command& command, CliEnvironment& env, const FileName* output)
 {
     if (command.format == "legacy") throw UsageError{"-r, -R and -a are for the age format"};
     if (!command.cipher.empty()) throw UsageError{"--cipher is for the legacy format; an age file needs none"};
@@ -26,11 +25,13 @@ AgeProtection ProtectionOf(Command& command, CliEnvironment& env, const FileName
         return protection;
     }
     const ObtainedPassphrase passphrase = ObtainPassphrase(command, env, PassphraseForm::Utf8, true);
-    RefusePassphraseFileAsOutput(passphrase, output);
+    if (output) RefusePassphraseFileAsOutput(passphrase, *output);
     protection.passphrase = passphrase.bytes;
     protection.workFactor = command.workFactor.value_or(kDefaultWorkFactor);
     return protection;
 }
+
+namespace {
 
 std::string Now()
 {
@@ -86,7 +87,7 @@ int EncryptAge(Command& command, CliEnvironment& env, const std::pair<FileName, 
     const auto& [input, output] = names;
     RunInput opened = OpenForReading(input, 0);
     RunOutput written = OpenForWriting(command, opened, output, FileOperation::Encrypt, MessageWording::Standard);
-    const AgeProtection protection = ProtectionOf(command, env, output);
+    const AgeProtection protection = ProtectionOf(command, env, &output);
     RunObserver observer(StopSignal(env), ShowsProgress(command, env, input) ? &env.err : nullptr,
                          env.errColumns, env.err);
     const FileOpResult result =

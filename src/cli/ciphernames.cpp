@@ -4,6 +4,8 @@
 #include <cctype>
 #include <iomanip>
 
+#include "cli/usage.h"
+
 namespace {
 constexpr CipherAlias kAliases[] = {
     {"aes", "Rijndael"},      {"aes256", "Rijndael"}, {"cast5", "Cast128"}, {"cast-128", "Cast128"},
@@ -38,6 +40,13 @@ const CipherEntry* FindCipher(std::string_view name)
     const auto ciphers = AllCiphers();
     const auto found = std::ranges::find_if(ciphers, [&](const CipherEntry& e) { return EqualIgnoringCase(e.algorithm, name); });
     return found == ciphers.end() ? nullptr : &*found;
+}
+
+const CipherEntry& NamedCipher(const std::string& name)
+{
+    const CipherEntry* entry = FindCipher(name);
+    if (!entry) throw UsageError{"unknown cipher " + name + " (see 'zorvanta-cli ciphers')"};
+    return *entry;
 }
 
 std::string CipherOptionName(std::string_view algorithm)

@@ -20,6 +20,9 @@ std::span<const CipherAlias> CipherAliases();
 // The cipher named by its algorithm name or an alias, in any letter case; nullptr when none is.
 const CipherEntry* FindCipher(std::string_view name);
 
+// The same, raising UsageError when no cipher has that name.
+const CipherEntry& NamedCipher(const std::string& name);
+
 // The name to give --cipher for an algorithm: the algorithm in lower case.
 std::string CipherOptionName(std::string_view algorithm);
 

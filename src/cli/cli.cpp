@@ -7,6 +7,7 @@
 
 #include "age/agefile.h"
 #include "cli/agecommands.h"
+#include "cli/batchcommands.h"
 #include "cli/bench.h"
 #include "cli/ciphernames.h"
 #include "cli/options.h"
@@ -21,13 +22,6 @@
 #include "platform/stoprequest.h"
 
 namespace {
-const CipherEntry& NamedCipher(const std::string& name)
-{
-    const CipherEntry* entry = FindCipher(name);
-    if (!entry) throw UsageError{"unknown cipher " + name + " (see 'zorvanta-cli ciphers')"};
-    return *entry;
-}
-
 // The ciphers whose check block for the passphrase is the file's first bytes.
 std::vector<std::string_view> MatchingCiphers(const RunInput& input, const SecretBytes& passphrase)
 {
@@ -162,8 +156,9 @@ int Run(Command& command, CliEnvironment& env)
 {
     switch (command.verb) {
     case Verb::Encrypt:
-    case Verb::Decrypt: return RunFileCommand(command, env);
-    case Verb::Check: return RunCheck(command, env);
+    case Verb::Decrypt: return IsBatch(command) ? RunBatchCommand(command, env) : RunFileCommand(command, env);
+    case Verb::Check: return IsBatch(command) ? RunBatchCommand(command, env) : RunCheck(command, env);
+    case Verb::Reseal: return RunBatchCommand(command, env);
     case Verb::Keygen: return RunKeygen(command, env);
     case Verb::Ciphers: ListCiphers(env.out); break;
     case Verb::Selftest: return RunSelfTest(BuiltInKnownAnswers(), env.out) ? exitcode::kSuccess : exitcode::kRefused;

@@ -15,9 +15,11 @@ enum VerbBit : unsigned {
     kDecrypt = 2,
     kCheck = 4,
     kKeygen = 8,
+    kReseal = 16,
     kFileVerbs = kEncrypt | kDecrypt,
     kOpening = kDecrypt | kCheck,
     kAll = kEncrypt | kDecrypt | kCheck,
+    kBatch = kAll | kReseal,
 };
 
 struct VerbSpec {
@@ -35,6 +37,10 @@ constexpr VerbSpec kVerbs[] = {
      "decrypt INPUT into OUTPUT, either format; nothing is written before the file opens"},
     {Verb::Check, "check", kCheck, "check [--cipher NAME|auto] [-i FILE]... [OPTION]... FILE",
      "tell whether FILE opens (with which cipher; an age file is authenticated whole); writes nothing"},
+    {Verb::Reseal, "reseal", kReseal,
+     "reseal [PASSPHRASE OPTION] [--cipher NAME|auto] [NEW PROTECTION] [OPTION]... PATH...",
+     "move legacy files to the age format: NAME becomes NAME.age, checked before it counts; no plaintext is "
+     "written"},
     {Verb::Keygen, "keygen", kKeygen, "keygen [-o FILE] | keygen -y FILE",
      "make an age identity (a key pair), or print the recipients of the identities in FILE"},
     {Verb::Ciphers, "ciphers", 0, "ciphers", "list the ciphers, their sizes and other names"},
@@ -53,6 +59,16 @@ int WorkFactor(const std::string& text, std::string_view option)
     return value;
 }
 
+// A number of jobs as typed: a whole number from 1 to 1024.
+std::size_t JobCount(const std::string& text)
+{
+    std::size_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < 1 || value > 1024)
+        throw UsageError{"--jobs takes a whole number from 1 to 1024"};
+    return value;
+}
+
 struct OptionSpec {
     std::string_view name;
     char letter;               // 0: no short form
@@ -63,9 +79,9 @@ struct OptionSpec {
 };
 
 constexpr OptionSpec kOptions[] = {
-    {"cipher", 'c', "NAME", kAll,
+    {"cipher", 'c', "NAME", kBatch,
      "the cipher of a legacy file: a name or alias from 'zorvanta-cli ciphers' (any letter case); 'auto', the "
-     "default for decrypt and check, tries every cipher and names the one that fits",
+     "default for decrypt, check and reseal, tries every cipher and names the one that fits",
      [](Command& c, std::string&& v) { c.cipher = std::move(v); }},
     {"format", 0, "NAME", kEncrypt,
      "'age' for an age file (c2sp.org/age: authenticated, a salted passphrase or public keys), 'legacy' for the "
@@ -74,20 +90,20 @@ constexpr OptionSpec kOptions[] = {
          if (v != "age" && v != "legacy") throw UsageError{"--format takes 'age' or 'legacy'"};
          c.format = std::move(v);
      }},
-    {"recipient", 'r', "KEY", kEncrypt, "encrypt to this age public key (age1...); may be repeated; implies --format age",
+    {"recipient", 'r', "KEY", kEncrypt | kReseal, "encrypt to this age public key (age1...); may be repeated; implies --format age",
      [](Command& c, std::string&& v) { c.recipients.push_back(std::move(v)); }},
-    {"recipients-file", 'R', "FILE", kEncrypt,
+    {"recipients-file", 'R', "FILE", kEncrypt | kReseal,
      "encrypt to the age public keys in FILE, one a line ('#' comments and blank lines allowed); may be repeated; "
      "implies --format age",
      [](Command& c, std::string&& v) { c.recipientsFiles.push_back(std::move(v)); }},
     {"armor", 'a', "", kEncrypt, "write the age file as text (PEM armor); implies --format age",
      [](Command& c, std::string&&) { c.armor = true; }},
-    {"work-factor", 0, "N", kEncrypt,
+    {"work-factor", 0, "N", kEncrypt | kReseal,
      "the age passphrase's scrypt work factor, log2 of its cost: 1 to 30 (default 18, about a second)",
      [](Command& c, std::string&& v) { c.workFactor = WorkFactor(v, "--work-factor"); }},
-    {"identity", 'i', "FILE", kOpening,
+    {"identity", 'i', "FILE", kOpening | kReseal,
      "open age files with the identities (AGE-SECRET-KEY-1...) in FILE, which may itself be an age file under a "
-     "passphrase; may be repeated",
+     "passphrase; may be repeated (reseal: to check a NAME.age made for recipients before)",
      [](Command& c, std::string&& v) { c.identityFiles.push_back(std::move(v)); }},
     {"max-work-factor", 0, "N", kOpening, "open age passphrase files of a work factor up to N (default 22)",
      [](Command& c, std::string&& v) { c.maxWorkFactor = WorkFactor(v, "--max-work-factor"); }},
@@ -98,24 +114,43 @@ constexpr OptionSpec kOptions[] = {
      [](Command& c, std::string&& v) { c.output = std::move(v); }},
     {"force", 'f', "", kFileVerbs | kKeygen, "replace an existing OUTPUT file (without it, an existing file is refused)",
      [](Command& c, std::string&&) { c.force = true; }},
-    {"passphrase-file", 0, "FILE", kAll,
+    {"passphrase-file", 0, "FILE", kBatch,
      "the passphrase is the first line of FILE (UTF-8, without its line ending and a byte-order mark; at most "
      "64 KiB)",
      [](Command& c, std::string&& v) { c.passphraseFile = std::move(v); }},
-    {"passphrase-fd", 0, "N", kAll, "the first line read from file descriptor N, as for --passphrase-file",
+    {"passphrase-fd", 0, "N", kBatch, "the first line read from file descriptor N, as for --passphrase-file",
      [](Command& c, std::string&& v) { c.passphraseFd = std::move(v); }},
-    {"passphrase-env", 0, "VAR", kAll, "the value of environment variable VAR",
+    {"passphrase-env", 0, "VAR", kBatch, "the value of environment variable VAR",
      [](Command& c, std::string&& v) { c.passphraseEnv = std::move(v); }},
-    {"passphrase-hex", 0, "HEX", kAll,
+    {"passphrase-hex", 0, "HEX", kBatch,
      "the passphrase's exact bytes in hexadecimal; other users see it in 'ps': prefer the options above",
      [](Command& c, std::string&& v) { c.passphraseHex = std::move(v); }},
-    {"allow-empty-passphrase", 0, "", kAll, "accept the empty passphrase (refused otherwise)",
+    {"allow-empty-passphrase", 0, "", kBatch, "accept the empty passphrase (refused otherwise)",
      [](Command& c, std::string&&) { c.allowEmptyPassphrase = true; }},
-    {"progress", 0, "", kFileVerbs,
-     "show bytes, percent, speed and time left on standard error (the default on a terminal for inputs over 64 MiB)",
+    {"new-passphrase-file", 0, "FILE", kReseal,
+     "protect the age files with the first line of FILE instead of the legacy passphrase",
+     [](Command& c, std::string&& v) { c.newPassphraseFile = std::move(v); }},
+    {"new-passphrase-fd", 0, "N", kReseal, "protect the age files with the first line read from descriptor N",
+     [](Command& c, std::string&& v) { c.newPassphraseFd = std::move(v); }},
+    {"new-passphrase-env", 0, "VAR", kReseal, "protect the age files with the value of environment variable VAR",
+     [](Command& c, std::string&& v) { c.newPassphraseEnv = std::move(v); }},
+    {"recursive", 0, "", kBatch, "take the files in named folders and below them (symbolic links are not followed)",
+     [](Command& c, std::string&&) { c.recursive = true; }},
+    {"output-dir", 0, "DIR", kBatch,
+     "write each output under DIR, at the place of its file below the named PATH (makes encrypt and decrypt take "
+     "many files)",
+     [](Command& c, std::string&& v) { c.outputDir = std::move(v); }},
+    {"jobs", 'j', "N", kBatch, "work on N files at once (default: one per core)",
+     [](Command& c, std::string&& v) { c.jobs = JobCount(v); }},
+    {"delete-originals", 0, "", kReseal,
+     "remove each legacy file once its NAME.age is verified and on the disk",
+     [](Command& c, std::string&&) { c.deleteOriginals = true; }},
+    {"progress", 0, "", kBatch,
+     "show bytes, percent, speed and time left on standard error (the default on a terminal for inputs over 64 MiB, "
+     "and for many files)",
      [](Command& c, std::string&&) { c.progress = true; }},
-    {"no-progress", 0, "", kFileVerbs, "show no progress line", [](Command& c, std::string&&) { c.progress = false; }},
-    {"quiet", 'q', "", kAll, "print no line on success", [](Command& c, std::string&&) { c.quiet = true; }},
+    {"no-progress", 0, "", kBatch, "show no progress line", [](Command& c, std::string&&) { c.progress = false; }},
+    {"quiet", 'q', "", kBatch, "print no line on success (for many files: no line per file done)", [](Command& c, std::string&&) { c.quiet = true; }},
 };
 
 constexpr std::string_view kDescription =
@@ -282,6 +317,13 @@ Command ParseCommandLine(const std::vector<std::string>& args)
     return command;
 }
 
+bool IsBatch(const Command& command)
+{
+    if (command.verb == Verb::Reseal) return true;
+    if (command.verb == Verb::Check) return command.names.size() > 1 || command.recursive || command.jobs;
+    return command.outputDir.has_value();
+}
+
 bool WantsAge(const Command& command)
 {
     return command.format == "age" || !command.recipients.empty() || !command.recipientsFiles.empty() || command.armor;
@@ -310,7 +352,7 @@ std::string HelpText(std::optional<Verb> topic)
         const std::string head = "  " + std::string(verb.name);
         text += head + std::string(12 - head.size(), ' ') + std::string(verb.summary) + "\n";
     }
-    text += "\nOptions:\n" + OptionLines(kAll | kKeygen) + "  -V, --version               print the version and stop\n";
+    text += "\nOptions:\n" + OptionLines(kBatch | kKeygen) + "  -V, --version               print the version and stop\n";
     text += "\n" + std::string(kPassphraseText) + "\n" + ExitText();
     return text;
 }

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-enum class Verb { Encrypt, Decrypt, Check, Keygen, Ciphers, Selftest, Bench, Help, Version };
+enum class Verb { Encrypt, Decrypt, Check, Reseal, Keygen, Ciphers, Selftest, Bench, Help, Version };
 
 struct Command {
     Verb verb = Verb::Help;
@@ -23,12 +23,22 @@ struct Command {
     bool force = false;
     bool quiet = false;
     bool allowEmptyPassphrase = false;
+    // Many files at once: the named folders' files too, how many at once, where outputs go.
+    bool recursive = false;
+    std::optional<std::size_t> jobs;
+    std::optional<std::string> outputDir;
+    bool deleteOriginals = false;  // reseal
+    std::optional<std::string> newPassphraseFile, newPassphraseEnv, newPassphraseFd;  // reseal
     std::optional<bool> progress;      // nullopt: decided by the terminal and the file's size
     std::optional<Verb> helpTopic;     // for Help: the command asked about
 };
 
 // Whether encrypt writes an age file: asked for by --format age, -r, -R or -a.
 bool WantsAge(const Command& command);
+
+// Whether encrypt, decrypt or check works on many files: given an output folder, folders or
+// (check) several names.
+bool IsBatch(const Command& command);
 
 // Raises UsageError for anything it cannot take.
 Command ParseCommandLine(const std::vector<std::string>& args);

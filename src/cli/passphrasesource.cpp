@@ -128,15 +128,25 @@ ObtainedPassphrase AsTyped(Command& command, CliEnvironment& env, bool confirm)
     return {Typed(env, confirm), std::nullopt};
 }
 
-ObtainedPassphrase FromAnySource(Command& command, CliEnvironment& env, PassphraseForm form, bool confirm)
+// The passphrase as typed, and whether its bytes are exact (hexadecimal), which no form changes.
+std::pair<ObtainedPassphrase, bool> FromAnySource(Command& command, CliEnvironment& env, bool confirm)
 {
     const int sources = command.passphraseFile.has_value() + command.passphraseFd.has_value() +
                         command.passphraseEnv.has_value() + command.passphraseHex.has_value();
     if (sources > 1) throw UsageError{"give at most one passphrase option"};
-    if (command.passphraseHex) return {FromHex(*command.passphraseHex), std::nullopt};
-    ObtainedPassphrase typed = AsTyped(command, env, confirm);
-    if (form == PassphraseForm::Legacy) typed.bytes = PassphraseBytes(AsText(typed.bytes));
-    return typed;
+    if (command.passphraseHex) return {{FromHex(*command.passphraseHex), std::nullopt}, true};
+    return {AsTyped(command, env, confirm), false};
+}
+
+SecretBytes LegacyForm(const SecretBytes& typed, bool exact)
+{
+    return exact ? typed : PassphraseBytes(AsText(typed));
+}
+
+void RefuseEmpty(const SecretBytes& passphrase, const Command& command)
+{
+    if (passphrase.empty() && !command.allowEmptyPassphrase)
+        throw Refusal{"the passphrase is empty; give --allow-empty-passphrase to use it all the same"};
 }
 }  // namespace
 
@@ -147,8 +157,26 @@ void ForgetHexPassphrase(Command& command) noexcept
 
 ObtainedPassphrase ObtainPassphrase(Command& command, CliEnvironment& env, PassphraseForm form, bool confirm)
 {
-    ObtainedPassphrase passphrase = FromAnySource(command, env, form, confirm);
-    if (passphrase.bytes.empty() && !command.allowEmptyPassphrase)
-        throw Refusal{"the passphrase is empty; give --allow-empty-passphrase to use it all the same"};
+    auto [passphrase, exact] = FromAnySource(command, env, confirm);
+    if (form == PassphraseForm::Legacy) passphrase.bytes = LegacyForm(passphrase.bytes, exact);
+    RefuseEmpty(passphrase.bytes, command);
     return passphrase;
+}
+
+PassphraseForms ObtainPassphraseForms(Command& command, CliEnvironment& env)
+{
+    auto [passphrase, exact] = FromAnySource(command, env, false);
+    RefuseEmpty(passphrase.bytes, command);
+    return {LegacyForm(passphrase.bytes, exact), std::move(passphrase.bytes)};
+}
+
+std::optional<SecretBytes> ObtainNewPassphrase(const Command& command, CliEnvironment& env)
+{
+    Command source;
+    source.passphraseFile = command.newPassphraseFile;
+    source.passphraseFd = command.newPassphraseFd;
+    source.passphraseEnv = command.newPassphraseEnv;
+    source.allowEmptyPassphrase = command.allowEmptyPassphrase;
+    if (!source.passphraseFile && !source.passphraseFd && !source.passphraseEnv) return std::nullopt;
+    return ObtainPassphrase(source, env, PassphraseForm::Utf8, false).bytes;
 }

@@ -25,5 +25,16 @@ struct ObtainedPassphrase {
 // confirm: asks twice at the terminal, as for a new file.
 ObtainedPassphrase ObtainPassphrase(Command& command, CliEnvironment& env, PassphraseForm form, bool confirm);
 
+// A passphrase read once, in both forms: the legacy files' passphrase of a reseal, which by
+// default protects the age files too.
+struct PassphraseForms {
+    SecretBytes legacy, utf8;
+};
+PassphraseForms ObtainPassphraseForms(Command& command, CliEnvironment& env);
+
+// The passphrase of reseal's --new-passphrase-file, -fd or -env (UTF-8); nullopt when none
+// of them is given.
+std::optional<SecretBytes> ObtainNewPassphrase(const Command& command, CliEnvironment& env);
+
 // Overwrites the hexadecimal passphrase that the parsed command line holds, if any.
 void ForgetHexPassphrase(Command& command) noexcept;

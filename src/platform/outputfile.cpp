@@ -278,6 +278,17 @@ void OutputFile::Close()
     if (calls_->close(fd_.Release()) != 0 && errno != EINTR) throw IoError::FromErrno(errno, name_);
 }
 
+FileDescriptor OutputFile::ReadBack()
+{
+    if (way_ != Way::Anonymous && way_ != Way::Named) throw ZorvantaError("only a new file can be read back");
+    if (calls_->fsync(fd_.get()) != 0) throw IoError::FromErrno(errno, name_);
+    (void)::posix_fadvise(fd_.get(), 0, 0, POSIX_FADV_DONTNEED);  // a hint; the bytes are the same either way
+    // The copy shares the offset, which nothing written later depends on.
+    FileDescriptor reader(::fcntl(fd_.get(), F_DUPFD_CLOEXEC, 0));
+    if (reader.get() < 0 || ::lseek(reader.get(), 0, SEEK_SET) != 0) throw IoError::FromErrno(errno, name_);
+    return reader;
+}
+
 void OutputFile::Commit()
 {
     if (way_ == Way::Direct) {

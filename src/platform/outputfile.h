@@ -60,6 +60,11 @@ public:
     void Write(const std::uint8_t* buffer, std::size_t count);
     // Raises IoError, or OutputExists; every failure comes before the target is replaced.
     void Commit();
+    // Before Commit, for a new file (neither a stream nor written in place): flushes what was
+    // written to the disk and drops it from the cache, then returns a descriptor that reads
+    // the file from its start, so that a check of the output reads what the disk holds.
+    // Raises IoError.
+    FileDescriptor ReadBack();
     // The target itself is written (truncated at the first Write), not a new file named at Commit.
     bool WritesInPlace() const noexcept { return way_ == Way::InPlace; }
     // Gives a file that this output creates no permissions for group and others (a key file),

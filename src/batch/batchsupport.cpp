@@ -1,0 +1,59 @@
+#include "batch/batchsupport.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "fileenc/checkblock.h"
+#include "platform/ioerror.h"
+
+std::string OutputPathFor(const BatchFile& file, const std::optional<std::string>& folder)
+{
+    if (!folder) return file.path;
+    return *folder + (folder->ends_with('/') ? "" : "/") + file.relative;
+}
+
+void CreateFoldersFor(const std::string& outputPath, const std::optional<std::string>& folder)
+{
+    if (!folder) return;
+    for (std::size_t slash = outputPath.find('/', 1); slash != std::string::npos;
+         slash = outputPath.find('/', slash + 1)) {
+        const std::string path = outputPath.substr(0, slash);
+        if (::mkdir(path.c_str(), 0777) == 0 || errno == EEXIST) continue;
+        throw IoError::FromErrno(errno, path);
+    }
+}
+
+bool Exists(const std::string& path)
+{
+    struct stat info;
+    return ::lstat(path.c_str(), &info) == 0;
+}
+
+FileReport Skip(std::string reason)
+{
+    return {BatchOutcome::Skipped, std::move(reason), nullptr};
+}
+
+std::size_t HashingSource::Read(std::uint8_t* buffer, std::size_t count)
+{
+    const std::size_t read = source_.Read(buffer, count);
+    digest_.Update(buffer, read);
+    return read;
+}
+
+std::optional<std::string_view> LegacyCipherOf(std::span<const std::uint8_t> firstBytes, const SecretBytes& passphrase,
+                                               const std::optional<std::string>& named)
+{
+    if (firstBytes.size() < kCheckBlockBytes) return std::nullopt;
+    const auto all = AllCiphers();
+    auto candidates = all;
+    if (named) {
+        const auto entry = std::ranges::find(all, std::string_view(*named), &CipherEntry::algorithm);
+        candidates = entry == all.end() ? all.first(0) : std::span(&*entry, 1);
+    }
+    const auto matching = CiphersMatchingBlock(firstBytes.first(kCheckBlockBytes), passphrase, candidates);
+    if (matching.empty()) return std::nullopt;
+    return matching.front();
+}

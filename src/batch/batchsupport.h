@@ -1,0 +1,56 @@
+#pragma once
+
+// What the batch tasks share: where an output goes, digests of what passes through, and the
+// legacy cipher a file's check block names.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "age/agecrypto.h"
+#include "batch/batchrun.h"
+#include "batch/batchwalk.h"
+#include "cipher/registry.h"
+#include "pipeline/bytestream.h"
+#include "platform/secretbytes.h"
+
+// A file's output before any suffix: beside the file, or under folder at the file's place
+// below the path it was found under.
+std::string OutputPathFor(const BatchFile& file, const std::optional<std::string>& folder);
+// Creates the folders an output in folder needs below it (and folder itself), as mkdir -p.
+// Raises IoError.
+void CreateFoldersFor(const std::string& outputPath, const std::optional<std::string>& folder);
+bool Exists(const std::string& path);
+
+// A skipped file, and why.
+FileReport Skip(std::string reason);
+
+// Hands out what source gives, adding it to a digest.
+class HashingSource final : public ByteSource {
+public:
+    explicit HashingSource(ByteSource& source) : source_(source) {}
+    std::size_t Read(std::uint8_t* buffer, std::size_t count) override;
+    std::uint64_t Position() const override { return source_.Position(); }
+    Sha256::Digest Finish() { return digest_.Finish(); }
+
+private:
+    ByteSource& source_;
+    Sha256 digest_;
+};
+
+// Keeps only the digest of what it is given.
+class HashingSink final : public ByteSink {
+public:
+    void Write(const std::uint8_t* buffer, std::size_t count) override { digest_.Update(buffer, count); }
+    Sha256::Digest Finish() { return digest_.Finish(); }
+
+private:
+    Sha256 digest_;
+};
+
+// The legacy cipher whose check block for passphrase begins firstBytes: among all ciphers,
+// or only the one named (an algorithm, nullopt: any). nullopt when none fits.
+std::optional<std::string_view> LegacyCipherOf(std::span<const std::uint8_t> firstBytes, const SecretBytes& passphrase,
+                                               const std::optional<std::string>& named);

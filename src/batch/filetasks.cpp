@@ -1,0 +1,125 @@
+#include "batch/filetasks.h"
+
+#include <cerrno>
+#include <cstring>
+#include <variant>
+
+#include "age/header.h"
+#include "batch/batchsupport.h"
+#include "fileenc/fileop.h"
+#include "pipeline/runfiles.h"
+#include "platform/ioerror.h"
+
+namespace {
+constexpr const char* kAgeSuffix = ".age";
+
+std::variant<RunInput, FileReport> OpenInput(const BatchFile& file, std::size_t peekBytes, const FileOpOptions& options)
+{
+    auto opened = OpenRunInput(file.path, peekBytes, *options.calls);
+    if (const auto* refusal = std::get_if<RunRefusal>(&opened))
+        return Skip(std::string("cannot be read (") + std::strerror(refusal->cause) + ")");
+    return std::move(std::get<RunInput>(opened));
+}
+
+std::variant<RunOutput, FileReport> OpenOutput(const RunInput& input, const std::string& path,
+                                               const FileTaskSettings& settings, const FileOpOptions& options)
+{
+    CreateFoldersFor(path, settings.outputFolder);
+    const auto existing = settings.replace ? OutputFile::Existing::Replace : OutputFile::Existing::Refuse;
+    auto created = OpenRunOutput(input, path, *options.calls, existing);
+    if (const auto* refusal = std::get_if<RunRefusal>(&created)) {
+        if (refusal->result == FileOpResult::SameNames) return Skip("would be its own output " + path);
+        if (refusal->cause == EEXIST) throw OutputExists(path);
+        if (refusal->cause == EWOULDBLOCK) return Skip(path + " is being written in place by another run");
+        throw IoError::FromErrno(refusal->cause, path);
+    }
+    return std::move(std::get<RunOutput>(created));
+}
+
+FileReport Outcome(FileOpResult result, std::string detail)
+{
+    switch (result) {
+    case FileOpResult::Encrypted:
+    case FileOpResult::Decrypted: return {BatchOutcome::Done, std::move(detail), nullptr};
+    case FileOpResult::Cancelled: return {BatchOutcome::Stopped, {}, nullptr};
+    default: return Skip(FileOpMessage(result, FileOperation::Decrypt));
+    }
+}
+
+FileReport WrongPassphrase()
+{
+    return Skip(FileOpMessage(FileOpResult::WrongPassphrase, FileOperation::Decrypt));
+}
+
+// The legacy cipher of an opened file; nullopt with the reason to skip it.
+std::variant<std::string_view, FileReport> LegacyCipher(const RunInput& input, const FileTaskSettings& settings)
+{
+    if (!settings.legacyPassphrase) return Skip("a legacy file, and no passphrase was given to open it");
+    const auto algorithm = LegacyCipherOf(input.taken, *settings.legacyPassphrase, settings.cipher);
+    if (!algorithm) return WrongPassphrase();
+    return *algorithm;
+}
+
+std::string WithoutAgeSuffix(std::string path)
+{
+    if (path.ends_with(kAgeSuffix) && path.size() > std::strlen(kAgeSuffix)) path.resize(path.size() - 4);
+    return path;
+}
+}  // namespace
+
+FileReport EncryptTask::Run(const BatchFile& file, const BatchJob& job) const
+{
+    auto opened = OpenInput(file, 0, job.counted);
+    if (auto* report = std::get_if<FileReport>(&opened)) return std::move(*report);
+    RunInput& input = std::get<RunInput>(opened);
+    const std::string path = OutputPathFor(file, settings_.outputFolder) + (settings_.age ? kAgeSuffix : "");
+    auto created = OpenOutput(input, path, settings_, job.counted);
+    if (auto* report = std::get_if<FileReport>(&created)) return std::move(*report);
+    RunOutput& output = std::get<RunOutput>(created);
+    if (settings_.age)
+        return Outcome(EncryptOpenedAgeFile(std::move(input), std::move(output), *settings_.age, job.counted),
+                       "encrypted into " + path);
+    const auto cipher = CreateCipher(*settings_.cipher);
+    return Outcome(EncryptOpenedFile(std::move(input), std::move(output), *settings_.legacyPassphrase, *cipher,
+                                     job.counted),
+                   "encrypted into " + path);
+}
+
+FileReport DecryptTask::Run(const BatchFile& file, const BatchJob& job) const
+{
+    auto opened = OpenInput(file, kFormatPeekBytes, job.counted);
+    if (auto* report = std::get_if<FileReport>(&opened)) return std::move(*report);
+    RunInput& input = std::get<RunInput>(opened);
+    const bool age = LooksLikeAge(input.taken);
+    std::optional<std::string_view> algorithm;
+    if (!age) {
+        auto cipher = LegacyCipher(input, settings_);
+        if (auto* report = std::get_if<FileReport>(&cipher)) return std::move(*report);
+        algorithm = std::get<std::string_view>(cipher);
+    }
+    const std::string place = OutputPathFor(file, settings_.outputFolder);
+    const std::string path = age ? WithoutAgeSuffix(place) : place;
+    auto created = OpenOutput(input, path, settings_, job.counted);
+    if (auto* report = std::get_if<FileReport>(&created)) return std::move(*report);
+    RunOutput& output = std::get<RunOutput>(created);
+    if (age)
+        return Outcome(DecryptOpenedAgeFile(std::move(input), std::move(output), settings_.unlocking, job.counted),
+                       "decrypted into " + path);
+    const auto cipher = CreateCipher(*algorithm);
+    return Outcome(DecryptOpenedFile(std::move(input), std::move(output), *settings_.legacyPassphrase, *cipher,
+                                     job.counted),
+                   "decrypted into " + path + " (" + std::string(*algorithm) + ")");
+}
+
+FileReport CheckTask::Run(const BatchFile& file, const BatchJob& job) const
+{
+    auto opened = OpenInput(file, kFormatPeekBytes, job.counted);
+    if (auto* report = std::get_if<FileReport>(&opened)) return std::move(*report);
+    RunInput& input = std::get<RunInput>(opened);
+    if (LooksLikeAge(input.taken))
+        return Outcome(CheckOpenedAgeFile(std::move(input), settings_.unlocking, job.counted),
+                       "opens, and every chunk authenticates (age)");
+    auto cipher = LegacyCipher(input, settings_);
+    if (auto* report = std::get_if<FileReport>(&cipher)) return std::move(*report);
+    return {BatchOutcome::Done, "the passphrase fits (" + std::string(std::get<std::string_view>(cipher)) + ")", nullptr};
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+// Moves legacy files to the age format without a byte of plaintext reaching a disk: each
+// legacy file is decrypted in memory straight into its age file, NAME.age. That file counts
+// only once it has been read back from the disk and opened whole (header MAC, every chunk,
+// and for a passphrase its scrypt stanza too) to a plaintext of the same SHA-256; only then
+// is it committed, without replacing anything, and only then may the original be removed.
+// An age file met as input is passed over; a NAME.age that exists already is checked, and
+// counts as done when it opens to the same plaintext, so a run that was stopped is finished
+// by running it again.
+
+#include <optional>
+#include <string>
+
+#include "age/agefile.h"
+#include "batch/batchrun.h"
+#include "platform/secretbytes.h"
+
+struct ResealSettings {
+    SecretBytes legacyPassphrase;              // as the legacy format hashes it
+    std::optional<std::string> cipher;         // an algorithm; nullopt: each file's check block tells
+    AgeProtection protection;                  // of the new files
+    Unlocking unlocking;                       // opens them again: the new passphrase, or identities
+    std::optional<std::string> outputFolder;   // nullopt: each NAME.age beside its NAME
+    bool deleteOriginals = false;
+};
+
+class ResealTask final : public BatchTask {
+public:
+    explicit ResealTask(ResealSettings settings) : settings_(std::move(settings)) {}
+    FileReport Run(const BatchFile& file, const BatchJob& job) const override;
+
+private:
+    ResealSettings settings_;
+};

@@ -1,0 +1,187 @@
+#include "cli/batchcommands.h"
+
+#include <cstdio>
+#include <new>
+
+#include "age/ageerror.h"
+#include "batch/filetasks.h"
+#include "batch/reseal.h"
+#include "cli/agecommands.h"
+#include "cli/ciphernames.h"
+#include "cli/keyfiles.h"
+#include "cli/passphrasesource.h"
+#include "cli/progress.h"
+#include "cli/runsupport.h"
+#include "pipeline/cores.h"
+#include "platform/outputfile.h"
+#include "platform/posixfile.h"
+
+namespace {
+// What an error that skipped or failed a file says, naming the file it concerns.
+std::string ErrorText(const std::exception_ptr& error, const std::string& path)
+{
+    const FileName file{path, path, path};
+    try {
+        std::rethrow_exception(error);
+    } catch (const AgeError& e) {
+        return AgeRefusal(e, file).message;
+    } catch (const OutputExists& e) {
+        return ExistsRefusal({e.path(), e.path(), e.path()}).message;
+    } catch (const IoError& e) {
+        return IoErrorMessage(e, path);
+    } catch (const std::bad_alloc&) {
+        return "out of memory";
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+}
+
+std::string OutcomeLine(const BatchFile& file, const FileReport& report)
+{
+    if (report.outcome == BatchOutcome::Done || report.outcome == BatchOutcome::AlreadyDone)
+        return file.path + ": " + report.detail;
+    const char* what = report.outcome == BatchOutcome::Failed ? ": failed: " : ": skipped: ";
+    return file.path + what + (report.error ? ErrorText(report.error, file.path) : report.detail);
+}
+
+// A line per file on standard error, between redraws of the batch's progress line.
+class BatchLines final : public BatchObserver {
+public:
+    BatchLines(const Command& command, CliEnvironment& env, bool progress)
+        : quiet_(command.quiet), env_(env),
+          progress_(StopSignal(env), progress ? &env.err : nullptr, env.errColumns, env.err)
+    {
+    }
+    bool Continue(std::uint64_t done, std::uint64_t total) override { return progress_.Continue(done, total); }
+    void Finished(const BatchFile& file, const FileReport& report) override
+    {
+        const bool done = report.outcome == BatchOutcome::Done || report.outcome == BatchOutcome::AlreadyDone;
+        if ((done && quiet_) || report.outcome == BatchOutcome::Stopped) return;
+        Say(OutcomeLine(file, report));
+    }
+    void Notice(const std::string& message) override { Say(message); }
+    void Say(const std::string& line)
+    {
+        progress_.EndLine();
+        env_.err << kPrefix << line << '\n';
+    }
+    void End() { progress_.EndLine(); }
+
+private:
+    bool quiet_;
+    CliEnvironment& env_;
+    RunObserver progress_;
+};
+
+std::string Summary(const BatchSummary& summary, const char* doneWord)
+{
+    std::string text = std::to_string(summary.done + summary.alreadyDone) + " " + doneWord;
+    if (summary.alreadyDone) text += " (" + std::to_string(summary.alreadyDone) + " before this run)";
+    text += ", " + std::to_string(summary.skipped) + " skipped, " + std::to_string(summary.failed) + " failed";
+    if (summary.stopped) text += ", " + std::to_string(summary.stopped) + " stopped";
+    char figures[64];
+    std::snprintf(figures, sizeof figures, "; %.1f MiB in %.1f s", static_cast<double>(summary.bytes) / 1048576.0,
+                  summary.seconds);
+    return text + figures;
+}
+
+int RunTask(Command& command, CliEnvironment& env, const BatchTask& task, const char* doneWord)
+{
+    if (command.names.empty()) throw UsageError{"give the files or folders to work on"};
+    const BatchWalk walk = WalkPaths(command.names, command.recursive, command.outputDir);
+    BatchLines lines(command, env, command.progress.value_or(env.errIsTerminal));
+    for (const PassedBy& passed : walk.passedBy) lines.Say(passed.path + ": skipped: " + passed.reason);
+    BatchSummary summary = RunBatch(walk.files, task, command.jobs.value_or(UsableCores()), lines);
+    lines.End();
+    summary.skipped += walk.passedBy.size();
+    const bool clean = summary.skipped == 0 && summary.failed == 0;
+    if (!command.quiet || !clean) env.err << Summary(summary, doneWord) << '\n';
+    if (const int signal = StopSignal(env).load()) throw Interrupted{signal};
+    if (summary.failed) return exitcode::kIoError;
+    return clean ? exitcode::kSuccess : exitcode::kRefused;
+}
+
+std::optional<std::string> CipherAlgorithm(const Command& command)
+{
+    if (IsAutoCipher(command.cipher)) return std::nullopt;
+    return std::string(NamedCipher(command.cipher).algorithm);
+}
+
+std::function<std::optional<SecretBytes>()> Giving(SecretBytes passphrase)
+{
+    return [passphrase = std::move(passphrase)] { return std::optional(passphrase); };
+}
+
+std::vector<X25519Identity> IdentitiesOf(Command& command, CliEnvironment& env)
+{
+    std::vector<X25519Identity> identities;
+    for (const std::string& name : command.identityFiles) {
+        auto read = IdentitiesIn(name, command, env);
+        std::move(read.begin(), read.end(), std::back_inserter(identities));
+    }
+    return identities;
+}
+
+int Reseal(Command& command, CliEnvironment& env)
+{
+    const bool newPassphrase = command.newPassphraseFile || command.newPassphraseFd || command.newPassphraseEnv;
+    const bool recipients = !command.recipients.empty() || !command.recipientsFiles.empty();
+    if (recipients && newPassphrase) throw UsageError{"give recipients or a new passphrase, not both"};
+    if (recipients && command.workFactor) throw UsageError{"--work-factor is for a passphrase, not for recipients"};
+    ResealSettings settings;
+    settings.cipher = CipherAlgorithm(command);
+    settings.protection.recipients = RecipientsOf(command);
+    settings.unlocking.identities = IdentitiesOf(command, env);
+    PassphraseForms passphrase = ObtainPassphraseForms(command, env);
+    settings.legacyPassphrase = std::move(passphrase.legacy);
+    if (!recipients) {
+        const auto chosen = ObtainNewPassphrase(command, env);
+        settings.protection.passphrase = chosen ? *chosen : passphrase.utf8;
+        settings.protection.workFactor = command.workFactor.value_or(kDefaultWorkFactor);
+        settings.unlocking.passphrase = Giving(*settings.protection.passphrase);
+        settings.unlocking.maxWorkFactor = std::max(kDefaultMaxWorkFactor, settings.protection.workFactor);
+    }
+    settings.outputFolder = command.outputDir;
+    settings.deleteOriginals = command.deleteOriginals;
+    return RunTask(command, env, ResealTask(std::move(settings)), "resealed");
+}
+
+// decrypt and check: the passphrase is read once, unless identities alone are given.
+void SetOpening(Command& command, CliEnvironment& env, FileTaskSettings& settings)
+{
+    settings.cipher = CipherAlgorithm(command);
+    settings.unlocking.identities = IdentitiesOf(command, env);
+    settings.unlocking.maxWorkFactor = command.maxWorkFactor.value_or(kDefaultMaxWorkFactor);
+    if (!command.identityFiles.empty() && !HasPassphraseOption(command)) return;
+    PassphraseForms passphrase = ObtainPassphraseForms(command, env);
+    settings.legacyPassphrase = std::move(passphrase.legacy);
+    settings.unlocking.passphrase = Giving(std::move(passphrase.utf8));
+}
+
+int FileBatch(Command& command, CliEnvironment& env)
+{
+    if (command.output) throw UsageError{"-o names one output; give --output-dir DIR for many files"};
+    FileTaskSettings settings;
+    settings.outputFolder = command.outputDir;
+    settings.replace = command.force;
+    if (command.verb == Verb::Encrypt) {
+        if (WantsAge(command)) {
+            settings.age = ProtectionOf(command, env, nullptr);
+        } else {
+            if (command.cipher.empty()) throw UsageError{"give --cipher NAME, or --format age"};
+            if (IsAutoCipher(command.cipher)) throw UsageError{"--cipher auto is for decrypt and check"};
+            settings.cipher = CipherAlgorithm(command);
+            settings.legacyPassphrase = ObtainPassphrase(command, env, PassphraseForm::Legacy, true).bytes;
+        }
+        return RunTask(command, env, EncryptTask(std::move(settings)), "encrypted");
+    }
+    SetOpening(command, env, settings);
+    if (command.verb == Verb::Decrypt) return RunTask(command, env, DecryptTask(std::move(settings)), "decrypted");
+    return RunTask(command, env, CheckTask(std::move(settings)), "open");
+}
+}  // namespace
+
+int RunBatchCommand(Command& command, CliEnvironment& env)
+{
+    return command.verb == Verb::Reseal ? Reseal(command, env) : FileBatch(command, env);
+}
