@@ -15,6 +15,7 @@
 #include "pipeline/cores.h"
 #include "platform/outputfile.h"
 #include "platform/posixfile.h"
+#include "platform/stoprequest.h"
 
 namespace {
 // A file's end, or a notice, from a job to the batch's thread.
@@ -169,6 +170,8 @@ BatchOutcome OutcomeOfError(const std::exception_ptr& error)
 {
     try {
         std::rethrow_exception(error);
+    } catch (const StopRequested&) {
+        return BatchOutcome::Stopped;
     } catch (const OutputExists&) {
         return BatchOutcome::Skipped;
     } catch (const IoError&) {

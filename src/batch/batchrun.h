@@ -63,7 +63,7 @@ struct BatchSummary {
 };
 
 // A refusal (an existing output, a changed input, a file that does not open) skips a file;
-// an I/O error or a failure of the system fails it.
+// an I/O error or a failure of the system fails it; a stop request stops it.
 BatchOutcome OutcomeOfError(const std::exception_ptr& error);
 
 // jobs: files at once, at least one; each run's work is shared by the threads of the cores

@@ -166,7 +166,9 @@ constexpr std::string_view kPassphraseText =
     "  Without a passphrase option it is asked on the terminal without echo (twice when\n"
     "  encrypting). The empty passphrase is refused unless --allow-empty-passphrase is given.\n"
     "  A legacy file hashes it in Windows-1252 where it fits; an age file takes its UTF-8 bytes,\n"
-    "  as every age tool does. Opening an age file to identities asks for no passphrase.\n";
+    "  as every age tool does. Opening an age file to identities asks for no passphrase.\n"
+    "  reseal reads it once: it opens the legacy files and, unless -r, -R or a --new-passphrase\n"
+    "  option is given, protects their age files too.\n";
 
 // Every exit status, each wrapped under its number.
 std::string ExitText()
@@ -313,6 +315,8 @@ Command ParseCommandLine(const std::vector<std::string>& args)
         }
     } else if (verb->bit == 0 && !command.names.empty()) {
         throw UsageError{std::string(verb->name) + " takes no names"};
+    } else if ((verb->bit & kFileVerbs) && (command.recursive || command.jobs) && !command.outputDir) {
+        throw UsageError{"--recursive and --jobs take many files, whose outputs need --output-dir DIR"};
     }
     return command;
 }

@@ -5,15 +5,17 @@ _zorvanta_cli()
     # -s: --option=VALUE completes VALUE as --option VALUE would.
     _init_completion -s || return
 
-    local commands="encrypt decrypt check keygen ciphers selftest bench help"
+    local commands="encrypt decrypt check reseal keygen ciphers selftest bench help"
     local ciphers="blowfish cast128 cast256 gost idea misty1 rijndael twofish aes aes256 cast5 cast-128 cast6 cast-256 misty gost28147"
     local passphrase_options="--passphrase-file --passphrase-fd --passphrase-env --passphrase-hex
         --allow-empty-passphrase --quiet --help"
+    local batch_options="--recursive --output-dir --jobs --progress --no-progress"
     local encrypt_options="--cipher --format --recipient --recipients-file --armor --work-factor --output --force
-        --progress --no-progress $passphrase_options"
-    local decrypt_options="--cipher --identity --max-work-factor --output --force --progress --no-progress
-        $passphrase_options"
-    local check_options="--cipher --identity --max-work-factor $passphrase_options"
+        $batch_options $passphrase_options"
+    local decrypt_options="--cipher --identity --max-work-factor --output --force $batch_options $passphrase_options"
+    local check_options="--cipher --identity --max-work-factor $batch_options $passphrase_options"
+    local reseal_options="--cipher --recipient --recipients-file --work-factor --identity --new-passphrase-file
+        --new-passphrase-fd --new-passphrase-env --delete-originals $batch_options $passphrase_options"
     local keygen_options="--output --force --public --help"
 
     if [[ $cword -eq 1 ]]; then
@@ -33,25 +35,29 @@ _zorvanta_cli()
             COMPREPLY=($(compgen -W "age legacy" -- "$cur"))
             return
             ;;
-        -o | --output | --passphrase-file | -R | --recipients-file | -i | --identity)
+        -o | --output | --passphrase-file | --new-passphrase-file | -R | --recipients-file | -i | --identity)
             _filedir
             return
             ;;
-        -r | --recipient | --work-factor | --max-work-factor)
+        --output-dir)
+            _filedir -d
             return
             ;;
-        --passphrase-env)
+        -r | --recipient | --work-factor | --max-work-factor | -j | --jobs)
+            return
+            ;;
+        --passphrase-env | --new-passphrase-env)
             COMPREPLY=($(compgen -v -- "$cur"))
             return
             ;;
-        --passphrase-fd | --passphrase-hex)
+        --passphrase-fd | --new-passphrase-fd | --passphrase-hex)
             return
             ;;
     esac
     $split && return
 
     case $command in
-        encrypt | decrypt | check | keygen)
+        encrypt | decrypt | check | reseal | keygen)
             if [[ $cur == -* ]]; then
                 local options=${command}_options
                 COMPREPLY=($(compgen -W "${!options}" -- "$cur"))
