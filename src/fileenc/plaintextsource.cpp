@@ -18,6 +18,7 @@ LegacyPlaintext::LegacyPlaintext(ByteSource& body, TZC_blockcipher& cipher, std:
 std::size_t LegacyPlaintext::TakePending(std::uint8_t* buffer, std::size_t count)
 {
     const std::size_t taken = std::min(count, pending_.size() - pendingAt_);
+    if (taken == 0) return 0;  // no block is pending yet: pending_.data() is null, which memcpy may not be given
     std::memcpy(buffer, pending_.data() + pendingAt_, taken);
     pendingAt_ += taken;
     return taken;

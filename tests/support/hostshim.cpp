@@ -6,16 +6,22 @@
 //   ZORVANTA_SHIM_HOLD_FOLDER_FSYNC=DIR  the same for the first flush of a folder
 //   ZORVANTA_SHIM_THREADS=N      only the first N threads start; later ones fail with EAGAIN
 //   ZORVANTA_SHIM_NO_MODES=1     the file system keeps no modes (fchmod fails with EPERM)
+//   ZORVANTA_SHIM_UNREADABLE=NAME  opening a file of that last name fails with EACCES (tests run
+//                                as root, whom a mode of 000 does not stop)
+//   ZORVANTA_SHIM_DISK_FULL_AFTER=N  the disk fills: once N bytes have been written to regular
+//                                files other than the standard streams, such writes fail with ENOSPC
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <thread>
 
@@ -32,12 +38,38 @@ const char* Setting(const char* name)
     return value && *value ? value : nullptr;
 }
 
+bool IsUnreadable(const char* path)
+{
+    const char* name = Setting("ZORVANTA_SHIM_UNREADABLE");
+    if (!name) return false;
+    const char* slash = std::strrchr(path, '/');
+    return std::strcmp(slash ? slash + 1 : path, name) == 0;
+}
+
 int OpenAtVia(const char* symbol, int folder, const char* name, int flags, mode_t mode)
 {
     using OpenAt = int (*)(int, const char*, int, ...);
     static const OpenAt next = Next<OpenAt>(symbol);
     if ((flags & O_TMPFILE) == O_TMPFILE && Setting("ZORVANTA_SHIM_NO_TMPFILE")) return errno = EOPNOTSUPP, -1;
+    if (IsUnreadable(name)) return errno = EACCES, -1;
     return next(folder, name, flags, mode);
+}
+
+// How many of count bytes may still be written to fd before the disk is full; all of them
+// when the disk does not fill or fd is not a regular file.
+std::size_t RoomFor(int fd, std::size_t count)
+{
+    static std::atomic<unsigned long long> written{0};
+    const char* limit = Setting("ZORVANTA_SHIM_DISK_FULL_AFTER");
+    struct stat info;
+    if (!limit || fd <= STDERR_FILENO || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return count;
+    const unsigned long long full = std::strtoull(limit, nullptr, 10);
+    unsigned long long before = written.load();
+    std::size_t room;
+    do {
+        room = before >= full ? 0 : static_cast<std::size_t>(std::min<unsigned long long>(count, full - before));
+    } while (!written.compare_exchange_weak(before, before + room));
+    return room;
 }
 
 mode_t ModeArgument(int flags, va_list arguments)
@@ -76,6 +108,25 @@ int openat64(int folder, const char* name, int flags, ...)
     const mode_t mode = ModeArgument(flags, arguments);
     va_end(arguments);
     return OpenAtVia("openat64", folder, name, flags, mode);
+}
+
+int open(const char* name, int flags, ...)
+{
+    va_list arguments;
+    va_start(arguments, flags);
+    const mode_t mode = ModeArgument(flags, arguments);
+    va_end(arguments);
+    static const auto next = Next<int (*)(const char*, int, ...)>("open");
+    if (IsUnreadable(name)) return errno = EACCES, -1;
+    return next(name, flags, mode);
+}
+
+ssize_t write(int fd, const void* buffer, size_t count)
+{
+    static const auto next = Next<ssize_t (*)(int, const void*, size_t)>("write");
+    const std::size_t room = RoomFor(fd, count);
+    if (room == 0 && count > 0) return errno = ENOSPC, -1;
+    return next(fd, buffer, room);
 }
 
 int fsync(int fd)

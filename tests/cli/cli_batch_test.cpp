@@ -1,0 +1,371 @@
+// zorvanta-cli's batch commands as a process, over trees built here: reseal into age files that
+// Debian's age opens, what it skips and why, a kill and a full disk in mid-batch, and encrypt,
+// decrypt and check over many files. The host shim (tests/support/hostshim.cpp) makes a file
+// unreadable (the tests run as root, whom a mode of 000 does not stop) and fills the disk.
+#include <signal.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "cipher/registry.h"
+#include "fileenc/fileop.h"
+#include "fileenc/passphrase.h"
+#include "support/process.h"
+#include "support/tempdir.h"
+#include "support/terminal.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+// Hashed in Windows-1252 by the legacy files and as UTF-8 by age, so a mix-up of the two shows.
+const std::string kPassphrase = "caf\u00E9";
+const std::string kNewPassphrase = "n\u00E9w";
+constexpr std::size_t kMiB = 1024 * 1024;
+
+Bytes Sample(std::size_t size, std::uint8_t seed = 0)
+{
+    Bytes bytes(size);
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 253 + seed);
+    return bytes;
+}
+
+std::string TextOf(const std::string& path)
+{
+    std::ifstream in(path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteText(const std::string& path, const std::string& text)
+{
+    WriteFile(path, Bytes(text.begin(), text.end()));
+}
+
+// The regular files below root (links not followed), by their path below it, and their bytes.
+std::map<std::string, Bytes> FilesBelow(const std::string& root)
+{
+    std::map<std::string, Bytes> files;
+    for (const auto& entry : fs::recursive_directory_iterator(root))
+        if (entry.is_regular_file() && !entry.is_symlink())
+            files[fs::relative(entry.path(), root).string()] = ReadFile(entry.path());
+    return files;
+}
+
+struct Ran {
+    int status;
+    std::string err;
+};
+
+// Runs the program to its end; shim: settings of the host shim.
+Ran RunToEnd(const std::vector<std::string>& args, const std::map<std::string, std::string>& shim = {})
+{
+    TempDir logs;
+    const int err = ::open(logs.path("err").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    const int status = WaitForCli(StartCli(args, {.err = err}, shim), std::chrono::seconds(120));
+    ::close(err);
+    return {status, TextOf(logs.path("err"))};
+}
+
+// A folder holding the tree a batch works on, the passphrase files and an age-keygen identity.
+struct Workspace {
+    TempDir dir;
+    std::string tree = dir.path("tree"), pass = dir.path("pass"), newPass = dir.path("new"), key = dir.path("key");
+    std::string recipient;
+
+    Workspace()
+    {
+        fs::create_directory(tree);
+        WriteText(pass, kPassphrase + "\n");
+        WriteText(newPass, kNewPassphrase + "\n");
+        EXPECT_EQ(Shell("age-keygen -o " + key + " 2>/dev/null"), 0);
+        EXPECT_EQ(Shell("age-keygen -y -o " + dir.path("key.pub") + " " + key), 0);
+        recipient = TextOf(dir.path("key.pub"));
+        recipient.pop_back();  // the line end
+    }
+    std::string at(const std::string& relative) const { return tree + "/" + relative; }
+
+    // A legacy file at relative under passphrase, whose plaintext is plain.
+    void Legacy(const std::string& relative, const Bytes& plain, std::string_view cipher,
+                const std::string& passphrase = kPassphrase) const
+    {
+        fs::create_directories(fs::path(at(relative)).parent_path());
+        WriteFile(dir.path("plain"), plain);
+        ASSERT_EQ(EncryptFile(dir.path("plain"), at(relative), PassphraseBytes(passphrase), *CreateCipher(cipher)),
+                  FileOpResult::Encrypted);
+        fs::remove(dir.path("plain"));
+    }
+};
+
+// How Debian's age opens the new files: typing a passphrase on a terminal, or with a key file.
+struct Opener {
+    std::string passphrase, keyFile;
+};
+
+// Every age file of agePlain (its path and the plaintext it must open to) opens with age.
+void ExpectAgeOpens(const std::map<std::string, Bytes>& agePlain, const Opener& opener)
+{
+    TempDir scratch;
+    std::string commands;
+    std::size_t n = 0;
+    for (const auto& [file, plain] : agePlain) {
+        const std::string out = scratch.path(std::to_string(n++));
+        // Redirected: age creates no -o file for an empty plaintext.
+        const std::string command =
+            "age -d " + (opener.keyFile.empty() ? "" : "-i " + opener.keyFile + " ") + file + " > " + out;
+        commands += (commands.empty() ? "" : " && ") + command;
+    }
+    if (opener.keyFile.empty()) {
+        const TerminalRun run = ShellOnTerminal(commands, std::vector<std::string>(n, opener.passphrase));
+        ASSERT_EQ(run.status, 0) << run.shown;
+    } else {
+        ASSERT_EQ(Shell(commands), 0);
+    }
+    n = 0;
+    for (const auto& [file, plain] : agePlain) EXPECT_EQ(ReadFile(scratch.path(std::to_string(n++))), plain) << file;
+}
+
+// What reseal is given besides its own options: the passphrase, a low work factor, the tree.
+std::vector<std::string> Reseal(const Workspace& w, std::vector<std::string> options, std::size_t jobs)
+{
+    std::vector<std::string> args{"reseal", "--passphrase-file", w.pass, "--recursive", "--jobs", std::to_string(jobs)};
+    args.insert(args.end(), options.begin(), options.end());
+    args.push_back(w.tree);
+    return args;
+}
+
+// The names of a tree's files that reseal takes, and their plaintexts.
+std::map<std::string, Bytes> LegacyTree(const Workspace& w, const std::vector<std::size_t>& sizes)
+{
+    std::map<std::string, Bytes> plain;
+    std::uint8_t seed = 0;
+    for (const CipherEntry& entry : AllCiphers())
+        for (const std::size_t size : sizes) {
+            const std::string name = "legacy/" + std::string(entry.algorithm) + "-" + std::to_string(size);
+            plain[name] = Sample(size, seed++);
+            w.Legacy(name, plain[name], entry.algorithm);
+        }
+    return plain;
+}
+
+struct ResealCase {
+    std::string what;
+    std::vector<std::string> options;  // NEW, RECIPIENT, KEY and OUT stand for the workspace's files
+    Opener opener;
+    bool intoFolder = false;  // the options name OUT as the output folder
+    bool deletes = false;
+    std::string summary, rerunSummary;
+};
+}  // namespace
+
+// One tree: every cipher at sizes around its blocks and a chunk, two files of 3 MiB, and the
+// files reseal skips: one not encrypted, one under another passphrase, a link, one that cannot
+// be read, and one whose NAME.age exists but holds another plaintext.
+TEST(CliBatch, ResealMakesAgeFilesThatAgeOpensAndSkipsTheRest)
+{
+    const std::vector<ResealCase> cases = {
+        {"the legacy passphrase, beside each file", {"--work-factor", "10"}, {kPassphrase, ""}, false, false,
+         "42 resealed, 5 skipped, 0 failed", "42 resealed (42 before this run), 5 skipped, 0 failed"},
+        {"a new passphrase", {"--work-factor", "10", "--new-passphrase-file", "NEW"}, {kNewPassphrase, ""}, false,
+         false, "42 resealed, 5 skipped, 0 failed", "42 resealed (42 before this run), 5 skipped, 0 failed"},
+        {"a recipient, and its identity to check again", {"-r", "RECIPIENT", "-i", "KEY"}, {"", "KEY"}, false, false,
+         "42 resealed, 5 skipped, 0 failed", "42 resealed (42 before this run), 5 skipped, 0 failed"},
+        // stale.age is not in the output folder, so stale is resealed there.
+        {"into an output folder", {"--work-factor", "10", "--output-dir", "OUT"}, {kPassphrase, ""}, true, false,
+         "43 resealed, 4 skipped, 0 failed", "43 resealed (43 before this run), 4 skipped, 0 failed"},
+        // The rerun meets only age files, which it passes over, and the skipped files.
+        {"deleting the originals", {"--work-factor", "10", "--delete-originals"}, {kPassphrase, ""}, false, true,
+         "42 resealed, 5 skipped, 0 failed", "0 resealed, 5 skipped, 0 failed"},
+    };
+    for (const ResealCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Workspace w;
+        const std::string outFolder = w.dir.path("out");
+        std::map<std::string, Bytes> resealed = LegacyTree(w, {0, 31, 32, 33, 64 * 1024});
+        for (const std::string_view cipher : {"Blowfish", "Rijndael"}) {
+            const std::string name = "legacy/" + std::string(cipher) + "-3MiB";
+            resealed[name] = Sample(3 * kMiB, static_cast<std::uint8_t>(cipher[0]));
+            w.Legacy(name, resealed[name], cipher);
+        }
+        fs::create_directory(w.at("odd"));
+        WriteFile(w.at("odd/plain"), Sample(100));
+        w.Legacy("odd/other", Sample(100), "Twofish", "other");
+        fs::create_symlink("../legacy/Blowfish-31", w.at("odd/link"));
+        w.Legacy("odd/locked", Sample(100), "GOST");
+        w.Legacy("odd/stale", Sample(100), "IDEA");
+        WriteFile(w.dir.path("else"), Sample(99));
+        ASSERT_EQ(Shell("age -r " + w.recipient + " -o " + w.at("odd/stale.age") + " " + w.dir.path("else")), 0);
+        std::vector<std::string> skips = {"odd/plain: skipped: not a legacy file under this passphrase",
+                                          "odd/other: skipped: not a legacy file under this passphrase",
+                                          "odd/link: skipped: a symbolic link, not followed",
+                                          "odd/locked: skipped: cannot be read (Permission denied)"};
+        if (c.intoFolder) {
+            resealed["odd/stale"] = Sample(100);
+        } else {
+            skips.push_back("odd/stale: skipped: " + w.at("odd/stale.age") +
+                            " exists and does not open to the same plaintext");
+        }
+
+        const std::map<std::string, std::string> placeholders{
+            {"NEW", w.newPass}, {"RECIPIENT", w.recipient}, {"KEY", w.key}, {"OUT", outFolder}};
+        std::vector<std::string> options;
+        for (const std::string& option : c.options) {
+            const auto named = placeholders.find(option);
+            options.push_back(named == placeholders.end() ? option : named->second);
+        }
+        const Opener opener{c.opener.passphrase, c.opener.keyFile.empty() ? "" : w.key};
+        const auto before = FilesBelow(w.tree);
+        const std::map<std::string, std::string> shim{{"UNREADABLE", "locked"}};
+
+        const Ran ran = RunToEnd(Reseal(w, options, 3), shim);
+        EXPECT_EQ(ran.status, 1) << ran.err;
+        EXPECT_NE(ran.err.find(c.summary), std::string::npos) << ran.err;
+        for (const std::string& skip : skips) EXPECT_NE(ran.err.find(w.at(skip)), std::string::npos) << ran.err;
+
+        // The originals are untouched (or, when asked, removed once resealed); the only new
+        // files are the age files, which open to the plaintexts.
+        std::map<std::string, Bytes> agePlain;
+        auto expected = before;
+        for (const auto& [name, plain] : resealed) {
+            agePlain[(c.intoFolder ? outFolder + "/" : w.tree + "/") + name + ".age"] = plain;
+            if (c.deletes) expected.erase(name);
+            if (!c.intoFolder) expected[name + ".age"] = ReadFile(w.at(name + ".age"));
+        }
+        EXPECT_EQ(FilesBelow(w.tree), expected);
+        if (c.intoFolder) {
+            EXPECT_EQ(FilesBelow(outFolder).size(), resealed.size());
+        }
+        ExpectAgeOpens(agePlain, opener);
+
+        const Ran rerun = RunToEnd(Reseal(w, options, 3), shim);
+        EXPECT_EQ(rerun.status, 1) << rerun.err;
+        EXPECT_NE(rerun.err.find(c.rerunSummary), std::string::npos) << rerun.err;
+        EXPECT_EQ(FilesBelow(w.tree), expected);
+    }
+}
+
+// Killed between files, a batch leaves whole age files only; the same command finishes it.
+TEST(CliBatch, AResealKilledMidBatchIsFinishedByTheSameCommand)
+{
+    const Workspace w;
+    const auto plain = LegacyTree(w, {4 * kMiB});
+    const auto originals = FilesBelow(w.tree);
+    const auto args = Reseal(w, {"-r", w.recipient, "-i", w.key}, 1);
+    const int quiet = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    const pid_t run = StartCli(args, {.err = quiet});
+    ::close(quiet);
+    // Cheap enough to be polled: the run is killed as soon as one is there.
+    const auto ageFiles = [&] {
+        std::map<std::string, Bytes> made;
+        for (const auto& [name, bytes] : plain)
+            if (fs::exists(w.at(name + ".age"))) made[w.at(name + ".age")] = bytes;
+        return made;
+    };
+    ASSERT_TRUE(Eventually([&] { return !ageFiles().empty(); }, std::chrono::seconds(60)));
+    ::kill(run, SIGKILL);
+    EXPECT_EQ(WaitForCli(run), 1000 + SIGKILL);
+
+    const auto made = ageFiles();
+    ASSERT_LT(made.size(), plain.size()) << "the batch ended before the kill";
+    auto expected = originals;
+    for (const auto& [name, bytes] : made) expected[fs::relative(name, w.tree).string()] = ReadFile(name);
+    EXPECT_EQ(FilesBelow(w.tree), expected);
+    ExpectAgeOpens(made, {"", w.key});
+
+    const Ran rerun = RunToEnd(args);
+    EXPECT_EQ(rerun.status, 0) << rerun.err;
+    EXPECT_NE(rerun.err.find(std::to_string(plain.size()) + " resealed (" + std::to_string(made.size()) +
+                             " before this run), 0 skipped, 0 failed"),
+              std::string::npos)
+        << rerun.err;
+    EXPECT_EQ(FilesBelow(w.tree).size(), 2 * plain.size());
+    ExpectAgeOpens(ageFiles(), {"", w.key});
+}
+
+// The disk fills during the second of three files: the first stays resealed, the file in
+// progress and the next fail and leave nothing, whether the output is an anonymous file or a
+// named temporary one.
+TEST(CliBatch, AResealOnAFullDiskKeepsFinishedFilesAndLeavesNothingOfTheFailed)
+{
+    for (const bool namedTemporary : {false, true}) {
+        SCOPED_TRACE(namedTemporary ? "named temporary files" : "anonymous files");
+        const Workspace w;
+        for (const std::string name : {"a", "b", "c"}) w.Legacy(name, Sample(kMiB, name[0]), "Rijndael");
+        std::map<std::string, std::string> shim{{"DISK_FULL_AFTER", std::to_string(3 * kMiB / 2)}};
+        if (namedTemporary) shim["NO_TMPFILE"] = "1";
+        const auto before = FilesBelow(w.tree);
+
+        const Ran ran = RunToEnd(Reseal(w, {"-r", w.recipient}, 1), shim);
+        EXPECT_EQ(ran.status, 3) << ran.err;
+        EXPECT_NE(ran.err.find("1 resealed, 0 skipped, 2 failed"), std::string::npos) << ran.err;
+        for (const std::string name : {"b", "c"})
+            EXPECT_NE(ran.err.find(w.at(name) + ": failed: "), std::string::npos) << ran.err;
+        EXPECT_NE(ran.err.find("(No space left on device)"), std::string::npos) << ran.err;
+        auto expected = before;
+        expected["a.age"] = ReadFile(w.at("a.age"));
+        EXPECT_EQ(FilesBelow(w.tree), expected);
+        ExpectAgeOpens({{w.at("a.age"), Sample(kMiB, 'a')}}, {"", w.key});
+    }
+}
+
+// encrypt, decrypt and check over many files, one step after another on the same folders.
+TEST(CliBatch, EncryptDecryptAndCheckManyFilesIntoFolders)
+{
+    const Workspace w;
+    const std::map<std::string, Bytes> plain = {{"p1", Sample(10)}, {"sub/p2", Sample(5000, 1)},
+                                                {"sub/p3", Sample(70000, 2)}};
+    for (const auto& [name, bytes] : plain) {
+        fs::create_directories(fs::path(w.at(name)).parent_path());
+        WriteFile(w.at(name), bytes);
+    }
+    const std::string legacy = w.dir.path("legacy"), age = w.dir.path("age"), fromLegacy = w.dir.path("d1"),
+                      fromAge = w.dir.path("d2");
+    const std::vector<std::string> pass{"--passphrase-file", w.pass};
+    const auto with = [&](std::vector<std::string> args, const std::vector<std::string>& more) {
+        args.insert(args.begin() + 1, pass.begin(), pass.end());
+        args.insert(args.end(), more.begin(), more.end());
+        return args;
+    };
+    const std::vector<std::string> encryptLegacy = with({"encrypt", "-c", "blowfish", "--recursive", "--output-dir",
+                                                         legacy}, {w.tree});
+    struct Step {
+        std::vector<std::string> args;
+        int status;
+        std::string summary;
+        std::string folderKept;  // a folder whose files the step must not change
+    };
+    const std::vector<Step> steps = {
+        {encryptLegacy, 0, "3 encrypted, 0 skipped, 0 failed", w.tree},
+        {encryptLegacy, 1, "0 encrypted, 3 skipped, 0 failed", legacy},
+        {with({"encrypt", "-f", "-c", "blowfish", "--recursive", "--output-dir", legacy}, {w.tree}), 0,
+         "3 encrypted, 0 skipped, 0 failed", w.tree},
+        {with({"encrypt", "--format", "age", "--work-factor", "10", "--recursive", "--output-dir", age}, {w.tree}), 0,
+         "3 encrypted, 0 skipped, 0 failed", w.tree},
+        {with({"decrypt", "--recursive", "--output-dir", fromLegacy}, {legacy}), 0, "3 decrypted, 0 skipped, 0 failed",
+         legacy},
+        // A file that is not encrypted is skipped among the others.
+        {with({"decrypt", "--recursive", "--output-dir", fromAge}, {age, w.at("p1")}), 1,
+         "3 decrypted, 1 skipped, 0 failed", age},
+        {with({"decrypt", "--recursive", "--output-dir", fromAge}, {age}), 1, "0 decrypted, 3 skipped, 0 failed",
+         fromAge},
+        {with({"check"}, {legacy + "/p1", age + "/sub/p2.age", w.at("p1")}), 1, "2 open, 1 skipped, 0 failed", legacy},
+        {with({"check", "--recursive"}, {legacy, age}), 0, "6 open, 0 skipped, 0 failed", age},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(testing::PrintToString(step.args));
+        const auto kept = FilesBelow(step.folderKept);
+        const Ran ran = RunToEnd(step.args);
+        EXPECT_EQ(ran.status, step.status) << ran.err;
+        EXPECT_NE(ran.err.find(step.summary), std::string::npos) << ran.err;
+        if (step.status == 1 && step.summary.starts_with("0 ")) {
+            EXPECT_NE(ran.err.find("exists; use --force to replace it"), std::string::npos) << ran.err;
+        }
+        EXPECT_EQ(FilesBelow(step.folderKept), kept);
+    }
+    EXPECT_EQ(FilesBelow(fromLegacy), plain);
+    EXPECT_EQ(FilesBelow(fromAge), plain);
+    EXPECT_EQ(FilesBelow(w.tree), plain);
+}
