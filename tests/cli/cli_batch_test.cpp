@@ -3,6 +3,7 @@
 // decrypt and check over many files. The host shim (tests/support/hostshim.cpp) makes a file
 // unreadable (the tests run as root, whom a mode of 000 does not stop) and fills the disk.
 #include <signal.h>
+#include <string.h>
 
 #include <gtest/gtest.h>
 
@@ -247,8 +248,8 @@ TEST(CliBatch, ResealMakesAgeFilesThatAgeOpensAndSkipsTheRest)
     }
 }
 
-// Killed between files, a batch leaves whole age files only; the same command finishes it.
-TEST(CliBatch, AResealKilledMidBatchIsFinishedByTheSameCommand)
+// Stops a reseal with signal once its first age file is there, and runs it again.
+void KillAndResume(int signal, int status)
 {
     const Workspace w;
     const auto plain = LegacyTree(w, {4 * kMiB});
@@ -265,8 +266,8 @@ TEST(CliBatch, AResealKilledMidBatchIsFinishedByTheSameCommand)
         return made;
     };
     ASSERT_TRUE(Eventually([&] { return !ageFiles().empty(); }, std::chrono::seconds(60)));
-    ::kill(run, SIGKILL);
-    EXPECT_EQ(WaitForCli(run), 1000 + SIGKILL);
+    ::kill(run, signal);
+    EXPECT_EQ(WaitForCli(run), status);
 
     const auto made = ageFiles();
     ASSERT_LT(made.size(), plain.size()) << "the batch ended before the kill";
@@ -283,6 +284,16 @@ TEST(CliBatch, AResealKilledMidBatchIsFinishedByTheSameCommand)
         << rerun.err;
     EXPECT_EQ(FilesBelow(w.tree).size(), 2 * plain.size());
     ExpectAgeOpens(ageFiles(), {"", w.key});
+}
+
+// Killed, or stopped by a signal, in mid-batch, a reseal leaves whole age files only; the same
+// command finishes it.
+TEST(CliBatch, AResealKilledOrStoppedMidBatchIsFinishedByTheSameCommand)
+{
+    for (const auto& [signal, status] : {std::pair{SIGKILL, 1000 + SIGKILL}, std::pair{SIGTERM, 128 + SIGTERM}}) {
+        SCOPED_TRACE(strsignal(signal));
+        KillAndResume(signal, status);
+    }
 }
 
 // The disk fills during the second of three files: the first stays resealed, the file in
