@@ -151,6 +151,7 @@ FileReport ResealTask::Run(const BatchFile& file, const BatchJob& job) const
         throw IoError::FromErrno(refusal->cause, outputPath);
     }
     RunOutput& output = std::get<RunOutput>(created);
+    output.file.LimitModeTo(input.file.info.st_mode | S_IRUSR | S_IWUSR);
     OutputSink sink(output.file, output.name);
     const auto fileKey = SealAgeStream(legacy.Plaintext(), sink, settings_.protection, file.size, options);
     if (!fileKey) return Stopped();

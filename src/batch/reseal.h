@@ -5,7 +5,8 @@
 // only once it has been read back from the disk and opened whole (header MAC, every chunk,
 // and for a passphrase its scrypt stanza too) to a plaintext of the same SHA-256; only then
 // is it committed, without replacing anything, and only then may the original be removed.
-// An age file met as input is passed over; a NAME.age that exists already is checked, and
+// NAME.age allows no one what NAME does not (its owner may always read and write it). An age
+// file met as input is passed over; a NAME.age that exists already is checked, and
 // counts as done when it opens to the same plaintext, so a run that was stopped is finished
 // by running it again.
 

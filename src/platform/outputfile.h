@@ -70,6 +70,9 @@ public:
     // Gives a file that this output creates no permissions for group and others (a key file),
     // whatever the umask or the replaced file allowed.
     void RestrictToOwner() noexcept { finalMode_ &= ~mode_t{077}; }
+    // Gives a file that this output creates no permission that mode lacks (a file that stands
+    // for another, readable by no one who could not read that one).
+    void LimitModeTo(mode_t mode) noexcept { finalMode_ &= mode; }
     // After Commit: what the file system did not keep that a user may rely on (the file's
     // mode), in a sentence naming the file; empty when everything was kept.
     const std::string& NotKept() const noexcept { return notKept_; }

@@ -311,6 +311,20 @@ TEST(CliBatch, AResealWhoseThreadsCannotStartRunsOnItsOwnThread)
     ExpectAgeOpens(made, {"", w.key});
 }
 
+// NAME.age stands for NAME: no one may read it who could not read NAME.
+TEST(CliBatch, AResealedFileAllowsNoOneWhatItsOriginalDoesNot)
+{
+    const Workspace w;
+    for (const std::string name : {"private", "shared"}) w.Legacy(name, Sample(100), "Blowfish");
+    fs::permissions(w.at("private"), fs::perms::owner_read | fs::perms::owner_write);
+    fs::permissions(w.at("shared"), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    const Ran ran = RunToEnd(Reseal(w, {"-r", w.recipient}, 1));
+    ASSERT_EQ(ran.status, 0) << ran.err;
+    const auto others = fs::perms::group_all | fs::perms::others_all;
+    EXPECT_EQ(fs::status(w.at("private.age")).permissions() & others, fs::perms::none);
+    EXPECT_EQ(fs::status(w.at("shared.age")).permissions() & others & ~fs::perms::group_read, fs::perms::none);
+}
+
 // The disk fills during the second of three files: the first stays resealed, the file in
 // progress and the next fail and leave nothing, whether the output is an anonymous file or a
 // named temporary one.
