@@ -1,5 +1,6 @@
 // Preloaded (LD_PRELOAD) into zorvanta-cli by the program tests, to bring about what a test
-// cannot arrange from outside. Each hook is off unless its variable is set:
+// cannot arrange from outside, and linked into a test program that needs a hook only from some
+// point of its run on. Each hook is off unless its variable is set:
 //   ZORVANTA_SHIM_NO_TMPFILE=1   the file system has no anonymous files (O_TMPFILE fails)
 //   ZORVANTA_SHIM_HOLD_FSYNC=DIR the first flush of a regular file creates DIR/held and waits
 //                                until DIR/go exists, so a test acts while a commit is on hold
@@ -10,6 +11,8 @@
 //                                as root, whom a mode of 000 does not stop)
 //   ZORVANTA_SHIM_DISK_FULL_AFTER=N  the disk fills: once N bytes have been written to regular
 //                                files other than the standard streams, such writes fail with ENOSPC
+// or, for the threads, until the program calls ZorvantaShimAllowThreads(N): from then on only N
+// more threads start (N < 0: any number). ZorvantaShimRefusedThreads() tells how many have failed.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <pthread.h>
@@ -89,6 +92,33 @@ void HoldFirstFlush(int fd)
     ::close(::open((base + "/held").c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600));
     while (::access((base + "/go").c_str(), F_OK) != 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
+
+// The threads that may still start; below 0, any number.
+std::atomic<long>& ThreadsLeft()
+{
+    static std::atomic<long> left{[] {
+        const char* limit = Setting("ZORVANTA_SHIM_THREADS");
+        return limit ? std::atol(limit) : -1L;
+    }()};
+    return left;
+}
+
+std::atomic<long> refusedThreads{0};  // so that a test sees it refused what it meant to
+
+// Counts a thread about to start off the threads left; false, and counted as refused, when none
+// is left.
+bool TakeThread()
+{
+    long left = ThreadsLeft().load();
+    do {
+        if (left < 0) return true;
+        if (left == 0) {
+            ++refusedThreads;
+            return false;
+        }
+    } while (!ThreadsLeft().compare_exchange_weak(left, left - 1));
+    return true;
+}
 }  // namespace
 
 extern "C" {
@@ -143,13 +173,21 @@ int fchmod(int fd, mode_t mode)
     return next(fd, mode);
 }
 
+void ZorvantaShimAllowThreads(long count)
+{
+    ThreadsLeft() = count;
+}
+
+long ZorvantaShimRefusedThreads()
+{
+    return refusedThreads;
+}
+
 int pthread_create(pthread_t* thread, const pthread_attr_t* attributes, void* (*start)(void*), void* argument)
 {
     using Create = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
     static const Create next = Next<Create>("pthread_create");
-    static std::atomic<long> started{0};
-    if (const char* allowed = Setting("ZORVANTA_SHIM_THREADS"); allowed && started.fetch_add(1) >= std::atol(allowed))
-        return EAGAIN;
+    if (!TakeThread()) return EAGAIN;
     return next(thread, attributes, start, argument);
 }
 }
