@@ -1,5 +1,8 @@
 #include "cli/batchcommands.h"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <new>
 
@@ -85,13 +88,25 @@ std::string Summary(const BatchSummary& summary, const char* doneWord)
     return text + figures;
 }
 
-int RunTask(Command& command, CliEnvironment& env, const BatchTask& task, const char* doneWord)
+// One job per core, but no more scrypt runs at once than half the memory holds (each takes
+// 1 KiB << work factor: 256 MiB at 18).
+std::size_t DefaultJobs(const AgeProtection* protection)
+{
+    const std::size_t cores = UsableCores();
+    if (!protection || !protection->passphrase) return cores;
+    const std::uint64_t scryptBytes = std::uint64_t{1024} << protection->workFactor;
+    const auto memory = static_cast<std::uint64_t>(::sysconf(_SC_PHYS_PAGES)) * ::sysconf(_SC_PAGESIZE);
+    return static_cast<std::size_t>(std::clamp<std::uint64_t>(memory / 2 / scryptBytes, 1, cores));
+}
+
+int RunTask(Command& command, CliEnvironment& env, const BatchTask& task, const char* doneWord,
+            std::size_t defaultJobs)
 {
     if (command.names.empty()) throw UsageError{"give the files or folders to work on"};
     const BatchWalk walk = WalkPaths(command.names, command.recursive, command.outputDir);
     BatchLines lines(command, env, command.progress.value_or(env.errIsTerminal));
     for (const PassedBy& passed : walk.passedBy) lines.Say(passed.path + ": skipped: " + passed.reason);
-    BatchSummary summary = RunBatch(walk.files, task, command.jobs.value_or(UsableCores()), lines);
+    BatchSummary summary = RunBatch(walk.files, task, command.jobs.value_or(defaultJobs), lines);
     lines.End();
     summary.skipped += walk.passedBy.size();
     const bool clean = summary.skipped == 0 && summary.failed == 0;
@@ -143,7 +158,8 @@ int Reseal(Command& command, CliEnvironment& env)
     }
     settings.outputFolder = command.outputDir;
     settings.deleteOriginals = command.deleteOriginals;
-    return RunTask(command, env, ResealTask(std::move(settings)), "resealed");
+    const std::size_t jobs = DefaultJobs(&settings.protection);
+    return RunTask(command, env, ResealTask(std::move(settings)), "resealed", jobs);
 }
 
 // decrypt and check: the passphrase is read once, unless identities alone are given.
@@ -173,11 +189,14 @@ int FileBatch(Command& command, CliEnvironment& env)
             settings.cipher = CipherAlgorithm(command);
             settings.legacyPassphrase = ObtainPassphrase(command, env, PassphraseForm::Legacy, true).bytes;
         }
-        return RunTask(command, env, EncryptTask(std::move(settings)), "encrypted");
+        const std::size_t jobs = DefaultJobs(settings.age ? &*settings.age : nullptr);
+        return RunTask(command, env, EncryptTask(std::move(settings)), "encrypted", jobs);
     }
     SetOpening(command, env, settings);
-    if (command.verb == Verb::Decrypt) return RunTask(command, env, DecryptTask(std::move(settings)), "decrypted");
-    return RunTask(command, env, CheckTask(std::move(settings)), "open");
+    const std::size_t jobs = DefaultJobs(nullptr);
+    if (command.verb == Verb::Decrypt)
+        return RunTask(command, env, DecryptTask(std::move(settings)), "decrypted", jobs);
+    return RunTask(command, env, CheckTask(std::move(settings)), "open", jobs);
 }
 }  // namespace
 

@@ -140,7 +140,8 @@ constexpr OptionSpec kOptions[] = {
      "write each output under DIR, at the place of its file below the named PATH (makes encrypt and decrypt take "
      "many files)",
      [](Command& c, std::string&& v) { c.outputDir = std::move(v); }},
-    {"jobs", 'j', "N", kBatch, "work on N files at once (default: one per core)",
+    {"jobs", 'j', "N", kBatch,
+     "work on N files at once (default: one per core, but no more scrypt runs at once than half the memory holds)",
      [](Command& c, std::string&& v) { c.jobs = JobCount(v); }},
     {"delete-originals", 0, "", kReseal,
      "remove each legacy file once its NAME.age is verified and on the disk",
