@@ -8,13 +8,18 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <variant>
 
 #include "age/agecrypto.h"
 #include "batch/batchrun.h"
 #include "batch/batchwalk.h"
 #include "cipher/registry.h"
 #include "pipeline/bytestream.h"
+#include "pipeline/runfiles.h"
 #include "platform/secretbytes.h"
+
+// The name an age file takes after its plaintext's (NAME.age).
+inline constexpr std::string_view kAgeSuffix = ".age";
 
 // A file's output before any suffix: beside the file, or under folder at the file's place
 // below the path it was found under.
@@ -23,6 +28,17 @@ std::string OutputPathFor(const BatchFile& file, const std::optional<std::string
 // Raises IoError.
 void CreateFoldersFor(const std::string& outputPath, const std::optional<std::string>& folder);
 bool Exists(const std::string& path);
+
+// Opens a batch's file and takes its first peekBytes; the skip that tells why it does not open.
+std::variant<RunInput, FileReport> OpenBatchInput(const BatchFile& file, std::size_t peekBytes,
+                                                  const FileOpOptions& options);
+
+// Opens a file's output at path, making the folders it needs under folder; the skip that
+// tells why not (its own input, written in place by another run). Raises OutputExists for an
+// existing file that may not be replaced, IoError when the output cannot be made.
+std::variant<RunOutput, FileReport> OpenBatchOutput(const RunInput& input, const std::string& path,
+                                                    const std::optional<std::string>& folder,
+                                                    OutputFile::Existing existing, const FileOpOptions& options);
 
 // A skipped file, and why.
 FileReport Skip(std::string reason);

@@ -1,7 +1,5 @@
 #include "batch/filetasks.h"
 
-#include <cerrno>
-#include <cstring>
 #include <variant>
 
 #include "age/header.h"
@@ -11,29 +9,9 @@
 #include "platform/ioerror.h"
 
 namespace {
-constexpr const char* kAgeSuffix = ".age";
-
-std::variant<RunInput, FileReport> OpenInput(const BatchFile& file, std::size_t peekBytes, const FileOpOptions& options)
+OutputFile::Existing Existing(const FileTaskSettings& settings)
 {
-    auto opened = OpenRunInput(file.path, peekBytes, *options.calls);
-    if (const auto* refusal = std::get_if<RunRefusal>(&opened))
-        return Skip(std::string("cannot be read (") + std::strerror(refusal->cause) + ")");
-    return std::move(std::get<RunInput>(opened));
-}
-
-std::variant<RunOutput, FileReport> OpenOutput(const RunInput& input, const std::string& path,
-                                               const FileTaskSettings& settings, const FileOpOptions& options)
-{
-    CreateFoldersFor(path, settings.outputFolder);
-    const auto existing = settings.replace ? OutputFile::Existing::Replace : OutputFile::Existing::Refuse;
-    auto created = OpenRunOutput(input, path, *options.calls, existing);
-    if (const auto* refusal = std::get_if<RunRefusal>(&created)) {
-        if (refusal->result == FileOpResult::SameNames) return Skip("would be its own output " + path);
-        if (refusal->cause == EEXIST) throw OutputExists(path);
-        if (refusal->cause == EWOULDBLOCK) return Skip(path + " is being written in place by another run");
-        throw IoError::FromErrno(refusal->cause, path);
-    }
-    return std::move(std::get<RunOutput>(created));
+    return settings.replace ? OutputFile::Existing::Replace : OutputFile::Existing::Refuse;
 }
 
 FileReport Outcome(FileOpResult result, std::string detail)
@@ -62,18 +40,18 @@ std::variant<std::string_view, FileReport> LegacyCipher(const RunInput& input, c
 
 std::string WithoutAgeSuffix(std::string path)
 {
-    if (path.ends_with(kAgeSuffix) && path.size() > std::strlen(kAgeSuffix)) path.resize(path.size() - 4);
+    if (path.ends_with(kAgeSuffix) && path.size() > kAgeSuffix.size()) path.resize(path.size() - kAgeSuffix.size());
     return path;
 }
 }  // namespace
 
 FileReport EncryptTask::Run(const BatchFile& file, const BatchJob& job) const
 {
-    auto opened = OpenInput(file, 0, job.counted);
+    auto opened = OpenBatchInput(file, 0, job.counted);
     if (auto* report = std::get_if<FileReport>(&opened)) return std::move(*report);
     RunInput& input = std::get<RunInput>(opened);
-    const std::string path = OutputPathFor(file, settings_.outputFolder) + (settings_.age ? kAgeSuffix : "");
-    auto created = OpenOutput(input, path, settings_, job.counted);
+    const std::string path = OutputPathFor(file, settings_.outputFolder) + (settings_.age ? std::string(kAgeSuffix) : "");
+    auto created = OpenBatchOutput(input, path, settings_.outputFolder, Existing(settings_), job.counted);
     if (auto* report = std::get_if<FileReport>(&created)) return std::move(*report);
     RunOutput& output = std::get<RunOutput>(created);
     if (settings_.age)
@@ -87,7 +65,7 @@ FileReport EncryptTask::Run(const BatchFile& file, const BatchJob& job) const
 
 FileReport DecryptTask::Run(const BatchFile& file, const BatchJob& job) const
 {
-    auto opened = OpenInput(file, kFormatPeekBytes, job.counted);
+    auto opened = OpenBatchInput(file, kFormatPeekBytes, job.counted);
     if (auto* report = std::get_if<FileReport>(&opened)) return std::move(*report);
     RunInput& input = std::get<RunInput>(opened);
     const bool age = LooksLikeAge(input.taken);
@@ -99,7 +77,7 @@ FileReport DecryptTask::Run(const BatchFile& file, const BatchJob& job) const
     }
     const std::string place = OutputPathFor(file, settings_.outputFolder);
     const std::string path = age ? WithoutAgeSuffix(place) : place;
-    auto created = OpenOutput(input, path, settings_, job.counted);
+    auto created = OpenBatchOutput(input, path, settings_.outputFolder, Existing(settings_), job.counted);
     if (auto* report = std::get_if<FileReport>(&created)) return std::move(*report);
     RunOutput& output = std::get<RunOutput>(created);
     if (age)
@@ -113,7 +91,7 @@ FileReport DecryptTask::Run(const BatchFile& file, const BatchJob& job) const
 
 FileReport CheckTask::Run(const BatchFile& file, const BatchJob& job) const
 {
-    auto opened = OpenInput(file, kFormatPeekBytes, job.counted);
+    auto opened = OpenBatchInput(file, kFormatPeekBytes, job.counted);
     if (auto* report = std::get_if<FileReport>(&opened)) return std::move(*report);
     RunInput& input = std::get<RunInput>(opened);
     if (LooksLikeAge(input.taken))

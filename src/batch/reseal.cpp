@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <memory>
 #include <variant>
 
@@ -127,48 +126,52 @@ FileReport CheckExisting(const ResealSettings& settings, RunInput& input, Legacy
     if (!existing || *existing != plaintext) return Skip(outputPath + " exists and does not open to the same plaintext");
     return Finished(settings, input, outputPath, BatchOutcome::AlreadyDone);
 }
+// Reads the new file back from the disk and opens it whole with the file key (and, for a
+// passphrase, its scrypt stanza with the passphrase too); nullopt when it gives the plaintext
+// of that digest, else why it does not count.
+std::optional<FileReport> ReadBackRefusal(const ResealSettings& settings, RunOutput& output,
+                                          const SecretBytes& fileKey, const Sha256::Digest& plaintext,
+                                          const BatchJob& job)
+{
+    const FileDescriptor back = output.file.ReadBack();
+    FileSource written(back.get(), output.name, *job.quiet.calls);
+    HashingSink readBack;
+    const Unlocking* alsoUnlock = settings.protection.passphrase ? &settings.unlocking : nullptr;
+    const std::string unlike = output.name + " did not read back to the plaintext it was made from";
+    try {
+        if (!OpenAgeStream(written, readBack, alsoUnlock, &fileKey, std::nullopt, job.quiet)) return Stopped();
+    } catch (const AgeError& e) {
+        return FileReport{BatchOutcome::Failed, unlike + " (" + e.what() + ")", nullptr};
+    }
+    if (readBack.Finish() != plaintext) return FileReport{BatchOutcome::Failed, unlike, nullptr};
+    return std::nullopt;
+}
 }  // namespace
 
 FileReport ResealTask::Run(const BatchFile& file, const BatchJob& job) const
 {
     const FileOpOptions& options = job.counted;
-    auto opened = OpenRunInput(file.path, kFormatPeekBytes, *options.calls);
-    if (const auto* refusal = std::get_if<RunRefusal>(&opened))
-        return Skip(std::string("cannot be read (") + std::strerror(refusal->cause) + ")");
+    auto opened = OpenBatchInput(file, kFormatPeekBytes, options);
+    if (auto* report = std::get_if<FileReport>(&opened)) return std::move(*report);
     RunInput& input = std::get<RunInput>(opened);
     if (LooksLikeAge(input.taken)) return {BatchOutcome::PassedOver, {}, nullptr};
     const auto algorithm = LegacyCipherOf(input.taken, settings_.legacyPassphrase, settings_.cipher);
     if (!algorithm) return Skip(kNotLegacy);
 
-    const std::string outputPath = OutputPathFor(file, settings_.outputFolder) + ".age";
+    const std::string outputPath = OutputPathFor(file, settings_.outputFolder) + std::string(kAgeSuffix);
     LegacyReading legacy(input, *algorithm, settings_.legacyPassphrase, options);
     if (Exists(outputPath)) return CheckExisting(settings_, input, legacy, outputPath, job);
 
-    CreateFoldersFor(outputPath, settings_.outputFolder);
-    auto created = OpenRunOutput(input, outputPath, *options.calls, OutputFile::Existing::Refuse);
-    if (const auto* refusal = std::get_if<RunRefusal>(&created)) {
-        if (refusal->cause == EEXIST) throw OutputExists(outputPath);
-        throw IoError::FromErrno(refusal->cause, outputPath);
-    }
+    auto created = OpenBatchOutput(input, outputPath, settings_.outputFolder, OutputFile::Existing::Refuse, options);
+    if (auto* report = std::get_if<FileReport>(&created)) return std::move(*report);
     RunOutput& output = std::get<RunOutput>(created);
     output.file.LimitModeTo(input.file.info.st_mode | S_IRUSR | S_IWUSR);
     OutputSink sink(output.file, output.name);
     const auto fileKey = SealAgeStream(legacy.Plaintext(), sink, settings_.protection, file.size, options);
     if (!fileKey) return Stopped();
     RequireUnchanged(input.file, input.name);
-    const Sha256::Digest plaintext = legacy.Plaintext().Finish();
-
-    const FileDescriptor back = output.file.ReadBack();
-    FileSource written(back.get(), output.name, *options.calls);
-    HashingSink readBack;
-    const Unlocking* alsoUnlock = settings_.protection.passphrase ? &settings_.unlocking : nullptr;
-    const std::string unlike = outputPath + " did not read back to the plaintext it was made from";
-    try {
-        if (!OpenAgeStream(written, readBack, alsoUnlock, &*fileKey, std::nullopt, job.quiet)) return Stopped();
-    } catch (const AgeError& e) {
-        return {BatchOutcome::Failed, unlike + " (" + e.what() + ")", nullptr};
-    }
-    if (readBack.Finish() != plaintext) return {BatchOutcome::Failed, unlike, nullptr};
+    if (auto refused = ReadBackRefusal(settings_, output, *fileKey, legacy.Plaintext().Finish(), job))
+        return std::move(*refused);
     output.file.Commit();
     if (!output.file.NotKept().empty()) options.observer->Notice(output.file.NotKept());
     return Finished(settings_, input, outputPath, BatchOutcome::Done);
