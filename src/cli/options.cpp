@@ -90,11 +90,12 @@ constexpr OptionSpec kOptions[] = {
          if (v != "age" && v != "legacy") throw UsageError{"--format takes 'age' or 'legacy'"};
          c.format = std::move(v);
      }},
-    {"recipient", 'r', "KEY", kEncrypt | kReseal, "encrypt to this age public key (age1...); may be repeated; implies --format age",
+    {"recipient", 'r', "KEY", kEncrypt | kReseal, "encrypt to this age public key (age1...); may be repeated; implies --format age (reseal: the age files are "
+     "made for it instead of a passphrase)",
      [](Command& c, std::string&& v) { c.recipients.push_back(std::move(v)); }},
     {"recipients-file", 'R', "FILE", kEncrypt | kReseal,
      "encrypt to the age public keys in FILE, one a line ('#' comments and blank lines allowed); may be repeated; "
-     "implies --format age",
+     "implies --format age (reseal: as -r)",
      [](Command& c, std::string&& v) { c.recipientsFiles.push_back(std::move(v)); }},
     {"armor", 'a', "", kEncrypt, "write the age file as text (PEM armor); implies --format age",
      [](Command& c, std::string&&) { c.armor = true; }},
