@@ -22,21 +22,6 @@
 namespace {
 const std::string kKey = "7077";  // "pw"
 
-Bytes Sample(std::size_t size)
-{
-    Bytes bytes(size);
-    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 13 + i / 509);
-    return bytes;
-}
-
-std::string TextOf(const std::string& path)
-{
-    std::ifstream in(path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // A file for one process's standard error.
 struct Log {
     TempDir dir;

@@ -15,13 +15,6 @@ const Bytes kKept{'k', 'e', 'p', 't'};
 const std::string kPw = "7077";  // "pw"
 constexpr std::size_t kChunk = 64 * 1024;
 
-Bytes Sample(std::size_t size)
-{
-    Bytes bytes(size);
-    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
-    return bytes;
-}
-
 std::string AsString(const Bytes& bytes)
 {
     return {bytes.begin(), bytes.end()};

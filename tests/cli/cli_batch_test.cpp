@@ -26,21 +26,6 @@ const std::string kPassphrase = "caf\u00E9";
 const std::string kNewPassphrase = "n\u00E9w";
 constexpr std::size_t kMiB = 1024 * 1024;
 
-Bytes Sample(std::size_t size, std::uint8_t seed = 0)
-{
-    Bytes bytes(size);
-    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 253 + seed);
-    return bytes;
-}
-
-std::string TextOf(const std::string& path)
-{
-    std::ifstream in(path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 void WriteText(const std::string& path, const std::string& text)
 {
     WriteFile(path, Bytes(text.begin(), text.end()));

@@ -22,20 +22,6 @@
 namespace {
 const std::string kProgram = ZORVANTA_CLI_PROGRAM;
 
-std::string TextOf(const std::string& path)
-{
-    std::ifstream in(path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-Bytes Sample(std::size_t size)
-{
-    Bytes bytes(size);
-    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
-    return bytes;
-}
 }  // namespace
 
 TEST(CliProgram, PipesGiveTheBytesOfFileModeForEveryCipher)

@@ -24,3 +24,7 @@ private:
 
 void WriteFile(const std::string& path, const Bytes& bytes);
 Bytes ReadFile(const std::string& path);
+// The whole file as text; empty when it cannot be read (a process that wrote nothing).
+std::string TextOf(const std::string& path);
+// size bytes that repeat at no short period, unlike for every seed.
+Bytes Sample(std::size_t size, std::uint8_t seed = 0);
