@@ -45,7 +45,7 @@ std::string WithoutAgeSuffix(std::string path)
 }
 }  // namespace
 
-FileReport EncryptTask::Run(const BatchFile& file, const BatchJob& job) const
+FileReport FileTask::Encrypt(const BatchFile& file, const BatchJob& job) const
 {
     auto opened = OpenBatchInput(file, 0, job.counted);
     if (auto* report = std::get_if<FileReport>(&opened)) return std::move(*report);
@@ -63,7 +63,7 @@ FileReport EncryptTask::Run(const BatchFile& file, const BatchJob& job) const
                    "encrypted into " + path);
 }
 
-FileReport DecryptTask::Run(const BatchFile& file, const BatchJob& job) const
+FileReport FileTask::Decrypt(const BatchFile& file, const BatchJob& job) const
 {
     auto opened = OpenBatchInput(file, kFormatPeekBytes, job.counted);
     if (auto* report = std::get_if<FileReport>(&opened)) return std::move(*report);
@@ -89,7 +89,7 @@ FileReport DecryptTask::Run(const BatchFile& file, const BatchJob& job) const
                    "decrypted into " + path + " (" + std::string(*algorithm) + ")");
 }
 
-FileReport CheckTask::Run(const BatchFile& file, const BatchJob& job) const
+FileReport FileTask::Check(const BatchFile& file, const BatchJob& job) const
 {
     auto opened = OpenBatchInput(file, kFormatPeekBytes, job.counted);
     if (auto* report = std::get_if<FileReport>(&opened)) return std::move(*report);
@@ -100,4 +100,14 @@ FileReport CheckTask::Run(const BatchFile& file, const BatchJob& job) const
     auto cipher = LegacyCipher(input, settings_);
     if (auto* report = std::get_if<FileReport>(&cipher)) return std::move(*report);
     return {BatchOutcome::Done, "the passphrase fits (" + std::string(std::get<std::string_view>(cipher)) + ")", nullptr};
+}
+
+FileReport FileTask::Run(const BatchFile& file, const BatchJob& job) const
+{
+    switch (kind_) {
+    case FileTaskKind::Encrypt: return Encrypt(file, job);
+    case FileTaskKind::Decrypt: return Decrypt(file, job);
+    case FileTaskKind::Check: break;
+    }
+    return Check(file, job);
 }

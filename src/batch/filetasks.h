@@ -19,33 +19,23 @@ struct FileTaskSettings {
     bool replace = false;                         // an existing output may be replaced
 };
 
-// Encrypts each file into the output folder: to NAME.age for the age format, NAME for the
-// legacy format.
-class EncryptTask final : public BatchTask {
-public:
-    explicit EncryptTask(FileTaskSettings settings) : settings_(std::move(settings)) {}
-    FileReport Run(const BatchFile& file, const BatchJob& job) const override;
-
-private:
-    FileTaskSettings settings_;
+// Which work a file task does on each file.
+enum class FileTaskKind {
+    Encrypt,  // into the output folder: to NAME.age for the age format, NAME for the legacy format
+    Decrypt,  // a file of either format into the output folder (NAME.age to NAME)
+    Check,    // tells whether the file opens; writes nothing
 };
 
-// Decrypts each file, of either format, into the output folder (NAME.age to NAME).
-class DecryptTask final : public BatchTask {
+class FileTask final : public BatchTask {
 public:
-    explicit DecryptTask(FileTaskSettings settings) : settings_(std::move(settings)) {}
+    FileTask(FileTaskKind kind, FileTaskSettings settings) : kind_(kind), settings_(std::move(settings)) {}
     FileReport Run(const BatchFile& file, const BatchJob& job) const override;
 
 private:
-    FileTaskSettings settings_;
-};
+    FileReport Encrypt(const BatchFile& file, const BatchJob& job) const;
+    FileReport Decrypt(const BatchFile& file, const BatchJob& job) const;
+    FileReport Check(const BatchFile& file, const BatchJob& job) const;
 
-// Tells of each file whether it opens; writes nothing.
-class CheckTask final : public BatchTask {
-public:
-    explicit CheckTask(FileTaskSettings settings) : settings_(std::move(settings)) {}
-    FileReport Run(const BatchFile& file, const BatchJob& job) const override;
-
-private:
+    FileTaskKind kind_;
     FileTaskSettings settings_;
 };

@@ -190,13 +190,13 @@ int FileBatch(Command& command, CliEnvironment& env)
             settings.legacyPassphrase = ObtainPassphrase(command, env, PassphraseForm::Legacy, true).bytes;
         }
         const std::size_t jobs = DefaultJobs(settings.age ? &*settings.age : nullptr);
-        return RunTask(command, env, EncryptTask(std::move(settings)), "encrypted", jobs);
+        return RunTask(command, env, FileTask(FileTaskKind::Encrypt, std::move(settings)), "encrypted", jobs);
     }
     SetOpening(command, env, settings);
     const std::size_t jobs = DefaultJobs(nullptr);
     if (command.verb == Verb::Decrypt)
-        return RunTask(command, env, DecryptTask(std::move(settings)), "decrypted", jobs);
-    return RunTask(command, env, CheckTask(std::move(settings)), "open", jobs);
+        return RunTask(command, env, FileTask(FileTaskKind::Decrypt, std::move(settings)), "decrypted", jobs);
+    return RunTask(command, env, FileTask(FileTaskKind::Check, std::move(settings)), "open", jobs);
 }
 }  // namespace
 
