@@ -1,11 +1,10 @@
 #include "cli/agecommands.h"
 
 #include <cerrno>
-#include <chrono>
-#include <ctime>
 
 #include "age/ageerror.h"
 #include "age/agefile.h"
+#include "age/keyfile.h"
 #include "cli/keyfiles.h"
 #include "cli/passphrasesource.h"
 #include "cli/progress.h"
@@ -33,44 +32,17 @@ AgeProtection ProtectionOf(Command& command, CliEnvironment& env, const FileName
 
 namespace {
 
-std::string Now()
+void WriteKeyFileOf(const Command& command, const FileName& output, const SecretBytes& text, std::ostream& err)
 {
-    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-    std::tm local{};
-    ::localtime_r(&now, &local);
-    char text[40];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &local);
-    std::string stamp(text);
-    return stamp.insert(stamp.size() - 2, ":");  // RFC 3339: +01:00
-}
-
-// The identity file's text, as age-keygen writes it.
-SecretBytes IdentityText(const X25519Identity& identity)
-{
-    const std::string heading =
-        "# created: " + Now() + "\n# public key: " + FormatRecipient(RecipientOf(identity)) + "\n";
-    SecretBytes text = ToSecretBytes(heading);
-    const SecretBytes key = FormatIdentity(identity);
-    text.insert(text.end(), key.begin(), key.end());
-    text.push_back('\n');
-    return text;
-}
-
-void WriteKeyFile(const Command& command, const FileName& output, const SecretBytes& text, std::ostream& err)
-{
-    auto file = OutputFile::Open(output.path, HostCalls(),
-                                 command.force ? OutputFile::Existing::Replace : OutputFile::Existing::Refuse);
-    if (!file) throw OutputRefusal(output, errno, FileOperation::Encrypt, MessageWording::Standard);
-    file->RestrictToOwner();
+    std::optional<std::string> notKept;
     try {
-        NamingFailures(output.Shown(), [&] {
-            file->Write(text.data(), text.size());
-            file->Commit();
-        });
+        notKept = WriteKeyFile(output.path, text,
+                               command.force ? OutputFile::Existing::Replace : OutputFile::Existing::Refuse);
     } catch (const OutputExists&) {
         throw ExistsRefusal(output);
     }
-    if (!file->NotKept().empty()) err << kPrefix << file->NotKept() << '\n';
+    if (!notKept) throw OutputRefusal(output, errno, FileOperation::Encrypt, MessageWording::Standard);
+    if (!notKept->empty()) err << kPrefix << *notKept << '\n';
 }
 
 int PrintRecipients(Command& command, CliEnvironment& env)
@@ -127,11 +99,11 @@ int RunKeygen(Command& command, CliEnvironment& env)
     if (command.publicKeys) return PrintRecipients(command, env);
     if (!command.names.empty()) throw UsageError{"keygen takes no names; write to a file with -o FILE"};
     const X25519Identity identity = GenerateX25519Identity();
-    const SecretBytes text = IdentityText(identity);
+    const SecretBytes text = IdentityFileText(identity);
     if (!command.output && env.standardOutputClosed)
         throw Unavailable{"standard output is closed; write the identity to a file with -o FILE"};
     if (command.output) {
-        WriteKeyFile(command, Output(*command.output, env), text, env.err);
+        WriteKeyFileOf(command, Output(*command.output, env), text, env.err);
     } else {
         env.out.write(reinterpret_cast<const char*>(text.data()), static_cast<std::streamsize>(text.size()));
     }

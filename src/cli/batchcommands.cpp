@@ -1,12 +1,10 @@
 #include "cli/batchcommands.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdio>
 #include <new>
 
 #include "age/ageerror.h"
+#include "batch/batchplan.h"
 #include "batch/filetasks.h"
 #include "batch/reseal.h"
 #include "cli/agecommands.h"
@@ -15,7 +13,6 @@
 #include "cli/passphrasesource.h"
 #include "cli/progress.h"
 #include "cli/runsupport.h"
-#include "pipeline/cores.h"
 #include "platform/outputfile.h"
 #include "platform/posixfile.h"
 
@@ -76,29 +73,6 @@ private:
     RunObserver progress_;
 };
 
-std::string Summary(const BatchSummary& summary, const char* doneWord)
-{
-    std::string text = std::to_string(summary.done + summary.alreadyDone) + " " + doneWord;
-    if (summary.alreadyDone) text += " (" + std::to_string(summary.alreadyDone) + " before this run)";
-    text += ", " + std::to_string(summary.skipped) + " skipped, " + std::to_string(summary.failed) + " failed";
-    if (summary.stopped) text += ", " + std::to_string(summary.stopped) + " stopped";
-    char figures[64];
-    std::snprintf(figures, sizeof figures, "; %.1f MiB in %.1f s", static_cast<double>(summary.bytes) / 1048576.0,
-                  summary.seconds);
-    return text + figures;
-}
-
-// One job per core, but no more scrypt runs at once than half the memory holds (each takes
-// 1 KiB << work factor: 256 MiB at 18).
-std::size_t DefaultJobs(const AgeProtection* protection)
-{
-    const std::size_t cores = UsableCores();
-    if (!protection || !protection->passphrase) return cores;
-    const std::uint64_t scryptBytes = std::uint64_t{1024} << protection->workFactor;
-    const auto memory = static_cast<std::uint64_t>(::sysconf(_SC_PHYS_PAGES)) * ::sysconf(_SC_PAGESIZE);
-    return static_cast<std::size_t>(std::clamp<std::uint64_t>(memory / 2 / scryptBytes, 1, cores));
-}
-
 int RunTask(Command& command, CliEnvironment& env, const BatchTask& task, const char* doneWord,
             std::size_t defaultJobs)
 {
@@ -110,7 +84,7 @@ int RunTask(Command& command, CliEnvironment& env, const BatchTask& task, const 
     lines.End();
     summary.skipped += walk.passedBy.size();
     const bool clean = summary.skipped == 0 && summary.failed == 0;
-    if (!command.quiet || !clean) env.err << Summary(summary, doneWord) << '\n';
+    if (!command.quiet || !clean) env.err << SummaryText(summary, doneWord) << '\n';
     if (const int signal = StopSignal(env).load()) throw Interrupted{signal};
     if (summary.failed) return exitcode::kIoError;
     return clean ? exitcode::kSuccess : exitcode::kRefused;

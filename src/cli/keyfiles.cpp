@@ -1,32 +1,20 @@
 #include "cli/keyfiles.h"
 
-#include <cerrno>
-#include <cstring>
 #include <iterator>
 
 #include "age/ageerror.h"
-#include "age/agefile.h"
-#include "age/header.h"
+#include "age/keyfile.h"
 #include "cli/passphrasesource.h"
 #include "cli/usage.h"
-#include "platform/posixfile.h"
 
 namespace {
-// Key files are small; a larger one is surely not a key file.
-constexpr std::size_t kMaxKeyFileBytes = 4 * 1024 * 1024;
-
-SecretBytes ReadKeyFile(const std::string& name)
+// "-" reads standard input.
+std::string KeyFilePath(const std::string& name)
 {
-    const std::string path = name == "-" ? "/dev/stdin" : name;
-    const auto input = OpenInput(path);
-    if (!input) throw Refusal{name + ": cannot read this key file (" + std::strerror(errno) + ")"};
-    SecretBytes bytes(kMaxKeyFileBytes + 1);
-    bytes.resize(ReadFull(input->fd.get(), bytes.data(), bytes.size()));
-    if (bytes.size() > kMaxKeyFileBytes) throw Refusal{name + ": too large for a key file"};
-    return bytes;
+    return name == "-" ? "/dev/stdin" : name;
 }
 
-// Runs parse on a key file's text, naming the file in its refusals.
+// Runs parse on a key file, naming the file in its refusals.
 template <class Parse>
 auto Naming(const std::string& name, Parse parse)
 {
@@ -65,8 +53,7 @@ std::vector<X25519Recipient> RecipientsOf(const Command& command)
         }
     }
     for (const std::string& name : command.recipientsFiles) {
-        const SecretBytes text = ReadKeyFile(name);
-        const auto listed = Naming(name, [&] { return ParseRecipientsFile(AsText(text)); });
+        const auto listed = Naming(name, [&] { return ReadRecipientsFile(KeyFilePath(name)); });
         recipients.insert(recipients.end(), listed.begin(), listed.end());
     }
     return recipients;
@@ -74,12 +61,7 @@ std::vector<X25519Recipient> RecipientsOf(const Command& command)
 
 std::vector<X25519Identity> IdentitiesIn(const std::string& name, Command& command, CliEnvironment& env)
 {
-    SecretBytes text = ReadKeyFile(name);
-    return Naming(name, [&] {
-        // A key file may itself be an age file under a passphrase, as age allows.
-        if (LooksLikeAge(text)) text = DecryptAgeBytes(text, ByPassphrase(command, env));
-        return ParseIdentityFile(text);
-    });
+    return Naming(name, [&] { return ReadIdentityFile(KeyFilePath(name), ByPassphrase(command, env)); });
 }
 
 Unlocking UnlockingOf(Command& command, CliEnvironment& env)

@@ -1,11 +1,14 @@
 #include "formats/eitherformat.h"
 
+#include <sys/stat.h>
+
 #include "age/ageerror.h"
 #include "age/agefile.h"
 #include "age/header.h"
 #include "fileenc/fileop.h"
 #include "fileenc/passphrase.h"
 #include "pipeline/runfiles.h"
+#include "platform/posixfile.h"
 
 namespace {
 // The file windows have no key files: an age file for recipients is told where it opens.
@@ -32,6 +35,14 @@ FileOpResult DecryptAge(RunInput input, RunOutput output, const SecretBytes& typ
 bool WritesAge(const std::string& outputName)
 {
     return outputName.size() > 4 && outputName.ends_with(".age");
+}
+
+bool IsAgeFile(const std::string& path)
+{
+    const auto input = OpenInput(path);
+    if (!input || !S_ISREG(input->info.st_mode)) return false;
+    std::uint8_t first[kFormatPeekBytes];
+    return LooksLikeAge(std::span(first, ReadFull(input->fd.get(), first, sizeof first)));
 }
 
 FileOpResult EncryptEitherFormat(const std::string& inputName, const std::string& outputName,

@@ -16,6 +16,8 @@
 #include "platform/secretbytes.h"
 
 bool WritesAge(const std::string& outputName);
+// Whether path names a file that begins as an age file (armored or not).
+bool IsAgeFile(const std::string& path);
 
 FileOpResult EncryptEitherFormat(const std::string& inputName, const std::string& outputName,
                                  const SecretBytes& typed, TZC_blockcipher& cipher, const FileOpOptions& options = {});

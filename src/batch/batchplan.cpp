@@ -1,0 +1,116 @@
+#include "batch/batchplan.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "batch/filetasks.h"
+#include "batch/reseal.h"
+#include "fileenc/passphrase.h"
+#include "pipeline/cores.h"
+#include "platform/ioerror.h"
+#include "platform/outputfile.h"
+
+std::size_t DefaultJobs(const AgeProtection* protection)
+{
+    const std::size_t cores = UsableCores();
+    if (!protection || !protection->passphrase) return cores;
+    // Each scrypt run takes 1 KiB << work factor: 256 MiB at 18.
+    const std::uint64_t scryptBytes = std::uint64_t{1024} << protection->workFactor;
+    const auto memory = static_cast<std::uint64_t>(::sysconf(_SC_PHYS_PAGES)) * ::sysconf(_SC_PAGESIZE);
+    return static_cast<std::size_t>(std::clamp<std::uint64_t>(memory / 2 / scryptBytes, 1, cores));
+}
+
+std::string SummaryText(const BatchSummary& summary, std::string_view doneWord)
+{
+    std::string text = std::to_string(summary.done + summary.alreadyDone) + " " + std::string(doneWord);
+    if (summary.alreadyDone) text += " (" + std::to_string(summary.alreadyDone) + " before this run)";
+    text += ", " + std::to_string(summary.skipped) + " skipped, " + std::to_string(summary.failed) + " failed";
+    if (summary.stopped) text += ", " + std::to_string(summary.stopped) + " stopped";
+    char figures[64];
+    std::snprintf(figures, sizeof figures, "; %.1f MiB in %.1f s", static_cast<double>(summary.bytes) / 1048576.0,
+                  summary.seconds);
+    return text + figures;
+}
+
+std::string_view OutcomeWord(BatchOutcome outcome)
+{
+    switch (outcome) {
+    case BatchOutcome::Done:
+    case BatchOutcome::AlreadyDone: return "done";
+    case BatchOutcome::Skipped:
+    case BatchOutcome::PassedOver: return "skipped";
+    case BatchOutcome::Failed: return "failed";
+    case BatchOutcome::Stopped: break;
+    }
+    return "stopped";
+}
+
+std::string OutcomeReason(const FileReport& report)
+{
+    if (!report.error) return report.detail;
+    try {
+        std::rethrow_exception(report.error);
+    } catch (const OutputExists& e) {
+        return e.path() + " exists";
+    } catch (const IoError& e) {
+        std::string text = e.path().empty() ? e.what() : e.path() + ": " + e.what();
+        if (e.hostError() != 0) text += std::string(" (") + std::strerror(e.hostError()) + ")";
+        return text;
+    } catch (const std::bad_alloc&) {
+        return "out of memory";
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+}
+
+namespace {
+std::function<std::optional<SecretBytes>()> Giving(SecretBytes passphrase)
+{
+    return [passphrase = std::move(passphrase)] { return std::optional(passphrase); };
+}
+}  // namespace
+
+PlannedBatch PlanEncrypt(AgeProtection protection, std::optional<std::string> outputFolder)
+{
+    const std::size_t jobs = DefaultJobs(&protection);
+    FileTaskSettings settings;
+    settings.age = std::move(protection);
+    settings.outputFolder = outputFolder;
+    return {std::make_unique<FileTask>(FileTaskKind::Encrypt, std::move(settings)), "encrypted", jobs,
+            std::move(outputFolder)};
+}
+
+PlannedBatch PlanDecrypt(std::optional<SecretBytes> typed, std::vector<X25519Identity> identities,
+                         std::optional<std::string> outputFolder)
+{
+    FileTaskSettings settings;
+    if (typed) {
+        settings.legacyPassphrase = PassphraseBytes(AsText(*typed));
+        settings.unlocking.passphrase = Giving(std::move(*typed));
+    }
+    settings.unlocking.identities = std::move(identities);
+    settings.outputFolder = outputFolder;
+    return {std::make_unique<FileTask>(FileTaskKind::Decrypt, std::move(settings)), "decrypted", DefaultJobs(nullptr),
+            std::move(outputFolder)};
+}
+
+PlannedBatch PlanMove(const SecretBytes& legacyTyped, AgeProtection protection,
+                      std::optional<std::string> outputFolder, bool deleteOriginals)
+{
+    const std::size_t jobs = DefaultJobs(&protection);
+    ResealSettings settings;
+    settings.legacyPassphrase = PassphraseBytes(AsText(legacyTyped));
+    if (protection.passphrase) {
+        settings.unlocking.passphrase = Giving(*protection.passphrase);
+        settings.unlocking.maxWorkFactor = std::max(kDefaultMaxWorkFactor, protection.workFactor);
+    }
+    settings.protection = std::move(protection);
+    settings.outputFolder = outputFolder;
+    settings.deleteOriginals = deleteOriginals;
+    return {std::make_unique<ResealTask>(std::move(settings)), "resealed", jobs, std::move(outputFolder)};
+}
