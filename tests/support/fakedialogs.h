@@ -21,13 +21,25 @@ public:
     void Error(QWidget* parent, const QString& text) override;
     std::optional<QString> OpenFile(QWidget* parent, const FileDialogRequest& request) override;
     std::optional<QString> SaveFile(QWidget* parent, const FileDialogRequest& request) override;
+    std::vector<QString> OpenFiles(QWidget* parent, const FileDialogRequest& request) override;
+    std::optional<QString> ChooseFolder(QWidget* parent, const QString& lastFolder) override;
+    bool Confirm(QWidget* parent, const QString& text) override;
+    std::optional<QString> AskPassphrase(QWidget* parent, const QString& text) override;
+    bool ErrorOffering(QWidget* parent, const QString& text, const QString& action) override;
     void OpenAddress(QWidget* parent, const QString& verb, const QString& address, ShowMode show) override;
 
     // The answers of the next file dialogs, in order; a null string, or none left, means the
     // user cancels.
     std::deque<QString> fileAnswers;
 
+    // The answers of the next boxes of each kind; none left: the user cancels.
+    std::deque<bool> confirmAnswers;
+    std::deque<QString> passphraseAnswers;
+    std::deque<bool> offerAnswers;  // whether the offered button is pressed
+
     std::vector<QString> informations;
+    std::vector<QString> questions;  // the texts of Confirm and AskPassphrase
+    std::vector<QString> offers;     // the actions offered beside an error
     std::vector<QString> errors;
     std::vector<FileDialogRequest> fileRequests;
     std::vector<ShellRequest> shellRequests;

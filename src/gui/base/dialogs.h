@@ -4,6 +4,7 @@
 // interface, so that tests can hand the windows a fake that records and answers instead.
 
 #include <optional>
+#include <vector>
 
 #include <QString>
 
@@ -29,6 +30,17 @@ public:
     // accepts a name that does not exist; the save dialog replaces a file without asking.
     virtual std::optional<QString> OpenFile(QWidget* parent, const FileDialogRequest& request) = 0;
     virtual std::optional<QString> SaveFile(QWidget* parent, const FileDialogRequest& request) = 0;
+
+    // Several existing files, or none when the user cancels.
+    virtual std::vector<QString> OpenFiles(QWidget* parent, const FileDialogRequest& request) = 0;
+    // A folder, or nothing when the user cancels; lastFolder is offered again.
+    virtual std::optional<QString> ChooseFolder(QWidget* parent, const QString& lastFolder) = 0;
+    // Modal, with OK and Cancel: true for OK.
+    virtual bool Confirm(QWidget* parent, const QString& text) = 0;
+    // A passphrase typed into a box that hides it, or nothing when the user cancels.
+    virtual std::optional<QString> AskPassphrase(QWidget* parent, const QString& text) = 0;
+    // The error box with a second button captioned action: true when the user pressed it.
+    virtual bool ErrorOffering(QWidget* parent, const QString& text, const QString& action) = 0;
 
     // Hands an address to the desktop; the outcome is not examined.
     virtual void OpenAddress(QWidget* parent, const QString& verb, const QString& address,

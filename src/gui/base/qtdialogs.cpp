@@ -3,6 +3,9 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QScreen>
@@ -109,6 +112,54 @@ public:
     std::optional<QString> SaveFile(QWidget* parent, const FileDialogRequest& request) override
     {
         return RunFileDialog(parent, request, QFileDialog::AcceptSave);
+    }
+
+    std::vector<QString> OpenFiles(QWidget* parent, const FileDialogRequest& request) override
+    {
+        QFileDialog dialog(parent);
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setFileMode(QFileDialog::ExistingFiles);
+        dialog.setNameFilters(request.filter.split(QStringLiteral(";;")));
+        if (!request.lastName.isEmpty()) dialog.selectFile(request.lastName);
+        if (dialog.exec() != QDialog::Accepted) return {};
+        const QStringList files = dialog.selectedFiles();
+        return {files.begin(), files.end()};
+    }
+
+    std::optional<QString> ChooseFolder(QWidget* parent, const QString& lastFolder) override
+    {
+        QFileDialog dialog(parent);
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setFileMode(QFileDialog::Directory);
+        dialog.setOption(QFileDialog::ShowDirsOnly);
+        if (!lastFolder.isEmpty()) dialog.setDirectory(lastFolder);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+        return dialog.selectedFiles().front();
+    }
+
+    bool Confirm(QWidget* parent, const QString& text) override
+    {
+        CentredMessageBox box(QMessageBox::Question, ApplicationTitle(), text, parent);
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Cancel);
+        return box.exec() == QMessageBox::Ok;
+    }
+
+    std::optional<QString> AskPassphrase(QWidget* parent, const QString& text) override
+    {
+        bool accepted = false;
+        const QString typed =
+            QInputDialog::getText(parent, ApplicationTitle(), text, QLineEdit::Password, {}, &accepted);
+        if (!accepted) return std::nullopt;
+        return typed;
+    }
+
+    bool ErrorOffering(QWidget* parent, const QString& text, const QString& action) override
+    {
+        CentredMessageBox box(QMessageBox::Critical, ApplicationTitle(), text, parent);
+        QPushButton* offered = box.addButton(action, QMessageBox::AcceptRole);
+        box.exec();
+        return box.clickedButton() == offered;
     }
 
     // The desktop picks the program by the address's scheme (mail program for mailto:, the

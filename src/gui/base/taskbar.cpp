@@ -73,3 +73,18 @@ void MarkForAttention(QWidget* window)
     else
         QApplication::alert(window);
 }
+
+void CallForAttention(QWidget* window)
+{
+    if (!window->isHidden()) {
+        MarkForAttention(window);
+        return;
+    }
+    // The attribute first: closing destroyed the native window, and the one made anew (by the
+    // mark, which goes with the showing) takes the attribute as it is then.
+    const bool quiet = window->testAttribute(Qt::WA_ShowWithoutActivating);
+    window->setAttribute(Qt::WA_ShowWithoutActivating);
+    MarkForAttention(window);
+    window->show();
+    window->setAttribute(Qt::WA_ShowWithoutActivating, quiet);
+}

@@ -13,3 +13,6 @@ void KeepOffTaskbar(QWidget* window);
 // window is activated. Called on a hidden window, the mark comes with its next showing.
 // Elsewhere QApplication::alert does it.
 void MarkForAttention(QWidget* window);
+
+// Marks a window for attention; a closed (hidden) one is shown again for it, without the focus.
+void CallForAttention(QWidget* window);

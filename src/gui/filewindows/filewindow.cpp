@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QFile>
 
+#include "age/ageerror.h"
 #include "cipher/registry.h"
 #include "gui/base/artwork.h"
 #include "gui/base/controls.h"
@@ -10,6 +11,7 @@
 #include "gui/base/fonts.h"
 #include "gui/base/guard.h"
 #include "gui/base/taskbar.h"
+#include "gui/base/typedsecret.h"
 
 Q_DECLARE_METATYPE(TZC_blockcipher*)
 
@@ -53,17 +55,6 @@ QString ArtworkTitle(const QString& caption)
 std::string FileName(const QLineEdit* box)
 {
     return QFile::encodeName(box->text()).toStdString();
-}
-
-// The passphrase as typed, UTF-8. The box keeps its text; the copy made on the way is wiped
-// before its memory is given back.
-SecretBytes PassphraseOf(const QLineEdit* box)
-{
-    struct WipedOnExit {
-        QByteArray bytes;
-        ~WipedOnExit() { SecureFill(bytes.data(), static_cast<std::size_t>(bytes.size()), 0); }
-    } utf8{box->text().toUtf8()};
-    return SecretBytes(utf8.bytes.begin(), utf8.bytes.end());
 }
 
 bool EndedCancelled(const FileRun& run)
@@ -186,8 +177,9 @@ void FileEncryptionWindow::RunFileOperation(FileOperation operation)
     // The run in progress holds the names and the component; an outcome not yet shown comes first.
     if (Running() || outcomePending_) return;
     run_ = std::make_unique<FileRun>(FileJob{operation, FileName(CInFileBox), FileName(COutFileBox),
-                                             PassphraseOf(CPassphraseBox), CreateCipher(SelectedCipher().Algorithm())});
+                                             TypedSecret(CPassphraseBox->text()), CreateCipher(SelectedCipher().Algorithm())});
     runOperation_ = operation;
+    runInputName_ = CInFileBox->text();
     connect(run_.get(), &FileRun::Finished, this, [this] {
         // Whether the user is at this window, asked before its progress dialog goes.
         EndRun(isActiveWindow() || (runProgress_ && runProgress_->isActiveWindow()));
@@ -202,26 +194,11 @@ void FileEncryptionWindow::EndRun(bool attended)
     if (EndedCancelled(*run_)) return;  // the user knows: they asked for it
     outcomePending_ = true;
     if (!attended) {
-        AwaitAttention();
+        CallForAttention(this);
         return;
     }
     if (isHidden()) ShowTool();  // closed during the run while the user watched its progress
     ShowOutcome();
-}
-
-void FileEncryptionWindow::AwaitAttention()
-{
-    if (!isHidden()) {
-        MarkForAttention(this);
-        return;
-    }
-    // The attribute first: closing destroyed the native window, and the one made anew (by the
-    // mark, which goes with the showing) takes the attribute as it is then.
-    const bool quiet = testAttribute(Qt::WA_ShowWithoutActivating);
-    setAttribute(Qt::WA_ShowWithoutActivating);
-    MarkForAttention(this);
-    show();
-    setAttribute(Qt::WA_ShowWithoutActivating, quiet);
 }
 
 void FileEncryptionWindow::changeEvent(QEvent* event)
@@ -234,9 +211,26 @@ void FileEncryptionWindow::changeEvent(QEvent* event)
         }, Qt::QueuedConnection);
 }
 
+// An age file for recipients: the error box offers to open it in the window that takes key files.
+bool FileEncryptionWindow::OfferedKeyFile()
+{
+    if (!keyFileOpener_) return false;
+    try {
+        run_->Outcome();
+    } catch (const AgeError& e) {
+        if (e.failure() != AgeFailure::NoIdentityMatched) return false;
+        if (dialogs_.ErrorOffering(this, QString::fromUtf8(WithFullStop(e.what())), QStringLiteral("Open in the age window")))
+            keyFileOpener_(runInputName_);
+        return true;
+    } catch (...) {
+    }
+    return false;
+}
+
 void FileEncryptionWindow::ShowOutcome()
 {
     outcomePending_ = false;
+    if (OfferedKeyFile()) return;
     Guarded(this, dialogs_, [this] {
         const FileOpResult result = run_->Outcome();
         const MessageWording wording = runOperation_ == FileOperation::Encrypt ? design_.encryptWording

@@ -6,6 +6,7 @@
 // details below.
 
 #include <chrono>
+#include <functional>
 #include <memory>
 
 #include <QComboBox>
@@ -53,6 +54,9 @@ public:
     bool OutcomePending() const { return outcomePending_; }
     // Stops a run in progress and waits for its thread; no outcome box follows.
     void CancelRun();
+    // Offered in the error box of an age file that opens with a key file, not a passphrase:
+    // opens that file where key files are taken.
+    void SetKeyFileOpener(std::function<void(const QString& name)> opener) { keyFileOpener_ = std::move(opener); }
     // How long a run goes before its progress dialog shows.
     void SetProgressDelay(std::chrono::milliseconds delay) { progressDelay_ = delay; }
 
@@ -80,8 +84,8 @@ private:
     void Button1Click();
     void RunFileOperation(FileOperation operation);
     void EndRun(bool attended);
-    void AwaitAttention();
     void ShowOutcome();
+    bool OfferedKeyFile();
     void FocusOffRunButtons();
     void changeEvent(QEvent* event) override;
 
@@ -89,6 +93,7 @@ private:
     Dialogs& dialogs_;
     QString lastOpenName_;
     QString lastSaveName_;
+    std::function<void(const QString&)> keyFileOpener_;
 
     TZC_blowfish ZC_blowfish1;
     TZC_cast128 ZC_cast1281;
@@ -102,6 +107,7 @@ private:
     std::chrono::milliseconds progressDelay_{500};
     std::unique_ptr<FileRun> run_;  // the current or last run
     FileOperation runOperation_ = FileOperation::Encrypt;
+    QString runInputName_;
     bool outcomePending_ = false;  // run_ has ended; its outcome waits for the window's activation
     std::unique_ptr<RunProgressDialog> runProgress_;  // destroyed before run_, which it reports on
 };

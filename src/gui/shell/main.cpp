@@ -1,9 +1,12 @@
+#include <cstdio>
+
 #include <QApplication>
 
 #include "gui/base/artwork.h"
 #include "gui/base/dialogs.h"
 #include "gui/base/focusstyle.h"
 #include "gui/base/fonts.h"
+#include "gui/shell/startargs.h"
 #include "gui/shell/starter.h"
 #include "gui/base/toolwindow.h"
 
@@ -13,10 +16,18 @@ int main(int argc, char* argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral(ZORVANTA_APP_ID));
     // The class of every window (WM_CLASS on X11), matched to the desktop entry's StartupWMClass.
     QCoreApplication::setApplicationName(QStringLiteral(ZORVANTA_WM_CLASS));
+    StartRequest request;
+    try {
+        request = ParseStartArguments(QApplication::arguments().mid(1));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "zorvanta: %s\n", e.what());
+        return 2;
+    }
     LoadFonts();
     UseFocusStyle();
     QApplication::setWindowIcon(ProgramIcon());
     const auto form1 = CreateForms(QtDialogs());
     ShowCentred(form1.get());
+    OpenRequested(*form1, request);
     return QApplication::exec();
 }

@@ -38,13 +38,19 @@ std::unique_ptr<TForm1> CreateForms(Dialogs& dialogs)
     forms.Form11 = new TForm11(main, dialogs);
     forms.Form12 = new TForm12(main, dialogs);
     forms.Form13 = new TForm13(main, dialogs);
+    // An age file that needs a key file opens in the age window, at its Decrypt page.
+    TForm1* const shell = form1.get();
+    for (FileEncryptionWindow* window : std::initializer_list<FileEncryptionWindow*>{
+             forms.Form5, forms.Form6, forms.Form7, forms.Form8, forms.Form9, forms.Form10, forms.Form11})
+        window->SetKeyFileOpener([shell](const QString& name) { shell->Age().Open(AgePage::Decrypt, {name}); });
     return form1;
 }
 
 TForm1::TForm1(Dialogs& dialogs)
     : QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                            Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      dialogs_(dialogs)
 {
     InstallAccessibility();
     setWindowTitle(QStringLiteral("Zorvanta v1.3 by VKT Network"));
@@ -59,6 +65,7 @@ TForm1::TForm1(Dialogs& dialogs)
     Bevel2 = MakeBevel(this, QRect(87, 200, 169, 177), BevelStyle::Raised);
     SpeedButton1 = MakeFlatButton(this, QStringLiteral("Help..."), QRect(32, 360, 49, 17), Qt::white);
     SpeedButton2 = MakeFlatButton(this, QStringLiteral("About..."), QRect(264, 360, 49, 17), Qt::white);
+    SpeedButton3 = MakeFlatButton(this, QStringLiteral("age..."), QRect(147, 380, 49, 17), Qt::white);
     Button5 = MakeButton(this, QStringLiteral("Exit"), QRect(67, 400, 209, 17));
     Button2 = MakeButton(this, QStringLiteral("VKT Multi Encryption"), QRect(100, 128, 145, 17));
     Button1 = MakeButton(this, QStringLiteral("VKT Single Encryption"), QRect(100, 104, 145, 17));
@@ -73,6 +80,7 @@ TForm1::TForm1(Dialogs& dialogs)
 
     const std::pair<QPushButton*, void (TForm1::*)()> handlers[] = {
         {SpeedButton1, &TForm1::SpeedButton1Click}, {SpeedButton2, &TForm1::SpeedButton2Click},
+        {SpeedButton3, &TForm1::SpeedButton3Click},
         {Button5, &TForm1::Button5Click},           {Button2, &TForm1::Button2Click},
         {Button1, &TForm1::Button1Click},           {Button3, &TForm1::Button3Click},
         {button6, &TForm1::button6Click},           {Button4, &TForm1::Button4Click},
@@ -105,6 +113,18 @@ void TForm1::Button11Click() { forms_.Form11->ShowTool(); }
 void TForm1::SpeedButton1Click() { forms_.Form12->ShowTool(); }
 void TForm1::SpeedButton2Click() { forms_.Form13->ShowTool(); }
 
+void TForm1::SpeedButton3Click()
+{
+    AgeWindow& window = Age();
+    window.Open(static_cast<AgePage>(window.Pages->currentIndex()));
+}
+
+AgeWindow& TForm1::Age()
+{
+    if (!age_) age_ = new AgeWindow(this, dialogs_);
+    return *age_;
+}
+
 void TForm1::Button5Click()
 {
     close();
@@ -118,5 +138,6 @@ void TForm1::closeEvent(QCloseEvent* event)
         forms_.Form5, forms_.Form6, forms_.Form7, forms_.Form8, forms_.Form9, forms_.Form10, forms_.Form11};
     for (FileEncryptionWindow* window : fileWindows)
         if (window) window->CancelRun();
+    if (age_) age_->CancelRun();
     QWidget::closeEvent(event);
 }

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "gui/agewindow/agewindow.h"
 #include "gui/base/dialogs.h"
 
 class ToolWindow;
@@ -49,6 +50,8 @@ public:
     explicit TForm1(Dialogs& dialogs);
 
     const Forms& forms() const { return forms_; }
+    // The age window, created on first use.
+    AgeWindow& Age();
 
     QLabel* Image1;
     QLabel* Label1;
@@ -57,6 +60,7 @@ public:
     QFrame* Bevel2;
     QPushButton* SpeedButton1;
     QPushButton* SpeedButton2;
+    QPushButton* SpeedButton3;
     QPushButton* Button5;
     QPushButton* Button2;
     QPushButton* Button1;
@@ -87,7 +91,10 @@ private:
     void Button11Click();
     void SpeedButton1Click();
     void SpeedButton2Click();
+    void SpeedButton3Click();
     void Button5Click();
 
     Forms forms_{};
+    Dialogs& dialogs_;
+    AgeWindow* age_ = nullptr;
 };

@@ -529,8 +529,15 @@ TEST_F(FileWindow, AgeFilesUnderThePassphraseWhateverCipherIsChosen)
     QByteArray damaged = sealed;
     damaged[damaged.size() - 1] = static_cast<char>(damaged[damaged.size() - 1] ^ 1);
     Write(Path("damaged.age"), damaged);
+    // The box for a file that needs a key file offers to open it in the age window.
+    QStringList opened;
+    rijndael->SetKeyFileOpener([&opened](const QString& name) { opened << name; });
+    dialogs.offerAnswers = {true};
     Run(rijndael, rijndael->CDecryptBtn, Path("keyed.age"), Path("new1"), "caf\u00e9");
+    EXPECT_EQ(dialogs.offers, std::vector<QString>{"Open in the age window"});
+    EXPECT_EQ(opened, QStringList{Path("keyed.age")});
     Run(rijndael, rijndael->CDecryptBtn, Path("damaged.age"), Path("new2"), "caf\u00e9");
+    EXPECT_EQ(dialogs.offers.size(), 1u) << "offered only for a key file";
     ASSERT_EQ(dialogs.errors.size(), 2u);
     EXPECT_TRUE(dialogs.errors[0].contains("key file")) << dialogs.errors[0].toStdString();
     EXPECT_TRUE(dialogs.errors[1].contains("failed to authenticate")) << dialogs.errors[1].toStdString();

@@ -1,0 +1,102 @@
+#include "gui/agewindow/batchrunner.h"
+
+#include <system_error>
+
+BatchRunner::BatchRunner(std::vector<std::string> paths, PlannedBatch plan)
+    : paths_(std::move(paths)), plan_(std::move(plan))
+{
+    try {
+        worker_ = std::thread(&BatchRunner::Work, this);
+    } catch (const std::system_error&) {
+        Work();  // no thread to spare: the batch takes the window's thread
+    }
+}
+
+BatchRunner::~BatchRunner()
+{
+    Cancel();
+    Wait();
+}
+
+void BatchRunner::Cancel() noexcept
+{
+    cancelled_ = true;
+}
+
+void BatchRunner::Wait()
+{
+    if (worker_.joinable()) worker_.join();
+}
+
+std::string BatchRunner::SummaryLine() const
+{
+    return summary_;
+}
+
+bool BatchRunner::Continue(std::uint64_t done, std::uint64_t total)
+{
+    std::lock_guard lock(progressMutex_);
+    done_ = done;
+    total_ = total;
+    // One queued report at a time: a fast engine must not flood the event loop.
+    if (!progressQueued_) {
+        progressQueued_ = true;
+        QMetaObject::invokeMethod(this, &BatchRunner::ReportProgress, Qt::QueuedConnection);
+    }
+    return !cancelled_;
+}
+
+void BatchRunner::ReportProgress()
+{
+    std::uint64_t done = 0, total = 0;
+    {
+        std::lock_guard lock(progressMutex_);
+        done = done_;
+        total = total_;
+        progressQueued_ = false;
+    }
+    emit Progressed(done, total);
+}
+
+void BatchRunner::Finished(const BatchFile& file, const FileReport& report)
+{
+    if (report.outcome == BatchOutcome::Stopped) return;  // the user asked for it
+    Report({file.path, std::string(OutcomeWord(report.outcome)), OutcomeReason(report)});
+}
+
+void BatchRunner::Notice(const std::string& message)
+{
+    Report({{}, "notice", message});
+}
+
+void BatchRunner::Report(OutcomeRow row)
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this, row = std::move(row)] {
+            emit FileEnded(QString::fromStdString(row.name), QString::fromStdString(row.outcome),
+                           QString::fromStdString(row.reason));
+        },
+        Qt::QueuedConnection);
+}
+
+void BatchRunner::Work()
+{
+    try {
+        const BatchWalk walk = WalkPaths(paths_, true, plan_.outputFolder);
+        for (const PassedBy& passed : walk.passedBy) Report({passed.path, "skipped", passed.reason});
+        BatchSummary summary = RunBatch(walk.files, *plan_.task, plan_.jobs, *this);
+        summary.skipped += walk.passedBy.size();
+        summary_ = SummaryText(summary, plan_.doneWord);
+    } catch (const std::exception& e) {
+        summary_ = e.what();
+    }
+    plan_.task.reset();  // the passphrases and identities are wiped before anyone hears of the end
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            ended_ = true;
+            emit Completed();
+        },
+        Qt::QueuedConnection);
+}

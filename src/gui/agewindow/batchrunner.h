@@ -1,0 +1,64 @@
+#pragma once
+
+// One batch of the age window, run on a thread of its own so that the window goes on painting
+// and answering (also hidden) while the files pass through the batch engine. The run owns its
+// task and what the task holds (passphrases, identities), and reports to the thread that
+// started it through queued calls: progress at most once per event-loop pass, each file's
+// outcome as it comes, then Completed once.
+
+#include <atomic>
+#include <cstdint>
+#include <exception>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <QObject>
+
+#include "batch/batchplan.h"
+
+// A file's outcome as the window lists it.
+struct OutcomeRow {
+    std::string name, outcome, reason;
+};
+
+class BatchRunner final : public QObject, private BatchObserver {
+    Q_OBJECT
+
+public:
+    // Walks paths (folders with every file in and below them) and runs plan's task on them.
+    BatchRunner(std::vector<std::string> paths, PlannedBatch plan);
+    // Stops the run and waits for its thread.
+    ~BatchRunner() override;
+
+    // Lets no further file begin and stops the files in progress, which leave nothing behind.
+    void Cancel() noexcept;
+    void Wait();
+    bool Ended() const noexcept { return ended_; }
+    // After Completed: the summary as the command line words it, or the error that ended the run.
+    std::string SummaryLine() const;
+
+signals:
+    void Progressed(std::uint64_t done, std::uint64_t total);
+    void FileEnded(const QString& name, const QString& outcome, const QString& reason);
+    void Completed();
+
+private:
+    bool Continue(std::uint64_t done, std::uint64_t total) override;  // on the worker
+    void Finished(const BatchFile& file, const FileReport& report) override;
+    void Notice(const std::string& message) override;
+    void Report(OutcomeRow row);
+    void Work();
+    void ReportProgress();
+
+    std::vector<std::string> paths_;
+    PlannedBatch plan_;
+    std::atomic<bool> cancelled_{false};
+    std::mutex progressMutex_;
+    std::uint64_t done_ = 0, total_ = 0;  // guarded by progressMutex_
+    bool progressQueued_ = false;         // guarded by progressMutex_
+    std::string summary_;
+    bool ended_ = false;  // set on this object's thread with Completed
+    std::thread worker_;  // last: started once everything above exists
+};
