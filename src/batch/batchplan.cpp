@@ -29,6 +29,8 @@ std::string SummaryText(const BatchSummary& summary, std::string_view doneWord)
 {
     std::string text = std::to_string(summary.done + summary.alreadyDone) + " " + std::string(doneWord);
     if (summary.alreadyDone) text += " (" + std::to_string(summary.alreadyDone) + " before this run)";
+    if (summary.unverified)
+        text += ", " + std::to_string(summary.unverified) + " legacy (the passphrase fits; the rest cannot be checked)";
     text += ", " + std::to_string(summary.skipped) + " skipped, " + std::to_string(summary.failed) + " failed";
     if (summary.stopped) text += ", " + std::to_string(summary.stopped) + " stopped";
     char figures[64];
@@ -37,11 +39,26 @@ std::string SummaryText(const BatchSummary& summary, std::string_view doneWord)
     return text + figures;
 }
 
+BatchWalk WalkForBatch(const std::vector<std::string>& paths, bool recursive,
+                       const std::optional<std::string>& outputFolder, const BatchTask& task)
+{
+    if (outputFolder && recursive)
+        if (const auto holding = InputHolding(paths, *outputFolder))
+            throw ZorvantaError("the output folder " + *outputFolder + (holding->same ? " is " : " lies inside ") +
+                                holding->path + ", which is to be worked on; choose an output folder outside it");
+    BatchWalk walk = WalkPaths(paths, recursive);
+    if (const auto shared = FindSharedOutput(walk.files, task))
+        throw ZorvantaError(shared->first + " and " + shared->second + " would both be written to " + shared->output +
+                            "; give them in separate runs or to separate output folders");
+    return walk;
+}
+
 std::string_view OutcomeWord(BatchOutcome outcome)
 {
     switch (outcome) {
     case BatchOutcome::Done:
-    case BatchOutcome::AlreadyDone: return "done";
+    case BatchOutcome::AlreadyDone:
+    case BatchOutcome::Unverified: return "done";
     case BatchOutcome::Skipped:
     case BatchOutcome::PassedOver: return "skipped";
     case BatchOutcome::Failed: return "failed";

@@ -22,6 +22,13 @@ std::size_t DefaultJobs(const AgeProtection* protection);
 // the task's work ("resealed", "encrypted").
 std::string SummaryText(const BatchSummary& summary, std::string_view doneWord);
 
+// The files a batch of task works on: paths, and with recursion every file in their folders and
+// below. Raises ZorvantaError, before any work, when the output folder is one of the folders or
+// lies inside one (the walk would meet the outputs, or leave out the files there), and when two
+// files would be written to one output.
+BatchWalk WalkForBatch(const std::vector<std::string>& paths, bool recursive,
+                       const std::optional<std::string>& outputFolder, const BatchTask& task);
+
 // "done", "skipped", "failed" or "stopped": a file's outcome in one word.
 std::string_view OutcomeWord(BatchOutcome outcome);
 // Why a file ended as it did, or what was made of it: the report's detail, or the text of its

@@ -7,6 +7,7 @@
 #include "age/keyfile.h"
 #include "cli/keyfiles.h"
 #include "cli/passphrasesource.h"
+#include "cli/printable.h"
 #include "cli/progress.h"
 #include "platform/namedfailure.h"
 #include "platform/outputfile.h"
@@ -42,7 +43,7 @@ void WriteKeyFileOf(const Command& command, const FileName& output, const Secret
         throw ExistsRefusal(output);
     }
     if (!notKept) throw OutputRefusal(output, errno, FileOperation::Encrypt, MessageWording::Standard);
-    if (!notKept->empty()) err << kPrefix << *notKept << '\n';
+    if (!notKept->empty()) err << kPrefix << Printable(*notKept) << '\n';
 }
 
 int PrintRecipients(Command& command, CliEnvironment& env)

@@ -11,6 +11,7 @@
 #include "cli/ciphernames.h"
 #include "cli/keyfiles.h"
 #include "cli/passphrasesource.h"
+#include "cli/printable.h"
 #include "cli/progress.h"
 #include "cli/runsupport.h"
 #include "platform/outputfile.h"
@@ -36,10 +37,14 @@ std::string ErrorText(const std::exception_ptr& error, const std::string& path)
     }
 }
 
+bool Ended(BatchOutcome outcome)
+{
+    return outcome == BatchOutcome::Done || outcome == BatchOutcome::AlreadyDone || outcome == BatchOutcome::Unverified;
+}
+
 std::string OutcomeLine(const BatchFile& file, const FileReport& report)
 {
-    if (report.outcome == BatchOutcome::Done || report.outcome == BatchOutcome::AlreadyDone)
-        return file.path + ": " + report.detail;
+    if (Ended(report.outcome)) return file.path + ": " + report.detail;
     const char* what = report.outcome == BatchOutcome::Failed ? ": failed: " : ": skipped: ";
     return file.path + what + (report.error ? ErrorText(report.error, file.path) : report.detail);
 }
@@ -52,18 +57,21 @@ public:
           progress_(StopSignal(env), progress ? &env.err : nullptr, env.errColumns, env.err)
     {
     }
-    bool Continue(std::uint64_t done, std::uint64_t total) override { return progress_.Continue(done, total); }
+    bool Continue(std::uint64_t done, std::uint64_t total, std::size_t ended, std::size_t files) override
+    {
+        progress_.CountFiles(ended, files);
+        return progress_.Continue(done, total);
+    }
     void Finished(const BatchFile& file, const FileReport& report) override
     {
-        const bool done = report.outcome == BatchOutcome::Done || report.outcome == BatchOutcome::AlreadyDone;
-        if ((done && quiet_) || report.outcome == BatchOutcome::Stopped) return;
+        if ((Ended(report.outcome) && quiet_) || report.outcome == BatchOutcome::Stopped) return;
         Say(OutcomeLine(file, report));
     }
     void Notice(const std::string& message) override { Say(message); }
     void Say(const std::string& line)
     {
-        progress_.EndLine();
-        env_.err << kPrefix << line << '\n';
+        progress_.ClearLine();
+        env_.err << kPrefix << Printable(line) << '\n';
     }
     void End() { progress_.EndLine(); }
 
@@ -77,7 +85,12 @@ int RunTask(Command& command, CliEnvironment& env, const BatchTask& task, const 
             std::size_t defaultJobs)
 {
     if (command.names.empty()) throw UsageError{"give the files or folders to work on"};
-    const BatchWalk walk = WalkPaths(command.names, command.recursive, command.outputDir);
+    BatchWalk walk;
+    try {
+        walk = WalkForBatch(command.names, command.recursive, command.outputDir, task);
+    } catch (const ZorvantaError& e) {
+        throw UsageError{e.what()};
+    }
     BatchLines lines(command, env, command.progress.value_or(env.errIsTerminal));
     for (const PassedBy& passed : walk.passedBy) lines.Say(passed.path + ": skipped: " + passed.reason);
     BatchSummary summary = RunBatch(walk.files, task, command.jobs.value_or(defaultJobs), lines);

@@ -15,7 +15,6 @@
 
 #include "age/ageerror.h"
 #include "age/keyfile.h"
-#include "batch/batchwalk.h"
 #include "common/error.h"
 #include "gui/base/accessibility.h"
 #include "gui/base/guard.h"
@@ -368,7 +367,9 @@ void AgeWindow::RunEncrypt()
         protection.passphrase = TakeSecret(EncPassphrase);
         EncPassphraseAgain->clear();
     }
-    Start(PlanEncrypt(std::move(protection), FolderIn(EncOutputFolder)));
+    PlannedBatch plan = PlanEncrypt(std::move(protection), FolderIn(EncOutputFolder));
+    BatchWalk walk = Walk(plan);
+    Start(std::move(plan), std::move(walk));
 }
 
 void AgeWindow::RunDecrypt()
@@ -385,39 +386,49 @@ void AgeWindow::RunDecrypt()
     }
     std::optional<SecretBytes> passphrase;
     if (!DecPassphrase->text().isEmpty() || identities.empty()) passphrase = TakeSecret(DecPassphrase);
-    Start(PlanDecrypt(std::move(passphrase), std::move(identities), FolderIn(DecOutputFolder)));
+    PlannedBatch plan = PlanDecrypt(std::move(passphrase), std::move(identities), FolderIn(DecOutputFolder));
+    BatchWalk walk = Walk(plan);
+    Start(std::move(plan), std::move(walk));
 }
 
 void AgeWindow::RunMove()
 {
-    const auto folder = FolderIn(MoveOutputFolder);
+    AgeProtection protection;
+    if (MoveRecipientsChoice->isChecked()) protection.recipients = RecipientsIn(MoveRecipients);
+    const SecretBytes legacy = TypedSecret(MoveLegacyPassphrase->text());
+    if (MoveSameChoice->isChecked()) protection.passphrase = legacy;
+    if (MoveNewChoice->isChecked()) protection.passphrase = TypedSecret(MoveNewPassphrase->text());
     const bool deleteOriginals = MoveDeleteOriginals->isChecked();
+    PlannedBatch plan = PlanMove(legacy, std::move(protection), FolderIn(MoveOutputFolder), deleteOriginals);
+    BatchWalk walk = Walk(plan);
     if (deleteOriginals) {
-        const std::size_t count = WalkPaths(Files->Paths(), true, folder).files.size();
+        const std::size_t count = walk.files.size();
         const QString text = QString::number(count) + (count == 1 ? " original" : " originals") +
                              " will be deleted, each once its age file has been verified. Go on?";
         if (!dialogs_.Confirm(this, text)) return;
     }
-    AgeProtection protection;
-    if (MoveRecipientsChoice->isChecked()) protection.recipients = RecipientsIn(MoveRecipients);
-    const SecretBytes legacy = TakeSecret(MoveLegacyPassphrase);
-    if (MoveSameChoice->isChecked()) protection.passphrase = legacy;
-    if (MoveNewChoice->isChecked()) {
-        protection.passphrase = TakeSecret(MoveNewPassphrase);
-        MoveNewPassphraseAgain->clear();
-    }
-    Start(PlanMove(legacy, std::move(protection), folder, deleteOriginals));
+    for (QLineEdit* box : {MoveLegacyPassphrase, MoveNewPassphrase, MoveNewPassphraseAgain}) box->clear();
+    Start(std::move(plan), std::move(walk));
 }
 
-void AgeWindow::Start(PlannedBatch plan)
+// Refused as a whole before any work: an output folder among the files, two files for one output.
+BatchWalk AgeWindow::Walk(const PlannedBatch& plan) const
+{
+    return WalkForBatch(Files->Paths(), true, plan.outputFolder, *plan.task);
+}
+
+void AgeWindow::Start(PlannedBatch plan, BatchWalk walk)
 {
     Outcomes->clear();
     Summary->clear();
     Progress->setValue(0);
-    run_ = std::make_unique<BatchRunner>(Files->Paths(), std::move(plan));
-    connect(run_.get(), &BatchRunner::Progressed, this, [this](std::uint64_t done, std::uint64_t total) {
-        Progress->setValue(total == 0 ? 0 : static_cast<int>(done * 1000 / total));
-    });
+    Progress->setFormat(QStringLiteral("%p%"));
+    run_ = std::make_unique<BatchRunner>(std::move(walk), std::move(plan));
+    connect(run_.get(), &BatchRunner::Progressed, this,
+            [this](std::uint64_t done, std::uint64_t total, std::size_t ended, std::size_t files) {
+                Progress->setValue(total == 0 ? 0 : static_cast<int>(done * 1000 / total));
+                Progress->setFormat(QStringLiteral("%p% (%1 of %2 files)").arg(ended).arg(files));
+            });
     connect(run_.get(), &BatchRunner::FileEnded, this,
             [this](const QString& name, const QString& outcome, const QString& reason) {
                 Outcomes->addTopLevelItem(new QTreeWidgetItem(QStringList{name, outcome, reason}));

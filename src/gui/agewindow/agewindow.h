@@ -100,7 +100,8 @@ private:
     void RunEncrypt();
     void RunDecrypt();
     void RunMove();
-    void Start(PlannedBatch plan);
+    BatchWalk Walk(const PlannedBatch& plan) const;
+    void Start(PlannedBatch plan, BatchWalk walk);
     void EndRun();
     void Generate();
     void ShowPublicKey();

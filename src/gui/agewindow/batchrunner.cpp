@@ -2,8 +2,7 @@
 
 #include <system_error>
 
-BatchRunner::BatchRunner(std::vector<std::string> paths, PlannedBatch plan)
-    : paths_(std::move(paths)), plan_(std::move(plan))
+BatchRunner::BatchRunner(BatchWalk walk, PlannedBatch plan) : walk_(std::move(walk)), plan_(std::move(plan))
 {
     try {
         worker_ = std::thread(&BatchRunner::Work, this);
@@ -33,11 +32,10 @@ std::string BatchRunner::SummaryLine() const
     return summary_;
 }
 
-bool BatchRunner::Continue(std::uint64_t done, std::uint64_t total)
+bool BatchRunner::Continue(std::uint64_t done, std::uint64_t total, std::size_t ended, std::size_t files)
 {
     std::lock_guard lock(progressMutex_);
-    done_ = done;
-    total_ = total;
+    latest_ = {done, total, ended, files};
     // One queued report at a time: a fast engine must not flood the event loop.
     if (!progressQueued_) {
         progressQueued_ = true;
@@ -48,14 +46,13 @@ bool BatchRunner::Continue(std::uint64_t done, std::uint64_t total)
 
 void BatchRunner::ReportProgress()
 {
-    std::uint64_t done = 0, total = 0;
+    Figures figures;
     {
         std::lock_guard lock(progressMutex_);
-        done = done_;
-        total = total_;
+        figures = latest_;
         progressQueued_ = false;
     }
-    emit Progressed(done, total);
+    emit Progressed(figures.done, figures.total, figures.ended, figures.files);
 }
 
 void BatchRunner::Finished(const BatchFile& file, const FileReport& report)
@@ -83,10 +80,9 @@ void BatchRunner::Report(OutcomeRow row)
 void BatchRunner::Work()
 {
     try {
-        const BatchWalk walk = WalkPaths(paths_, true, plan_.outputFolder);
-        for (const PassedBy& passed : walk.passedBy) Report({passed.path, "skipped", passed.reason});
-        BatchSummary summary = RunBatch(walk.files, *plan_.task, plan_.jobs, *this);
-        summary.skipped += walk.passedBy.size();
+        for (const PassedBy& passed : walk_.passedBy) Report({passed.path, "skipped", passed.reason});
+        BatchSummary summary = RunBatch(walk_.files, *plan_.task, plan_.jobs, *this);
+        summary.skipped += walk_.passedBy.size();
         summary_ = SummaryText(summary, plan_.doneWord);
     } catch (const std::exception& e) {
         summary_ = e.what();

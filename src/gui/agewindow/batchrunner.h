@@ -27,8 +27,8 @@ class BatchRunner final : public QObject, private BatchObserver {
     Q_OBJECT
 
 public:
-    // Walks paths (folders with every file in and below them) and runs plan's task on them.
-    BatchRunner(std::vector<std::string> paths, PlannedBatch plan);
+    // Runs plan's task on the files of walk; those it passed by count as skipped.
+    BatchRunner(BatchWalk walk, PlannedBatch plan);
     // Stops the run and waits for its thread.
     ~BatchRunner() override;
 
@@ -40,24 +40,29 @@ public:
     std::string SummaryLine() const;
 
 signals:
-    void Progressed(std::uint64_t done, std::uint64_t total);
+    // Bytes read of all the files' bytes, and files ended of all the files.
+    void Progressed(std::uint64_t done, std::uint64_t total, std::size_t ended, std::size_t files);
     void FileEnded(const QString& name, const QString& outcome, const QString& reason);
     void Completed();
 
 private:
-    bool Continue(std::uint64_t done, std::uint64_t total) override;  // on the worker
+    // On the worker.
+    bool Continue(std::uint64_t done, std::uint64_t total, std::size_t ended, std::size_t files) override;
     void Finished(const BatchFile& file, const FileReport& report) override;
     void Notice(const std::string& message) override;
     void Report(OutcomeRow row);
     void Work();
     void ReportProgress();
 
-    std::vector<std::string> paths_;
+    BatchWalk walk_;
     PlannedBatch plan_;
     std::atomic<bool> cancelled_{false};
     std::mutex progressMutex_;
-    std::uint64_t done_ = 0, total_ = 0;  // guarded by progressMutex_
-    bool progressQueued_ = false;         // guarded by progressMutex_
+    struct Figures {
+        std::uint64_t done = 0, total = 0;
+        std::size_t ended = 0, files = 0;
+    } latest_;                    // guarded by progressMutex_
+    bool progressQueued_ = false;  // guarded by progressMutex_
     std::string summary_;
     bool ended_ = false;  // set on this object's thread with Completed
     std::thread worker_;  // last: started once everything above exists

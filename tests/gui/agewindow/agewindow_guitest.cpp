@@ -336,9 +336,9 @@ TEST_F(AgePages, TheFileListTakesDropsPastedNamesAndAddressesOnceEach)
               Qt::CopyAction);
     EXPECT_EQ(window->Files->Names(), QStringList({a, folder}));
 
-    QMimeData copied;
-    copied.setText(QUrl::fromLocalFile(b).toString() + "\n\n" + a + "\nfile://elsewhere/x\n");
-    QGuiApplication::clipboard()->setMimeData(&copied);
+    auto* copied = new QMimeData;  // the clipboard's from now on
+    copied->setText(QUrl::fromLocalFile(b).toString() + "\n\n" + a + "\nfile://elsewhere/x\n");
+    QGuiApplication::clipboard()->setMimeData(copied);
     window->Files->setFocus();
     QTest::keySequence(window->Files, QKeySequence::Paste);
     EXPECT_EQ(window->Files->Names(), QStringList({a, folder, b}));
