@@ -25,20 +25,6 @@ std::string_view Trimmed(std::string_view line)
     return line.substr(first, line.find_last_not_of(kSpace) - first + 1);
 }
 
-// Calls use(line, number) for every line that holds a key.
-void ForEachKeyLine(std::string_view text, const std::function<void(std::string_view, int)>& use)
-{
-    int number = 0;
-    for (std::size_t start = 0; start < text.size();) {
-        const std::size_t end = std::min(text.find('\n', start), text.size());
-        const std::string_view line = Trimmed(text.substr(start, end - start));
-        ++number;
-        start = end + 1;
-        if (line.empty() || line.front() == '#') continue;
-        use(line, number);
-    }
-}
-
 // Long strings (an SSH key) are cut, so that a message stays one readable line.
 std::string Quoted(std::string_view text)
 {
@@ -54,8 +40,6 @@ std::string RecipientProblem(std::string_view text)
         std::equal(kIdentityHrp.begin(), kIdentityHrp.end(), text.begin(),
                    [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); }))
         return "a secret key (AGE-SECRET-KEY-1...) stands where a recipient belongs";
-    if (text.starts_with("ssh-") || text.starts_with("ecdsa-"))
-        return "the recipient " + Quoted(text) + " is an SSH key, which zorvanta cannot use";
     if (text.starts_with("age1") && text.find('1', 4) != std::string_view::npos)
         return "the recipient " + Quoted(text) + " is of a type zorvanta cannot use";
     return "the recipient " + Quoted(text) + " is not an age public key (age1...)";
@@ -68,6 +52,19 @@ std::string IdentityProblem(std::string_view line, int number)
     return where + " is not an age secret key (AGE-SECRET-KEY-1...)";
 }
 }  // namespace
+
+void ForEachKeyLine(std::string_view text, const std::function<void(std::string_view, int)>& use)
+{
+    int number = 0;
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        const std::string_view line = Trimmed(text.substr(start, end - start));
+        ++number;
+        start = end + 1;
+        if (line.empty() || line.front() == '#') continue;
+        use(line, number);
+    }
+}
 
 X25519Identity GenerateX25519Identity()
 {
@@ -102,20 +99,6 @@ X25519Recipient ParseRecipient(std::string_view text)
     X25519Recipient recipient;
     std::copy(decoded->data.begin(), decoded->data.end(), recipient.begin());
     return recipient;
-}
-
-std::vector<X25519Recipient> ParseRecipientsFile(std::string_view text)
-{
-    std::vector<X25519Recipient> recipients;
-    ForEachKeyLine(text, [&](std::string_view line, int number) {
-        try {
-            recipients.push_back(ParseRecipient(line));
-        } catch (const AgeError& error) {
-            throw BadKey("line " + std::to_string(number) + ": " + error.what());
-        }
-    });
-    if (recipients.empty()) throw BadKey("no recipient found");
-    return recipients;
 }
 
 std::vector<X25519Identity> ParseIdentityFile(const SecretBytes& text)
