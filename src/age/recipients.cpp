@@ -8,12 +8,26 @@ AgeError BadKey(std::string message)
     return {AgeFailure::BadKey, std::move(message)};
 }
 
+
+// The recipient, or AgeError BadKey with what is wrong as the end of a sentence.
+Recipient RecipientOrFault(std::string_view text)
+{
+    if (StartsWithSshKeyType(text) && !HoldsSecretKey(text)) return ParseSshPublicKey(text);
+    try {
+        return ParseRecipient(text);
+    } catch (const AgeError&) {
+        throw BadKey(RecipientFault(text));
+    }
+}
 }  // namespace
 
 Recipient ParseRecipientLine(std::string_view text)
 {
-    if (StartsWithSshKeyType(text)) return ParseSshPublicKey(text);
-    return ParseRecipient(text);
+    try {
+        return RecipientOrFault(text);
+    } catch (const AgeError& fault) {
+        throw BadKey(std::string("the recipient ") + fault.what());
+    }
 }
 
 std::string FormatAnyRecipient(const Recipient& recipient)
@@ -28,14 +42,15 @@ RecipientList ParseRecipientList(std::string_view text)
     RecipientList list;
     ForEachKeyLine(text, [&](std::string_view line, int number) {
         const std::string where = "line " + std::to_string(number);
-        if (const auto type = UnusableSshKeyType(line)) {
-            list.warnings.push_back(where + ": " + *type + " keys cannot be age recipients; skipped");
+        const auto unusable = HoldsSecretKey(line) ? std::nullopt : UnusableSshKeyType(line);
+        if (unusable) {
+            list.warnings.push_back(where + ": " + *unusable + " keys cannot be age recipients; skipped");
             return;
         }
         try {
-            list.recipients.push_back(ParseRecipientLine(line));
-        } catch (const AgeError& error) {
-            throw BadKey(where + ": " + error.what());
+            list.recipients.push_back(RecipientOrFault(line));
+        } catch (const AgeError& fault) {
+            throw BadKey(where + " " + fault.what());
         }
     });
     if (list.recipients.empty()) throw BadKey(list.warnings.empty() ? "no recipient found" : "no usable recipient found");

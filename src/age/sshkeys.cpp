@@ -94,20 +94,20 @@ SshPublicKey ParseSshPublicKey(std::string_view line)
 {
     const std::string_view typeName = FirstWord(line);
     if (typeName != kEd25519Name && typeName != kRsaName) {
-        if (UnusableSshKeyType(line)) throw BadKey("an SSH key of a type that cannot be an age recipient (only "
+        if (UnusableSshKeyType(line)) throw BadKey("is an SSH key of a type that cannot be an age recipient (only "
                                                    "ssh-ed25519 and ssh-rsa can)");
-        throw BadKey("not an SSH public key");
+        throw BadKey("is not an SSH public key");
     }
     const SshKeyType type = typeName == kEd25519Name ? SshKeyType::Ed25519 : SshKeyType::Rsa;
     std::string_view rest = line.substr(typeName.size());
     rest.remove_prefix(std::min(rest.find_first_not_of(" \t"), rest.size()));
     const auto wire = DecodeBase64(FirstWord(rest), true);
     const auto key = wire ? KeyOfWire(type, *wire) : std::nullopt;
-    if (!key) throw BadKey("an " + std::string(typeName) + " key whose base64 part is damaged or of another type");
+    if (!key) throw BadKey("is an " + std::string(typeName) + " key whose base64 part is damaged or of another type");
     if (type == SshKeyType::Rsa) {
         const std::size_t bits = BitLength(RsaPartsOf(*key).n);
         if (bits < kMinRsaRecipientBits)
-            throw BadKey("an ssh-rsa key of " + std::to_string(bits) + " bits; a recipient needs at least " +
+            throw BadKey("is an ssh-rsa key of " + std::to_string(bits) + " bits; a recipient needs at least " +
                          std::to_string(kMinRsaRecipientBits));
     }
     return *key;

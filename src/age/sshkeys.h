@@ -35,7 +35,8 @@ bool StartsWithSshKeyType(std::string_view line);
 std::optional<std::string> UnusableSshKeyType(std::string_view line);
 
 // "TYPE BASE64 [comment]" for ssh-ed25519 and ssh-rsa (RSA of at least kMinRsaRecipientBits).
-// AgeError BadKey naming the fault, never quoting the line.
+// AgeError BadKey whose message is the fault as the end of a sentence ("is an ssh-rsa key of
+// 1024 bits; ..."), never quoting the line.
 SshPublicKey ParseSshPublicKey(std::string_view line);
 
 // The key of a wire form (ssh-ed25519 or ssh-rsa); nullopt for another type or damaged bytes.

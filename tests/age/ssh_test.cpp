@@ -204,13 +204,13 @@ TEST(SshKeys, ListsOfKeysTakeTheUsableOnesAndSkipTheOthersByLine)
         std::string message;
     } refusals[] = {
         {PublicLine("ecdsa") + "\n", "no usable recipient found"},
-        {"\n" + PublicLine("rsa1024"), "line 2: an ssh-rsa key of 1024 bits; a recipient needs at least 2048"},
-        {ed25519.substr(0, 30), "line 1: an ssh-ed25519 key whose base64 part is damaged or of another type"},
+        {"\n" + PublicLine("rsa1024"), "line 2 is an ssh-rsa key of 1024 bits; a recipient needs at least 2048"},
+        {ed25519.substr(0, 30), "line 1 is an ssh-ed25519 key whose base64 part is damaged or of another type"},
         // The type word and the key inside differ.
-        {"ssh-rsa" + ed25519.substr(11), "line 1: an ssh-rsa key whose base64 part is damaged or of another type"},
+        {"ssh-rsa" + ed25519.substr(11), "line 1 is an ssh-rsa key whose base64 part is damaged or of another type"},
     };
     for (const auto& [text, message] : refusals)
         EXPECT_EQ(Message(FailureOf([&] { ParseRecipientList(text); })), message) << text;
     EXPECT_EQ(Message(FailureOf([] { ParseRecipientLine(PublicLine("ecdsa")); })),
-              "an SSH key of a type that cannot be an age recipient (only ssh-ed25519 and ssh-rsa can)");
+              "the recipient is an SSH key of a type that cannot be an age recipient (only ssh-ed25519 and ssh-rsa can)");
 }

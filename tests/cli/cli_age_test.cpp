@@ -156,9 +156,10 @@ const Case kCases[] = {
     {"-r with an SSH key", {"encrypt", "-r", SshPublicLine("rsa2048"), "{}/plain", "{}/new"}, 0, Text::Err,
      "File Encrypted\n", {{"new", {}}}},
     {"-r with an ECDSA key", {"encrypt", "-r", SshPublicLine("ecdsa"), "{}/plain", "{}/new"}, 2, Text::Err,
-     "zorvanta-cli: an SSH key of a type that cannot be an age recipient (only ssh-ed25519 and ssh-rsa can)\n"},
+     "zorvanta-cli: the recipient is an SSH key of a type that cannot be an age recipient (only ssh-ed25519 and "
+     "ssh-rsa can)\n"},
     {"-r with a small RSA key", {"encrypt", "-r", SshPublicLine("rsa1024"), "{}/plain", "{}/new"}, 2, Text::Err,
-     "zorvanta-cli: an ssh-rsa key of 1024 bits; a recipient needs at least 2048\n"},
+     "zorvanta-cli: the recipient is an ssh-rsa key of 1024 bits; a recipient needs at least 2048\n"},
     {"-R skips what cannot be a recipient", {"encrypt", "-R", "{}/keys", "{}/plain", "{}/new"}, 0, Text::Err,
      "zorvanta-cli: {}/keys: line 3: ecdsa-sha2-nistp256 keys cannot be age recipients; skipped\nFile Encrypted\n",
      {{"new", {}}}},
