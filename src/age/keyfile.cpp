@@ -1,5 +1,7 @@
 #include "age/keyfile.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -14,6 +16,19 @@
 namespace {
 // Key files are small; a larger one is surely not a key file.
 constexpr std::size_t kMaxKeyFileBytes = 4 * 1024 * 1024;
+// A public key line is short; an RSA key of 16384 bits takes under 3 KiB.
+constexpr std::size_t kMaxPublicKeyFileBytes = 64 * 1024;
+
+// The line of NAME.pub beside an SSH private key, which shows the public half of a protected
+// PEM key; nullopt when there is none.
+std::optional<std::string> PublicKeyBeside(const std::string& name)
+{
+    const auto input = OpenInput(name + ".pub");
+    if (!input || !S_ISREG(input->info.st_mode)) return std::nullopt;
+    std::string text(kMaxPublicKeyFileBytes, '\0');
+    text.resize(ReadFull(input->fd.get(), reinterpret_cast<std::uint8_t*>(text.data()), text.size()));
+    return text.substr(0, text.find('\n'));
+}
 
 std::string Now()
 {
@@ -27,7 +42,7 @@ std::string Now()
 }
 }  // namespace
 
-SecretBytes ReadKeyFile(const std::string& path)
+KeyFile ReadKeyFile(const std::string& path)
 {
     const auto input = OpenInput(path);
     if (!input)
@@ -35,19 +50,27 @@ SecretBytes ReadKeyFile(const std::string& path)
     SecretBytes bytes(kMaxKeyFileBytes + 1);
     bytes.resize(ReadFull(input->fd.get(), bytes.data(), bytes.size()));
     if (bytes.size() > kMaxKeyFileBytes) throw AgeError(AgeFailure::BadKey, "too large for a key file");
-    return bytes;
+    return {std::move(bytes), input->info.st_mode};
 }
 
-std::vector<X25519Identity> ReadIdentityFile(const std::string& path, const Unlocking& unlocking)
+std::vector<Identity> OpenIdentityFile(KeyFile file, const std::string& path, const Unlocking& unlocking,
+                                       KeyPassphrase sshPassphrase)
 {
-    SecretBytes text = ReadKeyFile(path);
-    if (LooksLikeAge(text)) text = DecryptAgeBytes(text, unlocking);
-    return ParseIdentityFile(text);
+    if (LooksLikeAge(file.text)) file.text = DecryptAgeBytes(file.text, unlocking);
+    const bool ssh = IsSshPrivateKey(AsText(file.text));
+    const std::optional<std::string> publicLine = ssh && !path.empty() ? PublicKeyBeside(path) : std::nullopt;
+    return ParseIdentities(file.text, std::move(sshPassphrase), publicLine);
 }
 
-std::vector<X25519Recipient> ReadRecipientsFile(const std::string& path)
+std::vector<Identity> ReadIdentityFile(const std::string& path, const Unlocking& unlocking,
+                                       KeyPassphrase sshPassphrase)
 {
-    return ParseRecipientsFile(AsText(ReadKeyFile(path)));
+    return OpenIdentityFile(ReadKeyFile(path), path, unlocking, std::move(sshPassphrase));
+}
+
+RecipientList ReadRecipientList(const std::string& path)
+{
+    return ParseRecipientList(AsText(ReadKeyFile(path).text));
 }
 
 SecretBytes IdentityFileText(const X25519Identity& identity)

@@ -1,25 +1,38 @@
 #pragma once
 
 // Key files as a user keeps them: an identity file as age-keygen writes it (perhaps itself an
-// age file under a passphrase, as age allows), and recipients files, one key a line. Both front
-// ends read and write them through these functions. Refusals are AgeError BadKey with a message
-// that does not name the file; the caller names it.
+// age file under a passphrase, as age allows) or an SSH private key, and lists of recipients,
+// one key a line. Both front ends read and write them through these functions. Refusals are
+// AgeError BadKey with a message that does not name the file; the caller names it.
+
+#include <sys/types.h>
 
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "age/keys.h"
+#include "age/recipients.h"
 #include "age/stanzas.h"
 #include "platform/outputfile.h"
 #include "platform/secretbytes.h"
 
-// The whole of a key file; refused when it does not open or is too large for a key file.
-SecretBytes ReadKeyFile(const std::string& path);
+struct KeyFile {
+    SecretBytes text;
+    mode_t mode;
+};
 
-// The identities of the key file at path; unlocking opens it when it is an age file.
-std::vector<X25519Identity> ReadIdentityFile(const std::string& path, const Unlocking& unlocking);
-std::vector<X25519Recipient> ReadRecipientsFile(const std::string& path);
+// The whole of a key file; refused when it does not open or is too large for a key file.
+KeyFile ReadKeyFile(const std::string& path);
+
+// The identities a key file holds. unlocking opens it when it is an age file; sshPassphrase
+// is asked for a protected SSH key's passphrase when a file needs the key. path: where the
+// file was read, for the public key line of a protected PEM key beside it (path.pub); empty
+// when it was read from a stream.
+std::vector<Identity> OpenIdentityFile(KeyFile file, const std::string& path, const Unlocking& unlocking,
+                                       KeyPassphrase sshPassphrase);
+std::vector<Identity> ReadIdentityFile(const std::string& path, const Unlocking& unlocking,
+                                       KeyPassphrase sshPassphrase = {});
+RecipientList ReadRecipientList(const std::string& path);
 
 // A new identity file's text: when it was made, its public key as a comment, then the identity.
 SecretBytes IdentityFileText(const X25519Identity& identity);

@@ -102,7 +102,7 @@ PlannedBatch PlanEncrypt(AgeProtection protection, std::optional<std::string> ou
             std::move(outputFolder)};
 }
 
-PlannedBatch PlanDecrypt(std::optional<SecretBytes> typed, std::vector<X25519Identity> identities,
+PlannedBatch PlanDecrypt(std::optional<SecretBytes> typed, std::vector<Identity> identities,
                          std::optional<std::string> outputFolder)
 {
     FileTaskSettings settings;

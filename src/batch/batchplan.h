@@ -47,7 +47,7 @@ struct PlannedBatch {
 PlannedBatch PlanEncrypt(AgeProtection protection, std::optional<std::string> outputFolder);
 // Each file of either format, opened with the passphrase as typed (UTF-8; legacy files tell
 // their cipher by their check block) or the identities, into NAME without ".age".
-PlannedBatch PlanDecrypt(std::optional<SecretBytes> typed, std::vector<X25519Identity> identities,
+PlannedBatch PlanDecrypt(std::optional<SecretBytes> typed, std::vector<Identity> identities,
                          std::optional<std::string> outputFolder);
 // Each legacy file, opened with the passphrase as typed, moved to an age file (see ResealTask).
 PlannedBatch PlanMove(const SecretBytes& legacyTyped, AgeProtection protection,

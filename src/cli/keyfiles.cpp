@@ -1,10 +1,16 @@
 #include "cli/keyfiles.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <iterator>
 
 #include "age/ageerror.h"
 #include "age/keyfile.h"
 #include "cli/passphrasesource.h"
+#include "cli/runsupport.h"
 #include "cli/usage.h"
 
 namespace {
@@ -14,7 +20,17 @@ std::string KeyFilePath(const std::string& name)
     return name == "-" ? "/dev/stdin" : name;
 }
 
-// Runs parse on a key file, naming the file in its refusals.
+// As ssh does, a private key that others may read is pointed out.
+void WarnIfReadableByOthers(const std::string& name, mode_t mode, std::ostream& err)
+{
+    if (!S_ISREG(mode) || (mode & (S_IRWXG | S_IRWXO)) == 0) return;
+    char octal[8];
+    std::snprintf(octal, sizeof octal, "%04o", static_cast<unsigned>(mode & 07777));
+    err << kPrefix << name << ": this private key may be read by others (mode " << octal
+        << "); keep it to its owner: chmod 600 " << name << '\n';
+}
+
+// Runs parse on a key file's text, naming the file in its refusals.
 template <class Parse>
 auto Naming(const std::string& name, Parse parse)
 {
@@ -42,26 +58,35 @@ bool HasPassphraseOption(const Command& command)
     return command.passphraseFile || command.passphraseFd || command.passphraseEnv || command.passphraseHex;
 }
 
-std::vector<X25519Recipient> RecipientsOf(const Command& command)
+std::vector<Recipient> RecipientsOf(const Command& command, std::ostream& err)
 {
-    std::vector<X25519Recipient> recipients;
+    std::vector<Recipient> recipients;
     for (const std::string& text : command.recipients) {
         try {
-            recipients.push_back(ParseRecipient(text));
+            recipients.push_back(ParseRecipientLine(text));
         } catch (const AgeError& e) {
             throw UsageError{e.what()};
         }
     }
     for (const std::string& name : command.recipientsFiles) {
-        const auto listed = Naming(name, [&] { return ReadRecipientsFile(KeyFilePath(name)); });
-        recipients.insert(recipients.end(), listed.begin(), listed.end());
+        const RecipientList listed = Naming(name, [&] { return ReadRecipientList(KeyFilePath(name)); });
+        for (const std::string& warning : listed.warnings) err << kPrefix << name << ": " << warning << '\n';
+        recipients.insert(recipients.end(), listed.recipients.begin(), listed.recipients.end());
     }
     return recipients;
 }
 
-std::vector<X25519Identity> IdentitiesIn(const std::string& name, Command& command, CliEnvironment& env)
+std::vector<Identity> IdentitiesIn(const std::string& name, Command& command, CliEnvironment& env)
 {
-    return Naming(name, [&] { return ReadIdentityFile(KeyFilePath(name), ByPassphrase(command, env)); });
+    KeyFile file = Naming(name, [&] { return ReadKeyFile(KeyFilePath(name)); });
+    if (IsSshPrivateKey(AsText(file.text))) WarnIfReadableByOthers(name, file.mode, env.err);
+    KeyPassphrase passphrase = [&command, &env, name]() -> std::optional<SecretBytes> {
+        return ObtainPassphrase(command, env, PassphraseForm::Utf8, false, "Passphrase for " + name + ": ").bytes;
+    };
+    return Naming(name, [&] {
+        return OpenIdentityFile(std::move(file), name == "-" ? std::string() : name, ByPassphrase(command, env),
+                                std::move(passphrase));
+    });
 }
 
 Unlocking UnlockingOf(Command& command, CliEnvironment& env)

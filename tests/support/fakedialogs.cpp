@@ -1,14 +1,16 @@
 #include "support/fakedialogs.h"
 
-void FakeDialogs::Information(QWidget* parent, const QString& text)
+void FakeDialogs::Information(QWidget* parent, const QString& text, const QString& description)
 {
     lastParent = parent;
+    lastDescription = description;
     informations.push_back(text);
 }
 
-void FakeDialogs::Error(QWidget* parent, const QString& text)
+void FakeDialogs::Error(QWidget* parent, const QString& text, const QString& description)
 {
     lastParent = parent;
+    lastDescription = description;
     errors.push_back(text);
 }
 
@@ -59,9 +61,11 @@ std::optional<QString> FakeDialogs::AskPassphrase(QWidget* parent, const QString
     return Next(passphraseAnswers);
 }
 
-bool FakeDialogs::ErrorOffering(QWidget* parent, const QString& text, const QString& action)
+bool FakeDialogs::ErrorOffering(QWidget* parent, const QString& text, const QString& action,
+                                const QString& description)
 {
     lastParent = parent;
+    lastDescription = description;
     errors.push_back(text);
     offers.push_back(action);
     return Next(offerAnswers).value_or(false);

@@ -17,15 +17,16 @@ struct ShellRequest {
 
 class FakeDialogs final : public Dialogs {
 public:
-    void Information(QWidget* parent, const QString& text) override;
-    void Error(QWidget* parent, const QString& text) override;
+    void Information(QWidget* parent, const QString& text, const QString& description = {}) override;
+    void Error(QWidget* parent, const QString& text, const QString& description = {}) override;
     std::optional<QString> OpenFile(QWidget* parent, const FileDialogRequest& request) override;
     std::optional<QString> SaveFile(QWidget* parent, const FileDialogRequest& request) override;
     std::vector<QString> OpenFiles(QWidget* parent, const FileDialogRequest& request) override;
     std::optional<QString> ChooseFolder(QWidget* parent, const QString& lastFolder) override;
     bool Confirm(QWidget* parent, const QString& text) override;
     std::optional<QString> AskPassphrase(QWidget* parent, const QString& text) override;
-    bool ErrorOffering(QWidget* parent, const QString& text, const QString& action) override;
+    bool ErrorOffering(QWidget* parent, const QString& text, const QString& action,
+                       const QString& description) override;
     void OpenAddress(QWidget* parent, const QString& verb, const QString& address, ShowMode show) override;
 
     // The answers of the next file dialogs, in order; a null string, or none left, means the
@@ -41,6 +42,7 @@ public:
     std::vector<QString> questions;  // the texts of Confirm and AskPassphrase
     std::vector<QString> offers;     // the actions offered beside an error
     std::vector<QString> errors;
+    QString lastDescription;  // of the last box
     std::vector<FileDialogRequest> fileRequests;
     std::vector<ShellRequest> shellRequests;
     QWidget* lastParent = nullptr;

@@ -78,10 +78,10 @@ SecretBytes TakeSecret(QLineEdit* box)
     return secret;
 }
 
-std::vector<X25519Recipient> RecipientsIn(const QPlainTextEdit* box)
+std::vector<Recipient> RecipientsIn(const QPlainTextEdit* box)
 {
     try {
-        return ParseRecipientsFile(box->toPlainText().toStdString());
+        return ParseRecipientList(box->toPlainText().toStdString()).recipients;
     } catch (const AgeError& e) {
         throw ZorvantaError(std::string("Recipients: ") + e.what());
     }
@@ -350,10 +350,11 @@ void AgeWindow::LoadRecipients(QPlainTextEdit* box)
 {
     const auto name = dialogs_.OpenFile(this, {kAllFiles, {}, {}});
     if (!name) return;
-    const auto recipients = Naming(*name, [&] { return ReadRecipientsFile(FileName(*name)); });
+    const RecipientList listed = Naming(*name, [&] { return ReadRecipientList(FileName(*name)); });
     QString text = box->toPlainText();
     if (!text.isEmpty() && !text.endsWith(u'\n')) text += u'\n';
-    for (const X25519Recipient& recipient : recipients) text += QString::fromStdString(FormatRecipient(recipient)) + u'\n';
+    for (const Recipient& recipient : listed.recipients)
+        text += QString::fromStdString(FormatAnyRecipient(recipient)) + u'\n';
     box->setPlainText(text);
 }
 
@@ -374,15 +375,23 @@ void AgeWindow::RunEncrypt()
 
 void AgeWindow::RunDecrypt()
 {
-    std::vector<X25519Identity> identities;
+    std::vector<Identity> identities;
     if (const QString keyFile = DecKeyFile->text(); !keyFile.isEmpty()) {
-        Unlocking unlocking;
-        unlocking.passphrase = [this, &keyFile]() -> std::optional<SecretBytes> {
+        const auto ask = [this, &keyFile]() -> std::optional<SecretBytes> {
             const auto typed = dialogs_.AskPassphrase(this, "The key file " + keyFile + " is protected. Its passphrase:");
             if (!typed) return std::nullopt;
             return TypedSecret(*typed);
         };
-        identities = Naming(keyFile, [&] { return ReadIdentityFile(FileName(keyFile), unlocking); });
+        Unlocking unlocking;
+        unlocking.passphrase = ask;
+        identities = Naming(keyFile, [&] {
+            auto read = ReadIdentityFile(FileName(keyFile), unlocking, ask);
+            // A protected SSH key is unlocked here, not when the run's thread first needs it:
+            // a box is asked on this thread only.
+            for (const Identity& identity : read)
+                if (const auto* ssh = std::get_if<SshIdentity>(&identity); ssh && ssh->Locked()) ssh->Unlock();
+            return read;
+        });
     }
     std::optional<SecretBytes> passphrase;
     if (!DecPassphrase->text().isEmpty() || identities.empty()) passphrase = TakeSecret(DecPassphrase);
@@ -474,8 +483,8 @@ void AgeWindow::ShowPublicKey()
     QString shown;
     try {
         // A key file under a passphrase shows nothing here: it is not asked for while typing.
-        for (const X25519Identity& identity : ReadIdentityFile(FileName(KeysKeyFile->text()), Unlocking{}))
-            shown += (shown.isEmpty() ? "" : " ") + QString::fromStdString(FormatRecipient(RecipientOf(identity)));
+        for (const Identity& identity : ReadIdentityFile(FileName(KeysKeyFile->text()), Unlocking{}))
+            shown += (shown.isEmpty() ? "" : " ") + QString::fromStdString(FormatAnyRecipient(PublicOf(identity)));
     } catch (const std::exception&) {
         shown.clear();
     }

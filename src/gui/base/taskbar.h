@@ -16,3 +16,8 @@ void MarkForAttention(QWidget* window);
 
 // Marks a window for attention; a closed (hidden) one is shown again for it, without the focus.
 void CallForAttention(QWidget* window);
+
+// Takes the mark off a window that the manager does not clear by itself: one marked for
+// another window's sake, which the user need not activate. Does nothing where the program does
+// not run on X11 (QApplication::alert's mark ends with the next activation).
+void ClearAttention(QWidget* window);

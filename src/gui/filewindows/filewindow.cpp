@@ -1,10 +1,15 @@
 #include "gui/filewindows/filewindow.h"
 
+#include <QApplication>
+#include <QDir>
 #include <QEvent>
 #include <QFile>
+#include <QFileInfo>
+#include <QShortcut>
 
 #include "age/ageerror.h"
 #include "cipher/registry.h"
+#include "formats/eitherformat.h"
 #include "gui/base/artwork.h"
 #include "gui/base/controls.h"
 #include "gui/base/filedrop.h"
@@ -12,6 +17,7 @@
 #include "gui/base/guard.h"
 #include "gui/base/taskbar.h"
 #include "gui/base/typedsecret.h"
+#include "gui/filewindows/outcometext.h"
 
 Q_DECLARE_METATYPE(TZC_blockcipher*)
 
@@ -50,6 +56,14 @@ void Name(QLineEdit* box, QLabel* label, const char* name, const char* descripti
 QString ArtworkTitle(const QString& caption)
 {
     return caption.section(QStringLiteral(" - "), 1);
+}
+
+// What a browse dialog offers: the path in the box, so the dialog opens at its folder (a
+// relative one against the current folder), or else the name last chosen in the dialog.
+QString OfferedName(const QLineEdit* box, const QString& lastChosen)
+{
+    const QFileInfo inBox(box->text());
+    return !box->text().isEmpty() && inBox.absoluteDir().exists() ? inBox.absoluteFilePath() : lastChosen;
 }
 
 std::string FileName(const QLineEdit* box)
@@ -101,6 +115,18 @@ FileEncryptionWindow::FileEncryptionWindow(QWidget* mainWindow, Dialogs& dialogs
     CInBrowseBtn->setAccessibleName(QStringLiteral("Browse for the input file"));
     COutBrowseBtn->setAccessibleName(QStringLiteral("Browse for the output file"));
     CAlgorithmCBx->setAccessibleName(QStringLiteral("Cipher"));
+    // The browse buttons take no focus; keys reach them instead (a locked button ignores them).
+    const std::pair<QAbstractButton*, QKeySequence> browseKeys[] = {
+        {CInBrowseBtn, QKeySequence(Qt::CTRL | Qt::Key_O)},
+        {COutBrowseBtn, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O)},
+    };
+    for (const auto& [button, key] : browseKeys) {
+        connect(new QShortcut(key, this), &QShortcut::activated, button, &QAbstractButton::click);
+        DescribeKey(button, key.toString());
+    }
+    DescribeKey(CInFileBox, browseKeys[0].second.toString() + " browses");
+    DescribeKey(COutFileBox, browseKeys[1].second.toString() + " browses");
+    DescribeKey(Button1, QStringLiteral("Escape"));
 
     const std::pair<QAbstractButton*, void (FileEncryptionWindow::*)()> handlers[] = {
         {COutBrowseBtn, &FileEncryptionWindow::COutBrowseBtnClick},
@@ -148,7 +174,7 @@ TZC_blockcipher& FileEncryptionWindow::SelectedCipher() const
 
 void FileEncryptionWindow::CInBrowseBtnClick()
 {
-    if (const auto name = dialogs_.OpenFile(this, {kAllFiles, lastOpenName_, {}})) {
+    if (const auto name = dialogs_.OpenFile(this, {kAllFiles, OfferedName(CInFileBox, lastOpenName_), {}})) {
         lastOpenName_ = *name;
         CInFileBox->setText(*name);
     }
@@ -156,7 +182,7 @@ void FileEncryptionWindow::CInBrowseBtnClick()
 
 void FileEncryptionWindow::COutBrowseBtnClick()
 {
-    if (const auto name = dialogs_.SaveFile(this, {kOutputFilters, lastSaveName_, {}})) {
+    if (const auto name = dialogs_.SaveFile(this, {kOutputFilters, OfferedName(COutFileBox, lastSaveName_), {}, true})) {
         lastSaveName_ = *name;
         COutFileBox->setText(*name);
     }
@@ -180,6 +206,8 @@ void FileEncryptionWindow::RunFileOperation(FileOperation operation)
                                              TypedSecret(CPassphraseBox->text()), CreateCipher(SelectedCipher().Algorithm())});
     runOperation_ = operation;
     runInputName_ = CInFileBox->text();
+    runWritesAge_ = operation == FileOperation::Encrypt && WritesAge(FileName(COutFileBox));
+    runDescription_ = windowTitle() + ": " + CInFileBox->text() + " to " + COutFileBox->text();
     connect(run_.get(), &FileRun::Finished, this, [this] {
         // Whether the user is at this window, asked before its progress dialog goes.
         EndRun(isActiveWindow() || (runProgress_ && runProgress_->isActiveWindow()));
@@ -201,57 +229,80 @@ void FileEncryptionWindow::EndRun(bool attended)
     ShowOutcome();
 }
 
+void FileEncryptionWindow::AwaitAttention()
+{
+    // Task bars list the main window only: its entry is the one that can blink.
+    MarkForAttention(parentWidget());
+    CallForAttention(this);
+}
+
 void FileEncryptionWindow::changeEvent(QEvent* event)
 {
     ToolWindow::changeEvent(event);
+    if (event->type() != QEvent::ActivationChange || !isActiveWindow()) return;
     // Queued: the box opens once the activation, and a click that brought it, are handled.
-    if (event->type() == QEvent::ActivationChange && isActiveWindow() && outcomePending_)
+    if (outcomePending_)
         QMetaObject::invokeMethod(this, [this] {
             if (outcomePending_ && isActiveWindow()) ShowOutcome();
+        }, Qt::QueuedConnection);
+    // The window's controls are locked while its progress shows: the keyboard goes there, to
+    // Cancel.
+    if (QApplication::activeWindow() == this && runProgress_ && runProgress_->isVisible())
+        QMetaObject::invokeMethod(this, [this] {
+            if (QApplication::activeWindow() == this && runProgress_ && runProgress_->isVisible())
+                runProgress_->TakeKeyboard();
         }, Qt::QueuedConnection);
 }
 
 // An age file for recipients: the error box offers to open it in the window that takes key files.
-bool FileEncryptionWindow::OfferedKeyFile()
+void FileEncryptionWindow::ShowRunError(const std::exception_ptr& error)
 {
-    if (!keyFileOpener_) return false;
+    const QString text = QString::fromStdString(ErrorText(error));
+    bool needsKeyFile = false;
     try {
-        run_->Outcome();
+        std::rethrow_exception(error);
     } catch (const AgeError& e) {
-        if (e.failure() != AgeFailure::NoIdentityMatched) return false;
-        if (dialogs_.ErrorOffering(this, QString::fromUtf8(WithFullStop(e.what())), QStringLiteral("Open in the age window")))
-            keyFileOpener_(runInputName_);
-        return true;
+        needsKeyFile = e.failure() == AgeFailure::NoIdentityMatched;
     } catch (...) {
     }
-    return false;
+    if (!needsKeyFile || !keyFileOpener_) {
+        dialogs_.Error(this, text, runDescription_);
+        return;
+    }
+    if (dialogs_.ErrorOffering(this, text, QStringLiteral("Open in the age window"), runDescription_))
+        keyFileOpener_(runInputName_);
 }
 
 void FileEncryptionWindow::ShowOutcome()
 {
     outcomePending_ = false;
-    if (OfferedKeyFile()) return;
-    Guarded(this, dialogs_, [this] {
-        const FileOpResult result = run_->Outcome();
-        const MessageWording wording = runOperation_ == FileOperation::Encrypt ? design_.encryptWording
-                                                                               : MessageWording::Standard;
-        dialogs_.Information(this, QString::fromStdString(FileOpMessage(result, runOperation_, wording)));
-        switch (result) {
-        case FileOpResult::NoInputName:
-            CInFileBox->setFocus();
-            break;
-        case FileOpResult::NoOutputName:
-            COutFileBox->setFocus();
-            break;
-        case FileOpResult::SameNames:
-            COutFileBox->setFocus();
-            COutFileBox->selectAll();
-            break;
-        default:
-            FocusOffRunButtons();  // a click that brought the window may have focused one
-            break;
-        }
-    })();
+    ClearAttention(parentWidget());
+    FileOpResult result;
+    try {
+        result = run_->Outcome();
+    } catch (...) {
+        ShowRunError(std::current_exception());
+        return;
+    }
+    const MessageWording wording = runOperation_ == FileOperation::Encrypt ? design_.encryptWording
+                                                                           : MessageWording::Standard;
+    dialogs_.Information(this, QString::fromStdString(OutcomeText(result, runOperation_, wording, runWritesAge_)),
+                         runDescription_);
+    switch (result) {
+    case FileOpResult::NoInputName:
+        CInFileBox->setFocus();
+        break;
+    case FileOpResult::NoOutputName:
+        COutFileBox->setFocus();
+        break;
+    case FileOpResult::SameNames:
+        COutFileBox->setFocus();
+        COutFileBox->selectAll();
+        break;
+    default:
+        FocusOffRunButtons();  // a click that brought the window may have focused one
+        break;
+    }
 }
 
 void FileEncryptionWindow::FocusOffRunButtons()

@@ -84,9 +84,11 @@ private:
     void Button1Click();
     void RunFileOperation(FileOperation operation);
     void EndRun(bool attended);
+    void AwaitAttention();
     void ShowOutcome();
-    bool OfferedKeyFile();
+    void ShowRunError(const std::exception_ptr& error);
     void FocusOffRunButtons();
+    bool Busy() const override { return Running(); }
     void changeEvent(QEvent* event) override;
 
     const FileWindowDesign design_;
@@ -108,6 +110,8 @@ private:
     std::unique_ptr<FileRun> run_;  // the current or last run
     FileOperation runOperation_ = FileOperation::Encrypt;
     QString runInputName_;
+    bool runWritesAge_ = false;
+    QString runDescription_;  // for screen readers: the window and the run's files
     bool outcomePending_ = false;  // run_ has ended; its outcome waits for the window's activation
     std::unique_ptr<RunProgressDialog> runProgress_;  // destroyed before run_, which it reports on
 };
