@@ -1,6 +1,8 @@
 // zorvanta-cli's age commands at their edges: a secret key given where a recipient belongs is
 // never shown, not even in part; work factors stay within what age tools open and what the
-// machine's memory holds.
+// machine's memory holds; each refusal is told as one, with its exit status.
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +13,7 @@
 #include "age/header.h"
 #include "cli/clicases.h"
 #include "cli/options.h"
+#include "support/pipeinput.h"
 
 namespace {
 std::string Lower(std::string text)
@@ -101,4 +104,23 @@ TEST(CliAgeEdges, WorkFactorsStayWithinWhatAgeToolsOpenAndTheMemoryHolds)
                                        : "; this machine's memory cannot hold its scrypt run\n";
         EXPECT_TRUE(run.err.ends_with(advice)) << run.err;
     }
+}
+
+TEST(CliAgeEdges, AStreamIntoAnOutputWrittenInPlaceIsARefusal)
+{
+    const TempDir dir;
+    WriteFile(dir.path("plain"), Sample(10));
+    const std::string key = DataPath("age/key1.txt");
+    const std::string keyText = TextOf(key);
+    const std::size_t start = keyText.find("age1");
+    const std::string recipient = keyText.substr(start, keyText.find('\n', start) - start);
+    ASSERT_EQ(RunCliWith({"encrypt", "-q", "-r", recipient, dir.path("plain"), dir.path("x.age")}).status, 0);
+    WriteFile(dir.path("linked"), Sample(5));
+    ASSERT_EQ(::link(dir.path("linked").c_str(), dir.path("twin").c_str()), 0);  // so written in place
+    PipeInput pipe(dir.path("pipe"));
+    pipe.Write(TextOf(dir.path("x.age")));
+    ExpectCase({"stream in place", {"decrypt", "-f", "-i", key, "-", "{}/linked"}, 1, Text::Err,
+                "zorvanta-cli: standard input: {}/linked is written in place", {},
+                CliScript{.standardInput = "{}/pipe"}},
+               dir);
 }
