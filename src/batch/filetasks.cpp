@@ -4,6 +4,7 @@
 
 #include "age/header.h"
 #include "batch/batchsupport.h"
+#include "fileenc/checkblock.h"
 #include "fileenc/fileop.h"
 #include "pipeline/runfiles.h"
 #include "platform/ioerror.h"
@@ -50,8 +51,8 @@ FileReport FileTask::Encrypt(const BatchFile& file, const BatchJob& job) const
     auto opened = OpenBatchInput(file, 0, job.counted);
     if (auto* report = std::get_if<FileReport>(&opened)) return std::move(*report);
     RunInput& input = std::get<RunInput>(opened);
-    const std::string path = OutputPathFor(file, settings_.outputFolder) + (settings_.age ? std::string(kAgeSuffix) : "");
-    auto created = OpenBatchOutput(input, path, settings_.outputFolder, Existing(settings_), job.counted);
+    const std::string path = *OutputOf(file);
+    auto created = OpenBatchOutput(file, input, path, settings_.outputFolder, Existing(settings_), job.counted);
     if (auto* report = std::get_if<FileReport>(&created)) return std::move(*report);
     RunOutput& output = std::get<RunOutput>(created);
     if (settings_.age)
@@ -75,11 +76,11 @@ FileReport FileTask::Decrypt(const BatchFile& file, const BatchJob& job) const
         if (auto* report = std::get_if<FileReport>(&cipher)) return std::move(*report);
         algorithm = std::get<std::string_view>(cipher);
     }
-    const std::string place = OutputPathFor(file, settings_.outputFolder);
-    const std::string path = age ? WithoutAgeSuffix(place) : place;
-    auto created = OpenBatchOutput(input, path, settings_.outputFolder, Existing(settings_), job.counted);
+    const std::string path = DecryptedPath(file, age);
+    auto created = OpenBatchOutput(file, input, path, settings_.outputFolder, Existing(settings_), job.counted);
     if (auto* report = std::get_if<FileReport>(&created)) return std::move(*report);
     RunOutput& output = std::get<RunOutput>(created);
+    output.file.LimitModeTo(input.file.info.st_mode | S_IRUSR | S_IWUSR);  // no one may read it who could not before
     if (age)
         return Outcome(DecryptOpenedAgeFile(std::move(input), std::move(output), settings_.unlocking, job.counted),
                        "decrypted into " + path);
@@ -99,7 +100,32 @@ FileReport FileTask::Check(const BatchFile& file, const BatchJob& job) const
                        "opens, and every chunk authenticates (age)");
     auto cipher = LegacyCipher(input, settings_);
     if (auto* report = std::get_if<FileReport>(&cipher)) return std::move(*report);
-    return {BatchOutcome::Done, "the passphrase fits (" + std::string(std::get<std::string_view>(cipher)) + ")", nullptr};
+    return {BatchOutcome::Unverified, PassphraseFitsNote(std::get<std::string_view>(cipher)), nullptr};
+}
+
+std::string FileTask::DecryptedPath(const BatchFile& file, bool age) const
+{
+    const std::string place = OutputPathFor(file, settings_.outputFolder);
+    return age ? WithoutAgeSuffix(place) : place;
+}
+
+std::optional<std::string> FileTask::OutputOf(const BatchFile& file) const
+{
+    switch (kind_) {
+    case FileTaskKind::Encrypt:
+        return OutputPathFor(file, settings_.outputFolder) + (settings_.age ? std::string(kAgeSuffix) : "");
+    case FileTaskKind::Decrypt: {
+        // A file that will be skipped (unreadable, not encrypted under this passphrase) writes nothing.
+        const auto opened = OpenRunInput(file.path, kFormatPeekBytes, HostCalls());
+        const auto* input = std::get_if<RunInput>(&opened);
+        if (!input) return std::nullopt;
+        if (LooksLikeAge(input->taken)) return DecryptedPath(file, true);
+        if (std::holds_alternative<FileReport>(LegacyCipher(*input, settings_))) return std::nullopt;
+        return DecryptedPath(file, false);
+    }
+    case FileTaskKind::Check: break;
+    }
+    return std::nullopt;
 }
 
 FileReport FileTask::Run(const BatchFile& file, const BatchJob& job) const

@@ -30,11 +30,15 @@ class FileTask final : public BatchTask {
 public:
     FileTask(FileTaskKind kind, FileTaskSettings settings) : kind_(kind), settings_(std::move(settings)) {}
     FileReport Run(const BatchFile& file, const BatchJob& job) const override;
+    // Decrypt tells by the file's first bytes (and the passphrase's check block).
+    std::optional<std::string> OutputOf(const BatchFile& file) const override;
 
 private:
     FileReport Encrypt(const BatchFile& file, const BatchJob& job) const;
     FileReport Decrypt(const BatchFile& file, const BatchJob& job) const;
     FileReport Check(const BatchFile& file, const BatchJob& job) const;
+    // Where file decrypts to, by its format.
+    std::string DecryptedPath(const BatchFile& file, bool age) const;
 
     FileTaskKind kind_;
     FileTaskSettings settings_;

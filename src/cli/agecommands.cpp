@@ -8,6 +8,7 @@
 #include "age/agefile.h"
 #include "cli/keyfiles.h"
 #include "cli/passphrasesource.h"
+#include "cli/printable.h"
 #include "cli/progress.h"
 #include "platform/namedfailure.h"
 #include "platform/outputfile.h"
@@ -18,7 +19,7 @@ AgeProtection ProtectionOf(Command& command, CliEnvironment& env, const FileName
     if (!command.cipher.empty()) throw UsageError{"--cipher is for the legacy format; an age file needs none"};
     AgeProtection protection;
     protection.armor = command.armor;
-    protection.recipients = RecipientsOf(command);
+    protection.recipients = RecipientsOf(command, env.err);
     if (!protection.recipients.empty()) {
         if (HasPassphraseOption(command)) throw UsageError{"give recipients or a passphrase, not both"};
         if (command.workFactor) throw UsageError{"--work-factor is for a passphrase, not for recipients"};
@@ -70,14 +71,14 @@ void WriteKeyFile(const Command& command, const FileName& output, const SecretBy
     } catch (const OutputExists&) {
         throw ExistsRefusal(output);
     }
-    if (!file->NotKept().empty()) err << kPrefix << file->NotKept() << '\n';
+    if (!file->NotKept().empty()) err << kPrefix << Printable(file->NotKept()) << '\n';
 }
 
 int PrintRecipients(Command& command, CliEnvironment& env)
 {
     if (command.names.size() != 1 || command.output) throw UsageError{"keygen -y takes one FILE"};
-    for (const X25519Identity& identity : IdentitiesIn(command.names[0], command, env))
-        env.out << FormatRecipient(RecipientOf(identity)) << '\n';
+    for (const Identity& identity : IdentitiesIn(command.names[0], command, env))
+        env.out << FormatAnyRecipient(PublicOf(identity)) << '\n';
     return exitcode::kSuccess;
 }
 }  // namespace

@@ -12,6 +12,7 @@
 #include "cli/ciphernames.h"
 #include "cli/options.h"
 #include "cli/passphrasesource.h"
+#include "cli/printable.h"
 #include "cli/progress.h"
 #include "cli/runsupport.h"
 #include "cli/selftest.h"
@@ -137,7 +138,7 @@ int CheckLegacy(Command& command, CliEnvironment& env, const RunInput& opened, c
         return exitcode::kRefused;
     }
     if (!command.quiet)
-        env.err << kPrefix << input.Shown() << ": the passphrase fits (" << (named ? named->algorithm : matching[0]) << ")\n";
+        env.err << kPrefix << input.Shown() << ": " << PassphraseFitsNote(named ? named->algorithm : matching[0]) << '\n';
     return exitcode::kSuccess;
 }
 
@@ -180,7 +181,7 @@ int Stopped(int signal, CliEnvironment& env)
 int Failed(CliEnvironment& env)
 {
     const auto report = [&env](const std::string& message, int status) {
-        env.err << kPrefix << message << '\n';
+        env.err << kPrefix << Printable(message) << '\n';
         return status;
     };
     try {
@@ -214,7 +215,7 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env)
         return Run(command, env);
     } catch (const UsageError& e) {
         const auto topic = args.empty() ? std::nullopt : VerbNamed(args[0]);
-        env.err << kPrefix << e.message << '\n'
+        env.err << kPrefix << Printable(e.message) << '\n'
                 << UsageLines(topic) << "Try 'zorvanta-cli help" << (topic ? " " + args[0] : "") << "' for more.\n";
         return exitcode::kUsage;
     } catch (const Interrupted& e) {

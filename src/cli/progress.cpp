@@ -2,9 +2,11 @@
 
 #include <time.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
+#include "cli/printable.h"
 #include "cli/runsupport.h"
 
 namespace {
@@ -74,10 +76,23 @@ void RunObserver::EndLine()
     shownLength_ = 0;
 }
 
+void RunObserver::ClearLine()
+{
+    if (anyShown_) *line_ << '\r' << std::string(shownLength_, ' ') << '\r' << std::flush;
+    anyShown_ = false;
+    shownLength_ = 0;
+    shown_ = {};
+}
+
+void RunObserver::CountFiles(std::size_t ended, std::size_t files)
+{
+    files_ = {ended, files};
+}
+
 void RunObserver::Notice(const std::string& message)
 {
     EndLine();
-    notices_ << kPrefix << message << '\n';
+    notices_ << kPrefix << Printable(message) << '\n';
 }
 
 bool RunObserver::Continue(std::uint64_t done, std::optional<std::uint64_t> total)
@@ -92,7 +107,7 @@ bool RunObserver::Continue(std::uint64_t done, std::optional<std::uint64_t> tota
     lastCall_ = now;
     const bool finished = total && done >= *total;
     const bool resized = windowResized.exchange(false);
-    if (line_ && (now - shown_ >= kInterval || resized || (finished && anyShown_))) {
+    if (line_ && (now - shown_ >= kInterval || resized || (finished && everShown_))) {
         shown_ = now;
         Show(done, total, std::chrono::duration<double>(now - start_ - stopped_).count());
     }
@@ -102,10 +117,18 @@ bool RunObserver::Continue(std::uint64_t done, std::optional<std::uint64_t> tota
 void RunObserver::Show(std::uint64_t done, std::optional<std::uint64_t> total, double seconds)
 {
     const double rate = seconds > 0 ? static_cast<double>(done) / seconds : 0;
-    std::string text = MiB(done);
+    std::string text = files_ ? std::to_string(files_->first) + " of " + std::to_string(files_->second) + " files, " : "";
+    text += MiB(done);
+    std::optional<std::uint64_t> percent;
     if (total && *total > 0) {
-        text += " of " + MiB(*total) + " (" + std::to_string(done * 100 / *total) + "%)";
+        text += " of " + MiB(*total);
+        percent = done * 100 / *total;
+    } else if (files_ && files_->second > 0) {
+        percent = files_->first * 100 / files_->second;
     }
+    // The last file's bytes are all read before it ends: 100% waits for its end.
+    if (percent && files_ && files_->first < files_->second) percent = std::min<std::uint64_t>(*percent, 99);
+    if (percent) text += " (" + std::to_string(*percent) + "%)";
     char speed[32];
     std::snprintf(speed, sizeof speed, "  %.1f MB/s", rate / 1e6);
     text += speed;
@@ -117,5 +140,5 @@ void RunObserver::Show(std::uint64_t done, std::optional<std::uint64_t> total, d
     if (length < shownLength_) text.append(shownLength_ - length, ' ');  // covers what a longer line left
     shownLength_ = length;
     *line_ << '\r' << text << std::flush;
-    anyShown_ = true;
+    anyShown_ = everShown_ = true;
 }

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <variant>
 
+#include "cli/printable.h"
 #include "platform/ownstream.h"
 #include "platform/posixfile.h"
 
@@ -26,7 +27,7 @@ FileName StandardStreamName(const std::string& typed, const std::string& dash, i
                             bool closed)
 {
     const std::string path = typed == "-" ? dash : typed;
-    if (typed != "-" && OwnDescriptorNamedBy(path) != fd) return FileName{typed, path, typed};
+    if (typed != "-" && OwnDescriptorNamedBy(path) != fd) return FileName{typed, path, Printable(typed)};
     if (closed) throw Unavailable{std::string(stream) + " is closed"};
     return FileName{typed, path, stream};
 }
@@ -166,5 +167,5 @@ std::string IoErrorMessage(const IoError& e, const std::string& fallbackName)
 {
     std::string message = (e.path().empty() ? fallbackName : e.path()) + ": " + WithFullStop(e.what());
     if (e.hostError() != 0) message += " (" + std::string(std::strerror(e.hostError())) + ")";
-    return message;
+    return Printable(message);
 }
