@@ -1,13 +1,12 @@
 #include "batch/batchplan.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <new>
 
+#include "age/agecrypto.h"
 #include "batch/filetasks.h"
 #include "batch/reseal.h"
 #include "fileenc/passphrase.h"
@@ -15,14 +14,14 @@
 #include "platform/ioerror.h"
 #include "platform/outputfile.h"
 
+// Decrypt and check meet their files' work factors as they open them: there, Scrypt itself
+// waits for its memory.
 std::size_t DefaultJobs(const AgeProtection* protection)
 {
     const std::size_t cores = UsableCores();
     if (!protection || !protection->passphrase) return cores;
-    // Each scrypt run takes 1 KiB << work factor: 256 MiB at 18.
-    const std::uint64_t scryptBytes = std::uint64_t{1024} << protection->workFactor;
-    const auto memory = static_cast<std::uint64_t>(::sysconf(_SC_PHYS_PAGES)) * ::sysconf(_SC_PAGESIZE);
-    return static_cast<std::size_t>(std::clamp<std::uint64_t>(memory / 2 / scryptBytes, 1, cores));
+    const std::uint64_t runs = PhysicalMemoryBytes() / 2 / ScryptMemoryBytes(protection->workFactor);
+    return static_cast<std::size_t>(std::clamp<std::uint64_t>(runs, 1, cores));
 }
 
 std::string SummaryText(const BatchSummary& summary, std::string_view doneWord)

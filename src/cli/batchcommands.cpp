@@ -30,6 +30,8 @@ std::string ErrorText(const std::exception_ptr& error, const std::string& path)
         return ExistsRefusal({e.path(), e.path(), e.path()}).message;
     } catch (const IoError& e) {
         return IoErrorMessage(e, path);
+    } catch (const OutOfMemory& e) {
+        return e.what();
     } catch (const std::bad_alloc&) {
         return "out of memory";
     } catch (const std::exception& e) {
