@@ -167,6 +167,13 @@ AgeWindow::AgeWindow(QWidget* mainWindow, Dialogs& dialogs) : QWidget(mainWindow
             Guarded(this, dialogs, [this] { LoadRecipients(MoveRecipients); }));
     connect(KeysCopy, &QPushButton::clicked, this,
             [this] { QGuiApplication::clipboard()->setText(KeysPublicKey->text()); });
+    const std::pair<std::vector<QLineEdit*>, QPushButton*> enterPresses[] = {
+        {{EncPassphrase, EncPassphraseAgain, EncOutputFolder}, EncEncrypt},
+        {{DecPassphrase, DecKeyFile, DecOutputFolder}, DecDecrypt},
+        {{MoveLegacyPassphrase, MoveNewPassphrase, MoveNewPassphraseAgain, MoveOutputFolder}, MoveMove},
+    };
+    for (const auto& [boxes, button] : enterPresses)
+        for (QLineEdit* box : boxes) connect(box, &QLineEdit::returnPressed, button, &QPushButton::click);
     FollowState();
     UpdateButtons();
 }
@@ -327,6 +334,11 @@ void AgeWindow::Open(AgePage page, const QStringList& names)
 {
     Files->Add(names);
     Pages->setCurrentIndex(static_cast<int>(page));
+    // The page's first box takes the keys; Enter in a box of the first three pages presses their button.
+    QWidget* const firstBoxes[] = {EncPassphraseChoice->isChecked() ? static_cast<QWidget*>(EncPassphrase)
+                                                                    : static_cast<QWidget*>(EncRecipients),
+                                   DecPassphrase, MoveLegacyPassphrase, KeysKeyFile};
+    firstBoxes[static_cast<int>(page)]->setFocus();
     if (isHidden() && !testAttribute(Qt::WA_Moved))
         ShowCentred(this);
     else

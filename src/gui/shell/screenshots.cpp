@@ -22,6 +22,7 @@
 #include "gui/base/fonts.h"
 #include "gui/shell/help.h"
 #include "gui/shell/starter.h"
+#include "gui/agewindow/agewindow.h"
 #include "gui/textwindows/desenc.h"
 #include "gui/textwindows/multienc.h"
 #include "gui/textwindows/singleenc.h"
@@ -52,17 +53,26 @@ int main(int argc, char* argv[])
         {forms.Form13, "form13-about"},
     };
     int failures = 0;
-    for (const auto& [window, name] : windows) {
-        if (!wanted.isEmpty() && !wanted.contains(QString::fromLatin1(name))) continue;
+    const auto take = [&](QWidget* window, const QString& name) {
+        if (!wanted.isEmpty() && !wanted.contains(name)) return;
         window->show();
         window->activateWindow();
         QApplication::processEvents();
-        const QString file = directory.filePath(QString::fromLatin1(name) + suffix + ".png");
+        const QString file = directory.filePath(name + suffix + ".png");
         if (!window->grab().save(file)) {
             std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
             ++failures;
         }
         window->hide();
-    }
+    };
+    for (const auto& [window, name] : windows) take(window, QString::fromLatin1(name));
+    // The age window, made on first use, with a few names listed as a user would add them.
+    AgeWindow& age = form1->Age();
+    age.Files->Add({QStringLiteral("/home/ada/Documents/taxes"), QStringLiteral("/home/ada/Documents/report.pdf"),
+                    QStringLiteral("/home/ada/Pictures/passport.jpg")});
+    age.EncRecipientsChoice->setChecked(true);
+    age.EncRecipients->setPlainText(
+        QStringLiteral("# Ada's laptop\nage1txmtfhxfqkr0vwjywe9s3r53w99a9kz723w50838uzqwjdqq6gls6kfmwn\n"));
+    take(&age, QStringLiteral("age-window"));
     return failures == 0 ? 0 : 1;
 }
