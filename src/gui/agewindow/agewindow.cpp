@@ -40,6 +40,7 @@ QPlainTextEdit* MakeRecipientsBox()
     box->setAccessibleDescription(QStringLiteral("One age1 key a line; lines starting with # are comments"));
     box->setPlaceholderText(QStringLiteral("age1..."));
     box->setTabChangesFocus(true);
+    box->setMaximumHeight(box->fontMetrics().lineSpacing() * 5);  // a few keys; more scroll
     return box;
 }
 
@@ -50,7 +51,7 @@ QWidget* Row(QWidget* box, QWidget* button)
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(box, 1);
-    layout->addWidget(button);
+    layout->addWidget(button, 0, Qt::AlignTop);
     return row;
 }
 
@@ -139,6 +140,7 @@ AgeWindow::AgeWindow(QWidget* mainWindow, Dialogs& dialogs) : QWidget(mainWindow
     Outcomes->header()->setSectionResizeMode(0, QHeaderView::Interactive);
     Summary = MakeBox(QStringLiteral("Summary"));
     Summary->setReadOnly(true);
+    Summary->setPlaceholderText(QStringLiteral("The summary of the last run"));
 
     auto* layout = new QVBoxLayout(this);
     auto* filesLabel = new QLabel(QStringLiteral("&Files (a folder stands for every file in and below it):"));
@@ -149,7 +151,7 @@ AgeWindow::AgeWindow(QWidget* mainWindow, Dialogs& dialogs) : QWidget(mainWindow
     layout->addLayout(progressRow);
     layout->addWidget(Outcomes, 3);
     layout->addWidget(Summary);
-    resize(sizeHint().expandedTo(QSize(640, 600)));
+    resize(QSize(640, 600).expandedTo(minimumSizeHint()));
 
     const std::pair<QPushButton*, void (AgeWindow::*)()> handlers[] = {
         {AddFilesButton, &AgeWindow::AddFiles},  {AddFolderButton, &AgeWindow::AddFolder},
