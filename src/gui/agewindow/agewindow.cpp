@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QFile>
@@ -100,7 +101,13 @@ auto Naming(const QString& name, Read read)
 }
 }  // namespace
 
-AgeWindow::AgeWindow(QWidget* mainWindow, Dialogs& dialogs) : QWidget(mainWindow, Qt::Window), dialogs_(dialogs)
+// A dialog in the window manager's eyes, as the tool windows are: it belongs to the main window
+// (one task-bar entry), and a showing without activation is honoured. But resizable, with a
+// maximise button, and not above other programs.
+AgeWindow::AgeWindow(QWidget* mainWindow, Dialogs& dialogs)
+    : QWidget(mainWindow, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                              Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint),
+      dialogs_(dialogs)
 {
     InstallAccessibility();
     setWindowTitle(QStringLiteral("Zorvanta - age"));
@@ -466,7 +473,17 @@ void AgeWindow::EndRun()
     Summary->setText(QString::fromStdString(run_->SummaryLine()));
     Outcomes->resizeColumnToContents(0);
     UpdateButtons();
-    if (!isActiveWindow()) CallForAttention(this);
+    if (QApplication::activeWindow() == this) return;
+    // Task bars list the main window only: its entry is the one that can blink.
+    MarkForAttention(parentWidget());
+    CallForAttention(this);
+}
+
+void AgeWindow::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && QApplication::activeWindow() == this)
+        ClearAttention(parentWidget());
 }
 
 void AgeWindow::CancelRun()

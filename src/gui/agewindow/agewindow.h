@@ -106,6 +106,7 @@ private:
     void Generate();
     void ShowPublicKey();
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
     Dialogs& dialogs_;
     QString lastFolder_;
