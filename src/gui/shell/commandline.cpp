@@ -13,10 +13,13 @@ std::optional<std::string> InformationRequested(const std::vector<std::string>& 
         });
     };
     if (asks({"--help", "-h"}))
-        return "Usage: zorvanta [OPTION]\n"
+        return "Usage: zorvanta [OPTION] [--page PAGE] [PATH...]\n"
                "Encrypts whole files under a passphrase, in the age format or with one of seven block\n"
-               "ciphers, and obfuscates short texts, in windows of its own.\n"
+               "ciphers, and obfuscates short texts, in windows of its own. With PATHs, the age window\n"
+               "opens with them listed: at Decrypt when every PATH is an age file, else at Encrypt.\n"
                "\n"
+               "  --page PAGE    open the age window at PAGE: encrypt, recipients (encrypt for age\n"
+               "                 keys), decrypt, move (legacy files to age) or keys\n"
                "  -h, --help     print this help and stop\n"
                "  -V, --version  print the version and stop\n"
                "\n"

@@ -18,17 +18,20 @@ int main(int argc, char* argv[])
         std::fputs(text->c_str(), stdout);
         return std::fflush(stdout) == 0 ? 0 : 1;
     }
-    QApplication application(argc, argv);
-    QGuiApplication::setDesktopFileName(QStringLiteral(ZORVANTA_APP_ID));
-    // The class of every window (WM_CLASS on X11), matched to the desktop entry's StartupWMClass.
-    QCoreApplication::setApplicationName(QStringLiteral(ZORVANTA_WM_CLASS));
+    // Refused before any display is opened too.
     StartRequest request;
     try {
-        request = ParseStartArguments(QApplication::arguments().mid(1));
+        QStringList arguments;
+        for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+        request = ParseStartArguments(arguments);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "zorvanta: %s\n", e.what());
         return 2;
     }
+    QApplication application(argc, argv);
+    QGuiApplication::setDesktopFileName(QStringLiteral(ZORVANTA_APP_ID));
+    // The class of every window (WM_CLASS on X11), matched to the desktop entry's StartupWMClass.
+    QCoreApplication::setApplicationName(QStringLiteral(ZORVANTA_WM_CLASS));
     LoadFonts();
     UseFocusStyle();
     QApplication::setWindowIcon(ProgramIcon());
