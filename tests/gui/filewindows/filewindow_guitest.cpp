@@ -55,7 +55,7 @@ const Instance kInstances[] = {
 // Runs the event loop until the window's run has ended and its outcome has been shown.
 bool WaitForRun(const FileEncryptionWindow* window)
 {
-    return QTest::qWaitFor([window] { return !window->Running(); }, 10000);
+    return QTest::qWaitFor([window] { return !window->Running(); }, 60000);  // scrypt runs are slow on a busy machine
 }
 
 QStringList ListEntries(const QComboBox* list)
