@@ -1,5 +1,9 @@
 #include "formats/eitherformat.h"
 
+#include <algorithm>
+#include <cctype>
+#include <string_view>
+
 #include "age/ageerror.h"
 #include "age/agefile.h"
 #include "age/header.h"
@@ -8,14 +12,6 @@
 #include "pipeline/runfiles.h"
 
 namespace {
-// The file windows have no key files: an age file for recipients is told where it opens.
-AgeError Explained(const AgeError& e)
-{
-    if (e.failure() != AgeFailure::NoIdentityMatched) return e;
-    return AgeError(AgeFailure::NoIdentityMatched,
-                    "this age file opens with a key file, not a passphrase: use zorvanta-cli decrypt -i KEYFILE");
-}
-
 FileOpResult DecryptAge(RunInput input, RunOutput output, const SecretBytes& typed, const FileOpOptions& options)
 {
     Unlocking unlocking;
@@ -24,14 +20,17 @@ FileOpResult DecryptAge(RunInput input, RunOutput output, const SecretBytes& typ
         return DecryptOpenedAgeFile(std::move(input), std::move(output), unlocking, options);
     } catch (const AgeError& e) {
         if (e.failure() == AgeFailure::IncorrectPassphrase) return FileOpResult::WrongPassphrase;
-        throw Explained(e);
+        throw;
     }
 }
 }  // namespace
 
 bool WritesAge(const std::string& outputName)
 {
-    return outputName.size() > 4 && outputName.ends_with(".age");
+    constexpr std::string_view suffix = ".age";
+    return outputName.size() > suffix.size() &&
+           std::equal(suffix.begin(), suffix.end(), outputName.end() - suffix.size(),
+                      [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
 }
 
 FileOpResult EncryptEitherFormat(const std::string& inputName, const std::string& outputName,
@@ -40,7 +39,11 @@ FileOpResult EncryptEitherFormat(const std::string& inputName, const std::string
     if (!WritesAge(outputName)) return EncryptFile(inputName, outputName, PassphraseBytes(AsText(typed)), cipher, options);
     AgeProtection protection;
     protection.passphrase = typed;
-    return EncryptAgeFile(inputName, outputName, protection, options);
+    return WithNamedFiles(inputName, outputName, 0, options, [&](RunInput input, RunOutput output) {
+        // age refuses to open a file under the empty passphrase.
+        if (typed.empty()) throw ZorvantaError("An age file needs a passphrase: no age tool opens one under the empty passphrase");
+        return EncryptOpenedAgeFile(std::move(input), std::move(output), protection, options);
+    });
 }
 
 FileOpResult DecryptEitherFormat(const std::string& inputName, const std::string& outputName,
