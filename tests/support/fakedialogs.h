@@ -19,6 +19,7 @@ class FakeDialogs final : public Dialogs {
 public:
     void Information(QWidget* parent, const QString& text, const QString& description = {}) override;
     void Error(QWidget* parent, const QString& text, const QString& description = {}) override;
+    bool Question(QWidget* parent, const QString& text) override;
     std::optional<QString> OpenFile(QWidget* parent, const FileDialogRequest& request) override;
     std::optional<QString> SaveFile(QWidget* parent, const FileDialogRequest& request) override;
     std::vector<QString> OpenFiles(QWidget* parent, const FileDialogRequest& request) override;
@@ -32,6 +33,8 @@ public:
     // The answers of the next file dialogs, in order; a null string, or none left, means the
     // user cancels.
     std::deque<QString> fileAnswers;
+    // The answers of the next questions, in order; none left means Yes, the default button.
+    std::deque<bool> questionAnswers;
 
     // The answers of the next boxes of each kind; none left: the user cancels.
     std::deque<bool> confirmAnswers;
@@ -39,9 +42,9 @@ public:
     std::deque<bool> offerAnswers;  // whether the offered button is pressed
 
     std::vector<QString> informations;
-    std::vector<QString> questions;  // the texts of Confirm and AskPassphrase
-    std::vector<QString> offers;     // the actions offered beside an error
+    std::vector<QString> offers;  // the actions offered beside an error
     std::vector<QString> errors;
+    std::vector<QString> questions;  // the texts of Question, Confirm and AskPassphrase
     QString lastDescription;  // of the last box
     std::vector<FileDialogRequest> fileRequests;
     std::vector<ShellRequest> shellRequests;
