@@ -192,6 +192,8 @@ int Failed(CliEnvironment& env)
         return report(e.message, exitcode::kIoError);
     } catch (const IoError& e) {
         return report(IoErrorMessage(e, "zorvanta-cli"), exitcode::kIoError);
+    } catch (const OutOfMemory& e) {
+        return report(e.what(), exitcode::kIoError);
     } catch (const std::bad_alloc&) {
         return report("out of memory", exitcode::kIoError);
     } catch (const std::system_error& e) {

@@ -82,8 +82,11 @@ RunInput OpenForReading(const FileName& input, std::size_t peekBytes)
 Refusal AgeRefusal(const AgeError& e, const FileName& input)
 {
     std::string message = input.Shown() + ": " + e.what();
+    // The advice names only a value the option takes.
     if (e.failure() == AgeFailure::WorkFactorTooLarge)
-        message += "; allow it with --max-work-factor " + std::to_string(e.workFactor());
+        message += e.workFactor() <= LargestMaxWorkFactor()
+                       ? "; allow it with --max-work-factor " + std::to_string(e.workFactor())
+                       : "; this machine's memory cannot hold its scrypt run";
     return Refusal{message};
 }
 

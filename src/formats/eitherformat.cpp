@@ -1,5 +1,9 @@
 #include "formats/eitherformat.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <string_view>
@@ -7,6 +11,7 @@
 #include "age/ageerror.h"
 #include "age/agefile.h"
 #include "age/header.h"
+#include "fileenc/checkblock.h"
 #include "fileenc/fileop.h"
 #include "fileenc/passphrase.h"
 #include "pipeline/runfiles.h"
@@ -33,6 +38,11 @@ bool WritesAge(const std::string& outputName)
                       [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
 }
 
+void RequireAgePassphrase(const SecretBytes& typed)
+{
+    if (typed.empty()) throw ZorvantaError("An age file needs a passphrase: no age tool opens one under the empty passphrase");
+}
+
 FileOpResult EncryptEitherFormat(const std::string& inputName, const std::string& outputName,
                                  const SecretBytes& typed, TZC_blockcipher& cipher, const FileOpOptions& options)
 {
@@ -40,8 +50,7 @@ FileOpResult EncryptEitherFormat(const std::string& inputName, const std::string
     AgeProtection protection;
     protection.passphrase = typed;
     return WithNamedFiles(inputName, outputName, 0, options, [&](RunInput input, RunOutput output) {
-        // age refuses to open a file under the empty passphrase.
-        if (typed.empty()) throw ZorvantaError("An age file needs a passphrase: no age tool opens one under the empty passphrase");
+        RequireAgePassphrase(typed);
         return EncryptOpenedAgeFile(std::move(input), std::move(output), protection, options);
     });
 }
@@ -53,4 +62,26 @@ FileOpResult DecryptEitherFormat(const std::string& inputName, const std::string
         if (LooksLikeAge(input.taken)) return DecryptAge(std::move(input), std::move(output), typed, options);
         return DecryptOpenedFile(std::move(input), std::move(output), PassphraseBytes(AsText(typed)), cipher, options);
     });
+}
+
+std::optional<std::string> LegacyCipherOfFile(const std::string& name, const SecretBytes& typed)
+{
+    const int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return std::nullopt;
+    std::vector<std::uint8_t> first(kFormatPeekBytes);
+    std::size_t taken = 0;
+    struct stat info;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        ssize_t got = 0;
+        while (taken < first.size() && (got = ::pread(fd, first.data() + taken, first.size() - taken,
+                                                      static_cast<off_t>(taken))) > 0)
+            taken += static_cast<std::size_t>(got);
+    }
+    ::close(fd);
+    first.resize(taken);
+    if (taken < kCheckBlockBytes || LooksLikeAge(first)) return std::nullopt;
+    const auto fitting =
+        CiphersMatchingBlock(std::span(first).first(kCheckBlockBytes), PassphraseBytes(AsText(typed)));
+    if (fitting.empty()) return std::nullopt;
+    return std::string(fitting.front());
 }
