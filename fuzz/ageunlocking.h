@@ -56,6 +56,6 @@ XCi41Q65Ti0LWVp+JKDrU/AhklPuGHxj/9hcJnKnFC8mNL9PifiN8Vw2ShWdLs6L0/jJHH
     static const Unlocking unlocking{
         {ParseIdentities(ToSecretBytes(kIdentity)).at(0), ParseIdentities(ToSecretBytes(kEd25519Key)).at(0),
          ParseIdentities(ToSecretBytes(kRsaKey)).at(0)},
-        [] { return std::optional<SecretBytes>(ToSecretBytes(kPassphrase)); }, kMaxWorkFactor};
+        [] { return std::optional<SecretBytes>(ToSecretBytes(kPassphrase)); }, kMaxWorkFactor, std::nullopt};
     return unlocking;
 }

@@ -118,28 +118,30 @@ bool DecryptStream(ByteSource& source, std::span<const std::uint8_t> firstBytes,
     return OpenPayload({payload, sink, total, options}, fileKey, length);
 }
 
-std::vector<Stanza> Stanzas(const SecretBytes& fileKey, const AgeProtection& protection)
+std::vector<Stanza> Stanzas(SealedKeys& keys, const AgeProtection& protection)
 {
     std::vector<Stanza> stanzas;
-    for (const Recipient& recipient : protection.recipients) stanzas.push_back(WrapFor(fileKey, recipient));
-    if (protection.passphrase) stanzas.push_back(WrapScrypt(fileKey, *protection.passphrase, protection.workFactor));
+    for (const Recipient& recipient : protection.recipients) stanzas.push_back(WrapFor(keys.fileKey, recipient));
+    if (protection.passphrase)
+        stanzas.push_back(
+            WrapScrypt(keys.fileKey, *protection.passphrase, protection.workFactor, &keys.scrypt.emplace()));
     if (stanzas.empty()) throw ZorvantaError("an age file needs a recipient or a passphrase");
     return stanzas;
 }
 
-std::optional<SecretBytes> Seal(ByteSource& source, ByteSink& file, const AgeProtection& protection,
-                                std::optional<std::uint64_t> total, const FileOpOptions& options)
+std::optional<SealedKeys> Seal(ByteSource& source, ByteSink& file, const AgeProtection& protection,
+                               std::optional<std::uint64_t> total, const FileOpOptions& options)
 {
     std::optional<ArmoredSink> armored;
     if (protection.armor) armored.emplace(file);
     ByteSink& sink = armored ? static_cast<ByteSink&>(*armored) : file;
 
-    SecretBytes fileKey = GenerateFileKey();
-    const std::string header = WriteHeader(Stanzas(fileKey, protection), fileKey);
+    SealedKeys keys{GenerateFileKey(), std::nullopt};
+    const std::string header = WriteHeader(Stanzas(keys, protection), keys.fileKey);
     sink.Write(reinterpret_cast<const std::uint8_t*>(header.data()), header.size());
-    if (!SealPayload({source, sink, total, options}, fileKey)) return std::nullopt;
+    if (!SealPayload({source, sink, total, options}, keys.fileKey)) return std::nullopt;
     if (armored) armored->Finish();
-    return fileKey;
+    return keys;
 }
 
 FileOpResult Encrypt(RunInput input, RunOutput output, const AgeProtection& protection, const FileOpOptions& options)
@@ -232,8 +234,8 @@ FileOpResult CheckOpenedAgeFile(RunInput input, const Unlocking& unlocking, cons
     return FileOpResult::Decrypted;
 }
 
-std::optional<SecretBytes> SealAgeStream(ByteSource& source, ByteSink& sink, const AgeProtection& protection,
-                                         std::optional<std::uint64_t> total, const FileOpOptions& options)
+std::optional<SealedKeys> SealAgeStream(ByteSource& source, ByteSink& sink, const AgeProtection& protection,
+                                        std::optional<std::uint64_t> total, const FileOpOptions& options)
 {
     return Seal(source, sink, protection, total, options);
 }

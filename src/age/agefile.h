@@ -46,11 +46,18 @@ FileOpResult DecryptOpenedAgeFile(RunInput input, RunOutput output, const Unlock
 FileOpResult CheckAgeFile(const std::string& inputName, const Unlocking& unlocking, const FileOpOptions& options = {});
 FileOpResult CheckOpenedAgeFile(RunInput input, const Unlocking& unlocking, const FileOpOptions& options = {});
 
+// The keys of an age file just written: its file key, and for a passphrase what its scrypt
+// stanza was wrapped with.
+struct SealedKeys {
+    SecretBytes fileKey;
+    std::optional<ScryptWrapping> scrypt;
+};
+
 // For a caller that checks the file it writes before committing it: the age file of what
-// source gives written to sink, and its file key; nullopt when the observer stopped the run.
+// source gives written to sink, and its keys; nullopt when the observer stopped the run.
 // total: source's size, when known.
-std::optional<SecretBytes> SealAgeStream(ByteSource& source, ByteSink& sink, const AgeProtection& protection,
-                                         std::optional<std::uint64_t> total, const FileOpOptions& options = {});
+std::optional<SealedKeys> SealAgeStream(ByteSource& source, ByteSink& sink, const AgeProtection& protection,
+                                        std::optional<std::uint64_t> total, const FileOpOptions& options = {});
 // Opens the age file that source reads into sink: unlocked with unlocking, or with a file key
 // already known, authenticated with that key (and then, when unlocking is given too, unlocked
 // as well, which must give the same key). False when the observer stopped the run.

@@ -84,6 +84,12 @@ ScryptParameters ScryptParametersOf(const Stanza& stanza)
 SecretBytes UnlockScrypt(const Stanza& stanza, const Unlocking& unlocking)
 {
     const ScryptParameters parameters = ScryptParametersOf(stanza);
+    if (const auto& sealed = unlocking.sealedWith;
+        sealed && sealed->salt == parameters.salt && sealed->workFactor == parameters.workFactor) {
+        auto fileKey = UnwrapFileKey(sealed->wrapKey, stanza.body);
+        if (!fileKey) throw AgeError::IncorrectPassphrase();
+        return std::move(*fileKey);
+    }
     if (!unlocking.passphrase) throw AgeError::PassphraseNeeded();
     if (parameters.workFactor > unlocking.maxWorkFactor)
         throw AgeError::WorkFactorTooLarge(parameters.workFactor, unlocking.maxWorkFactor);
@@ -220,12 +226,15 @@ Stanza WrapFor(const SecretBytes& fileKey, const Recipient& recipient)
                       recipient);
 }
 
-Stanza WrapScrypt(const SecretBytes& fileKey, const SecretBytes& passphrase, int workFactor)
+Stanza WrapScrypt(const SecretBytes& fileKey, const SecretBytes& passphrase, int workFactor, ScryptWrapping* kept)
 {
     std::vector<std::uint8_t> salt(kScryptSaltBytes);
     RandomBytes(salt);
-    return {std::string(kScryptType), {EncodeBase64(salt, false), std::to_string(workFactor)},
-            WrapFileKey(ScryptWrapKey(passphrase, salt, workFactor), fileKey)};
+    SecretBytes wrapKey = ScryptWrapKey(passphrase, salt, workFactor);
+    Stanza stanza{std::string(kScryptType), {EncodeBase64(salt, false), std::to_string(workFactor)},
+                  WrapFileKey(wrapKey, fileKey)};
+    if (kept) *kept = {std::move(salt), workFactor, std::move(wrapKey)};
+    return stanza;
 }
 
 SecretBytes UnlockFileKey(const Header& header, const Unlocking& unlocking)

@@ -25,11 +25,22 @@ SecretBytes GenerateFileKey();
 std::vector<std::uint8_t> WrapFileKey(const SecretBytes& wrapKey, const SecretBytes& fileKey);
 std::optional<SecretBytes> UnwrapFileKey(const SecretBytes& wrapKey, const std::vector<std::uint8_t>& body);
 
+// What a scrypt stanza was wrapped with: its salt and work factor, and the key scrypt derived
+// from them and the passphrase. Whoever holds it can check that stanza without running scrypt
+// again.
+struct ScryptWrapping {
+    std::vector<std::uint8_t> salt;
+    int workFactor = 0;
+    SecretBytes wrapKey;
+};
+
 // Raises AgeError BadKey for a recipient of small order, which would give away the file key.
 Stanza WrapX25519(const SecretBytes& fileKey, const X25519Recipient& recipient);
 // The stanza of the recipient's type.
 Stanza WrapFor(const SecretBytes& fileKey, const Recipient& recipient);
-Stanza WrapScrypt(const SecretBytes& fileKey, const SecretBytes& passphrase, int workFactor);
+// kept, when given, receives what the stanza was wrapped with.
+Stanza WrapScrypt(const SecretBytes& fileKey, const SecretBytes& passphrase, int workFactor,
+                  ScryptWrapping* kept = nullptr);
 
 struct Unlocking {
     // Tried in order, those that need no passphrase first.
@@ -40,6 +51,9 @@ struct Unlocking {
     // A larger work factor is refused before scrypt runs, so that a file cannot make the
     // reader spend minutes and gigabytes on one guess.
     int maxWorkFactor = kDefaultMaxWorkFactor;
+    // A scrypt stanza of exactly this salt and work factor is opened with its key, without
+    // asking for the passphrase or running scrypt: a file that was just written under it.
+    std::optional<ScryptWrapping> sealedWith;
 };
 
 // The file key, with the header's MAC verified; AgeError otherwise:

@@ -179,20 +179,34 @@ FileReport CheckExisting(const ResealSettings& settings, const Resealing& reseal
     return Finished(settings, resealing, BatchOutcome::AlreadyDone, job.counted);
 }
 
+// What opens a new file's scrypt stanza in its check. The key that sealing derived, held in
+// memory, opens only the stanza of the salt and work factor it came from, so one scrypt run
+// per file suffices. Before an original is removed, the passphrase itself must open the new
+// file: a second run, so that a fault in the first cannot cost the user their data.
+Unlocking ScryptCheck(const ResealSettings& settings, const SealedKeys& keys)
+{
+    if (settings.deleteOriginals) return settings.unlocking;
+    Unlocking sealed;
+    sealed.sealedWith = keys.scrypt;
+    return sealed;
+}
+
 // Reads the new file back from the disk and opens it whole with the file key (and, for a
-// passphrase, its scrypt stanza with the passphrase too); nullopt when it gives the plaintext
-// of that digest, else why it does not count.
-std::optional<FileReport> ReadBackRefusal(const ResealSettings& settings, RunOutput& output,
-                                          const SecretBytes& fileKey, const Sha256::Digest& plaintext,
-                                          const BatchJob& job)
+// passphrase, its scrypt stanza too); nullopt when it gives the plaintext of that digest,
+// else why it does not count.
+std::optional<FileReport> ReadBackRefusal(const ResealSettings& settings, RunOutput& output, const SealedKeys& keys,
+                                          const Sha256::Digest& plaintext, const BatchJob& job)
 {
     const FileDescriptor back = output.file.ReadBack();
     FileSource written(back.get(), output.name, *job.quiet.calls);
     HashingSink readBack;
-    const Unlocking* alsoUnlock = settings.protection.passphrase ? &settings.unlocking : nullptr;
+    const std::optional<Unlocking> alsoUnlock =
+        settings.protection.passphrase ? std::optional(ScryptCheck(settings, keys)) : std::nullopt;
     const std::string unlike = output.name + " did not read back to the plaintext it was made from";
     try {
-        if (!OpenAgeStream(written, readBack, alsoUnlock, &fileKey, std::nullopt, job.quiet)) return Stopped();
+        if (!OpenAgeStream(written, readBack, alsoUnlock ? &*alsoUnlock : nullptr, &keys.fileKey, std::nullopt,
+                           job.quiet))
+            return Stopped();
     } catch (const AgeError& e) {
         return FileReport{BatchOutcome::Failed, unlike + " (" + e.what() + ")", nullptr};
     }
@@ -254,10 +268,10 @@ FileReport ResealTask::Run(const BatchFile& file, const BatchJob& job) const
     RunOutput& output = std::get<RunOutput>(created);
     output.file.LimitModeTo(input.file.info.st_mode | S_IRUSR | S_IWUSR);
     OutputSink sink(output.file, output.name);
-    const auto fileKey = SealAgeStream(legacy.Plaintext(), sink, settings_.protection, file.size, options);
-    if (!fileKey) return Stopped();
+    const auto keys = SealAgeStream(legacy.Plaintext(), sink, settings_.protection, file.size, options);
+    if (!keys) return Stopped();
     RequireUnchanged(input.file, input.name);
-    if (auto refused = ReadBackRefusal(settings_, output, *fileKey, legacy.Plaintext().Finish(), job))
+    if (auto refused = ReadBackRefusal(settings_, output, *keys, legacy.Plaintext().Finish(), job))
         return std::move(*refused);
     try {
         output.file.Commit();

@@ -3,8 +3,9 @@
 // Moves legacy files to the age format without a byte of plaintext reaching a disk: each
 // legacy file is decrypted in memory straight into its age file, NAME.age. That file counts
 // only once it has been read back from the disk and opened whole (header MAC, every chunk,
-// and for a passphrase its scrypt stanza too) to a plaintext of the same SHA-256; only then
-// is it committed, without replacing anything, and only then may the original be removed.
+// and for a passphrase its scrypt stanza too, with the key that sealing derived, or with the
+// passphrase itself before an original is removed) to a plaintext of the same SHA-256; only
+// then is it committed, without replacing anything, and only then may the original be removed.
 // NAME.age allows no one what NAME does not (its owner may always read and write it). An age
 // file met as input is passed over; a NAME.age that exists already is checked, and
 // counts as done when it opens to the same plaintext, so a run that was stopped is finished

@@ -87,12 +87,14 @@ void Write(const ChunkStream& stream, const Chunk& chunk)
     stream.output.Write(chunk.result.data(), chunk.result.size());
 }
 
+// The second buffer is allocated only when the input fills the first: a small file, the
+// usual case here, costs one buffer to clear and to wipe.
 bool StreamSerially(const ChunkStream& stream, const ChunkTransform& transform)
 {
     std::array<Chunk, 2> chunks;
-    for (Chunk& chunk : chunks) Allocate(chunk, stream);
     ChunkReader reader(stream);
     for (std::size_t next = 0;; next ^= 1) {
+        if (chunks[next].bytes.empty()) Allocate(chunks[next], stream);
         const auto completed = reader.Read(chunks[next]);
         for (std::size_t i = 0; i < completed.count; ++i) {
             Chunk& chunk = *completed.chunks[i];

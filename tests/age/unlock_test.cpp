@@ -193,3 +193,35 @@ TEST_F(UnlockFaults, TheFileKeyComesBackOnlyWithItsMac)
     ASSERT_TRUE(damaged);
     EXPECT_EQ(damaged->failure(), AgeFailure::HeaderDamaged);
 }
+
+// A file just written is checked with the key its scrypt stanza was wrapped with: that stanza
+// opens without the passphrase, and only that stanza.
+TEST_F(UnlockFaults, TheSealingKeyOpensOnlyItsOwnStanza)
+{
+    ScryptWrapping kept;
+    const Stanza sealed = WrapScrypt(fileKey_, ToSecretBytes("pw"), 2, &kept);
+    EXPECT_EQ(kept.workFactor, 2);
+    Unlocking check = Keys();
+    check.sealedWith = kept;
+    EXPECT_EQ(Unlock({sealed}, check), fileKey_);
+    EXPECT_EQ(asked_, 0);
+
+    // Another salt is not what the key came from: the passphrase is asked for, and opens it.
+    EXPECT_EQ(Unlock({scrypt_}, check), fileKey_);
+    EXPECT_EQ(asked_, 1);
+    // Nor is another work factor with the same salt: the passphrase is asked for, and fails.
+    asked_ = 0;
+    const auto otherFactor = FailureOf([&] { Unlock({With(sealed, {sealed.args[0], "3"})}, check); });
+    ASSERT_TRUE(otherFactor);
+    EXPECT_EQ(otherFactor->failure(), AgeFailure::IncorrectPassphrase);
+    EXPECT_EQ(asked_, 1);
+
+    // A key that does not open the stanza fails as a wrong passphrase would.
+    kept.wrapKey[0] ^= 1;
+    check.sealedWith = kept;
+    asked_ = 0;
+    const auto wrongKey = FailureOf([&] { Unlock({sealed}, check); });
+    ASSERT_TRUE(wrongKey);
+    EXPECT_EQ(wrongKey->failure(), AgeFailure::IncorrectPassphrase);
+    EXPECT_EQ(asked_, 0);
+}

@@ -16,6 +16,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "pipeline/fileoutcome.h"
 #include "support/process.h"
 #include "support/tempdir.h"
 
@@ -236,7 +237,7 @@ TEST(CliAdversity, ThreadsThatDoNotStartLeaveTheRunToThoseThatDid)
 {
     TempDir dir;
     const auto at = [&](const std::string& name) { return dir.path(name); };
-    const Bytes plain = Sample(3 * 256 * 1024 + 5);  // read ahead and decrypted on several threads
+    const Bytes plain = Sample(3 * kFileChunkBytes + 5);  // read ahead and decrypted on several threads
     WriteFile(at("plain"), plain);
     const auto quiet = [](std::vector<std::string> args) {
         args.insert(args.begin() + 1, {"-f", "-q"});

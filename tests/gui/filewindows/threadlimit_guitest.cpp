@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 
 #include "gui/filewindows/gostenc.h"
+#include "pipeline/fileoutcome.h"
 #include "support/fakedialogs.h"
 #include "support/windowtest.h"
 
@@ -34,7 +35,7 @@ TEST(FileWindowWithoutThreads, EncryptsAndDecryptsTheSameBytesAsWithThem)
 {
     QTemporaryDir folder;
     const auto path = [&](const QString& name) { return folder.filePath(name); };
-    const QByteArray plain = Sample(3 * 256 * 1024 + 5);  // read ahead and decrypted on several threads
+    const QByteArray plain = Sample(3 * kFileChunkBytes + 5);  // read ahead and decrypted on several threads
     {
         QFile file(path("plain"));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(plain) == plain.size());
