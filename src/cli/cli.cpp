@@ -7,6 +7,7 @@
 
 #include "age/agefile.h"
 #include "cli/agecommands.h"
+#include "cli/keyfiles.h"
 #include "cli/batchcommands.h"
 #include "cli/bench.h"
 #include "cli/ciphernames.h"
@@ -107,6 +108,7 @@ int DecryptLegacy(Command& command, CliEnvironment& env, RunInput input, RunOutp
 
 int RunFileCommand(Command& command, CliEnvironment& env)
 {
+    RefuseKeysFromTheInputsStream(command);
     const auto names = FileNames(command, env);
     const auto& [input, output] = names;
     const FileOperation operation = command.verb == Verb::Encrypt ? FileOperation::Encrypt : FileOperation::Decrypt;
@@ -145,6 +147,7 @@ int CheckLegacy(Command& command, CliEnvironment& env, const RunInput& opened, c
 int RunCheck(Command& command, CliEnvironment& env)
 {
     if (command.names.size() != 1) throw UsageError{"check takes one FILE"};
+    RefuseKeysFromTheInputsStream(command);
     const FileName input = Input(command.names[0], env);
     return ReportingFileErrors(input, input, env, [&] {
         RunInput opened = OpenForReading(input);

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -52,6 +53,17 @@ Unlocking ByPassphrase(Command& command, CliEnvironment& env)
     return unlocking;
 }
 }  // namespace
+
+void RefuseKeysFromTheInputsStream(const Command& command)
+{
+    if (command.names.empty() || command.names[0] != "-") return;
+    const auto fromStandardInput = [](const std::vector<std::string>& files) {
+        return std::find(files.begin(), files.end(), "-") != files.end();
+    };
+    for (const auto& [files, option] : {std::pair{&command.recipientsFiles, "-R"}, {&command.identityFiles, "-i"}})
+        if (fromStandardInput(*files))
+            throw UsageError{std::string(option) + " - and the input both read standard input; give one of them as a file"};
+}
 
 bool HasPassphraseOption(const Command& command)
 {

@@ -25,5 +25,9 @@ Unlocking UnlockingOf(Command& command, CliEnvironment& env);
 // passphrase (from the passphrase options or the terminal) only when a file needs it.
 std::vector<Identity> IdentitiesIn(const std::string& name, Command& command, CliEnvironment& env);
 
+// UsageError when -R - or -i - would read standard input that the input reads too: the
+// keys would leave nothing of it for the file.
+void RefuseKeysFromTheInputsStream(const Command& command);
+
 // Whether any passphrase option was given.
 bool HasPassphraseOption(const Command& command);
