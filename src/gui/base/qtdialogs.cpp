@@ -56,10 +56,13 @@ protected:
         move(std::max(frame.left(), 0), std::max(frame.top(), 0));
     }
 
-    // Every key bound for the box or its button, shortcuts included, while the guard lasts.
+    // Every key bound for the box or its button, shortcuts included, while the guard lasts. It
+    // counts from the box's activation too: on a busy desktop the box may get the keyboard well
+    // after it was shown.
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         const auto type = event->type();
+        if (watched == this && type == QEvent::WindowActivate) shown_.start();
         const bool key = type == QEvent::KeyPress || type == QEvent::KeyRelease || type == QEvent::ShortcutOverride ||
                          type == QEvent::Shortcut;
         auto* widget = qobject_cast<QWidget*>(watched);
