@@ -2,7 +2,7 @@
 
 #include <utility>
 
-AgeError::AgeError(AgeFailure failure, std::string message) : ZorvantaError(std::move(message)), failure_(failure) {}
+AgeError::AgeError(AgeFailure failure, std::string message) : ZorvantaError(std::move(message), ErrorKind::Refused), failure_(failure) {}
 
 AgeError AgeError::NotAgeFile()
 {

@@ -11,11 +11,8 @@
 #include <system_error>
 #include <thread>
 
-#include "age/ageerror.h"
+#include "common/error.h"
 #include "pipeline/cores.h"
-#include "platform/outputfile.h"
-#include "platform/posixfile.h"
-#include "platform/stoprequest.h"
 
 namespace {
 // A file's end, or a notice, from a job to the batch's thread.
@@ -170,19 +167,16 @@ BatchOutcome OutcomeOfError(const std::exception_ptr& error)
 {
     try {
         std::rethrow_exception(error);
-    } catch (const StopRequested&) {
-        return BatchOutcome::Stopped;
-    } catch (const OutputExists&) {
-        return BatchOutcome::Skipped;
-    } catch (const IoError&) {
-        return BatchOutcome::Failed;
-    } catch (const InputChanged&) {
-        return BatchOutcome::Skipped;
-    } catch (const AgeError&) {
-        return BatchOutcome::Skipped;
+    } catch (const ZorvantaError& e) {
+        switch (e.kind()) {
+        case ErrorKind::Refused: return BatchOutcome::Skipped;
+        case ErrorKind::Stopped: return BatchOutcome::Stopped;
+        case ErrorKind::Io:
+        case ErrorKind::Internal: break;
+        }
     } catch (...) {
-        return BatchOutcome::Failed;
     }
+    return BatchOutcome::Failed;
 }
 
 BatchSummary RunBatch(const std::vector<BatchFile>& files, const BatchTask& task, std::size_t jobCount,

@@ -62,8 +62,8 @@ struct BatchSummary {
     double seconds = 0;
 };
 
-// A refusal (an existing output, a changed input, a file that does not open) skips a file;
-// an I/O error or a failure of the system fails it; a stop request stops it.
+// By the error's kind: a refusal (an existing output, a changed input, an age file that does
+// not open) skips a file, a stop request stops it, anything else fails it.
 BatchOutcome OutcomeOfError(const std::exception_ptr& error);
 
 // jobs: files at once, at least one; each run's work is shared by the threads of the cores

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/fileidentity.h"
+
 namespace {
 struct Walker {
     bool recursive;
@@ -15,7 +17,7 @@ struct Walker {
 
     bool IsSkipped(const struct stat& info) const
     {
-        return skipFolder && info.st_dev == skipFolder->st_dev && info.st_ino == skipFolder->st_ino;
+        return skipFolder && SameFile(info, *skipFolder);
     }
 
     void PassBy(const std::string& path, std::string reason) { walk.passedBy.push_back({path, std::move(reason)}); }

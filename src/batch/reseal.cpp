@@ -9,11 +9,12 @@
 #include <variant>
 
 #include "age/ageerror.h"
-#include "age/header.h"
 #include "batch/batchsupport.h"
 #include "fileenc/checkblock.h"
 #include "fileenc/plaintextsource.h"
+#include "formats/fileformat.h"
 #include "pipeline/runfiles.h"
+#include "platform/fileidentity.h"
 #include "platform/ioerror.h"
 
 namespace {
@@ -81,8 +82,7 @@ std::optional<Sha256::Digest> AgeDigest(const std::string& path, const Unlocking
 void RemoveOriginal(const RunInput& input)
 {
     struct stat now;
-    if (::lstat(input.name.c_str(), &now) != 0 || now.st_dev != input.file.info.st_dev ||
-        now.st_ino != input.file.info.st_ino)
+    if (::lstat(input.name.c_str(), &now) != 0 || !SameFile(now, input.file.info))
         throw InputChanged(input.name);
     if (::unlink(input.name.c_str()) != 0) throw IoError::FromErrno(errno, input.name);
     const std::size_t slash = input.name.rfind('/');
@@ -154,8 +154,8 @@ FileReport ResealTask::Run(const BatchFile& file, const BatchJob& job) const
     auto opened = OpenBatchInput(file, kFormatPeekBytes, options);
     if (auto* report = std::get_if<FileReport>(&opened)) return std::move(*report);
     RunInput& input = std::get<RunInput>(opened);
-    if (LooksLikeAge(input.taken)) return {BatchOutcome::PassedOver, {}, nullptr};
-    const auto algorithm = LegacyCipherOf(input.taken, settings_.legacyPassphrase, settings_.cipher);
+    if (IsAge(FormatOf(input.taken))) return {BatchOutcome::PassedOver, {}, nullptr};
+    const auto algorithm = FindLegacyCipher(input.taken, settings_.legacyPassphrase, settings_.cipher);
     if (!algorithm) return Skip(kNotLegacy);
 
     const std::string outputPath = OutputPathFor(file, settings_.outputFolder) + std::string(kAgeSuffix);

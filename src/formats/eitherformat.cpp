@@ -1,11 +1,9 @@
 #include "formats/eitherformat.h"
 
 #include "age/ageerror.h"
-#include "age/agefile.h"
-#include "age/header.h"
-#include "fileenc/fileop.h"
 #include "fileenc/passphrase.h"
-#include "pipeline/runfiles.h"
+#include "formats/dispatch.h"
+#include "formats/fileformat.h"
 
 namespace {
 // The file windows have no key files: an age file for recipients is told where it opens.
@@ -16,38 +14,45 @@ AgeError Explained(const AgeError& e)
                     "this age file opens with a key file, not a passphrase: use zorvanta-cli decrypt -i KEYFILE");
 }
 
-FileOpResult DecryptAge(RunInput input, RunOutput output, const SecretBytes& typed, const FileOpOptions& options)
+Opening OpeningOf(const SecretBytes& typed, const TZC_blockcipher& cipher)
 {
-    Unlocking unlocking;
-    unlocking.passphrase = [&typed] { return std::optional<SecretBytes>(typed); };
-    try {
-        return DecryptOpenedAgeFile(std::move(input), std::move(output), unlocking, options);
-    } catch (const AgeError& e) {
-        if (e.failure() == AgeFailure::IncorrectPassphrase) return FileOpResult::WrongPassphrase;
-        throw Explained(e);
-    }
+    Opening opening;
+    opening.unlocking.passphrase = [&typed] { return std::optional<SecretBytes>(typed); };
+    opening.legacyPassphrase = PassphraseBytes(AsText(typed));
+    opening.cipher = cipher.Algorithm();
+    return opening;
 }
 }  // namespace
 
 bool WritesAge(const std::string& outputName)
 {
-    return outputName.size() > 4 && outputName.ends_with(".age");
+    return HasAgeSuffix(outputName);
 }
 
 FileOpResult EncryptEitherFormat(const std::string& inputName, const std::string& outputName,
                                  const SecretBytes& typed, TZC_blockcipher& cipher, const FileOpOptions& options)
 {
-    if (!WritesAge(outputName)) return EncryptFile(inputName, outputName, PassphraseBytes(AsText(typed)), cipher, options);
-    AgeProtection protection;
-    protection.passphrase = typed;
-    return EncryptAgeFile(inputName, outputName, protection, options);
+    Protection protection = LegacyProtection{PassphraseBytes(AsText(typed)), cipher.Algorithm()};
+    if (WritesAge(outputName)) {
+        AgeProtection age;
+        age.passphrase = typed;
+        protection = std::move(age);
+    }
+    return WithNamedFiles(inputName, outputName, 0, options, [&](RunInput input, RunOutput output) {
+        return EncryptOpened(std::move(input), std::move(output), protection, options);
+    });
 }
 
 FileOpResult DecryptEitherFormat(const std::string& inputName, const std::string& outputName,
                                  const SecretBytes& typed, TZC_blockcipher& cipher, const FileOpOptions& options)
 {
+    const Opening opening = OpeningOf(typed, cipher);
     return WithNamedFiles(inputName, outputName, kFormatPeekBytes, options, [&](RunInput input, RunOutput output) {
-        if (LooksLikeAge(input.taken)) return DecryptAge(std::move(input), std::move(output), typed, options);
-        return DecryptOpenedFile(std::move(input), std::move(output), PassphraseBytes(AsText(typed)), cipher, options);
+        try {
+            return DecryptOpened(std::move(input), std::move(output), opening, options);
+        } catch (const AgeError& e) {
+            if (e.failure() == AgeFailure::IncorrectPassphrase) return FileOpResult::WrongPassphrase;
+            throw Explained(e);
+        }
     });
 }

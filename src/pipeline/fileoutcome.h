@@ -23,13 +23,6 @@ enum class FileOpResult {
 
 enum class FileOperation { Encrypt, Decrypt };
 
-// The Gost window words one message differently; every other caller uses Standard.
-enum class MessageWording { Standard, Gost };
-
-// The text of the information box for an outcome.
-std::string FileOpMessage(FileOpResult result, FileOperation operation,
-                          MessageWording wording = MessageWording::Standard);
-
 // Told how far a run has come, at most once per chunk, always on the thread that started the
 // run; it may ask the run to stop.
 class FileOpObserver {

@@ -15,6 +15,7 @@
 #include <random>
 #include <utility>
 
+#include "platform/fileidentity.h"
 #include "platform/ownstream.h"
 #include "platform/stoprequest.h"
 #include "platform/xattrcopy.h"
@@ -109,7 +110,7 @@ FileDescriptor OpenFolder(const std::string& path)
 bool OutputFile::IsSameFile(const std::string& name, const struct stat& input)
 {
     struct stat info;
-    return ::stat(name.c_str(), &info) == 0 && info.st_dev == input.st_dev && info.st_ino == input.st_ino;
+    return ::stat(name.c_str(), &info) == 0 && SameFile(info, input);
 }
 
 std::optional<OutputFile> OutputFile::Open(const std::string& name, const SystemCalls& calls, Existing existing)

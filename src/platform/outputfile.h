@@ -34,7 +34,10 @@
 // Raised by Commit when a file has appeared under the name of an output that may not replace one.
 class OutputExists : public IoError {
 public:
-    explicit OutputExists(std::string path) : IoError(IoCodeForErrno(EEXIST), EEXIST, std::move(path)) {}
+    explicit OutputExists(std::string path)
+        : IoError(IoCodeForErrno(EEXIST), EEXIST, std::move(path), ErrorKind::Refused)
+    {
+    }
 };
 
 class OutputFile {

@@ -241,7 +241,7 @@ void FileEncryptionWindow::ShowOutcome()
         const FileOpResult result = run_->Outcome();
         const MessageWording wording = runOperation_ == FileOperation::Encrypt ? design_.encryptWording
                                                                                : MessageWording::Standard;
-        dialogs_.Information(this, QString::fromStdString(FileOpMessage(result, runOperation_, wording)));
+        dialogs_.Information(this, QString::fromStdString(OutcomeBoxText(result, runOperation_, wording)));
         switch (result) {
         case FileOpResult::NoInputName:
             CInFileBox->setFocus();
