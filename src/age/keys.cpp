@@ -39,26 +39,15 @@ void ForEachKeyLine(std::string_view text, const std::function<void(std::string_
     }
 }
 
-// Long strings (an SSH key) are cut, so that a message stays one readable line.
-std::string Quoted(std::string_view text)
+// What is wrong with a recipient, as the end of a sentence. It never quotes the text: a
+// secret key pasted where a recipient belongs, even in part, must not end up in a message.
+std::string RecipientFault(std::string_view text)
 {
-    constexpr std::size_t kShown = 60;
-    if (text.size() <= kShown) return "\"" + std::string(text) + "\"";
-    return "\"" + std::string(text.substr(0, kShown)) + "...\"";
-}
-
-std::string RecipientProblem(std::string_view text)
-{
-    // A secret key put where a recipient belongs must not end up in a message.
-    if (text.size() >= kIdentityHrp.size() &&
-        std::equal(kIdentityHrp.begin(), kIdentityHrp.end(), text.begin(),
-                   [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); }))
-        return "a secret key (AGE-SECRET-KEY-1...) stands where a recipient belongs";
-    if (text.starts_with("ssh-") || text.starts_with("ecdsa-"))
-        return "the recipient " + Quoted(text) + " is an SSH key, which zorvanta cannot use";
+    if (HoldsSecretKey(text)) return "holds a secret key, not a public key";
+    if (text.starts_with("ssh-") || text.starts_with("ecdsa-")) return "is an SSH key, which zorvanta cannot use";
     if (text.starts_with("age1") && text.find('1', 4) != std::string_view::npos)
-        return "the recipient " + Quoted(text) + " is of a type zorvanta cannot use";
-    return "the recipient " + Quoted(text) + " is not an age public key (age1...)";
+        return "is of a type zorvanta cannot use";
+    return "is not an age public key (age1...)";
 }
 
 std::string IdentityProblem(std::string_view line, int number)
@@ -68,6 +57,14 @@ std::string IdentityProblem(std::string_view line, int number)
     return where + " is not an age secret key (AGE-SECRET-KEY-1...)";
 }
 }  // namespace
+
+bool HoldsSecretKey(std::string_view text)
+{
+    const auto found = std::ranges::search(text, kIdentityHrp, [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) == b;
+    });
+    return !found.empty();
+}
 
 X25519Identity GenerateX25519Identity()
 {
@@ -98,7 +95,7 @@ X25519Recipient ParseRecipient(std::string_view text)
 {
     const auto decoded = DecodeBech32(text);
     if (!decoded || decoded->hrp != kRecipientHrp || decoded->data.size() != X25519Recipient{}.size())
-        throw BadKey(RecipientProblem(text));
+        throw BadKey("the recipient " + RecipientFault(text));
     X25519Recipient recipient;
     std::copy(decoded->data.begin(), decoded->data.end(), recipient.begin());
     return recipient;
@@ -110,8 +107,8 @@ std::vector<X25519Recipient> ParseRecipientsFile(std::string_view text)
     ForEachKeyLine(text, [&](std::string_view line, int number) {
         try {
             recipients.push_back(ParseRecipient(line));
-        } catch (const AgeError& error) {
-            throw BadKey("line " + std::to_string(number) + ": " + error.what());
+        } catch (const AgeError&) {
+            throw BadKey("line " + std::to_string(number) + " " + RecipientFault(line));
         }
     });
     if (recipients.empty()) throw BadKey("no recipient found");

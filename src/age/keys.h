@@ -1,8 +1,8 @@
 #pragma once
 
 // X25519 identities and recipients in their age text forms: "AGE-SECRET-KEY-1..." and "age1...",
-// and the files that list them. Every refusal is an AgeError BadKey that says which string or
-// line is wrong; identities are never quoted.
+// and the files that list them. Every refusal is an AgeError BadKey that says which line is
+// wrong and how, but never quotes the text: a secret key in the wrong place stays unshown.
 
 #include <array>
 #include <cstdint>
@@ -24,6 +24,10 @@ X25519Recipient RecipientOf(const X25519Identity& identity);
 // "age1...".
 std::string FormatRecipient(const X25519Recipient& recipient);
 X25519Recipient ParseRecipient(std::string_view text);
+
+// Whether text holds an age secret key anywhere, in any letter case (behind a byte-order mark,
+// a quote, "KEY=").
+bool HoldsSecretKey(std::string_view text);
 
 // One key a line; blank lines and lines starting with '#' are skipped, and surrounding spaces,
 // tabs and a CR before the LF are ignored. A file without any key is refused too.

@@ -5,11 +5,13 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <new>
 #include <system_error>
 #include <thread>
+#include <unordered_map>
 
 #include "common/error.h"
 #include "pipeline/cores.h"
@@ -120,7 +122,7 @@ public:
             events.swap(shared.events);
         }
         for (Event& event : events) Tell(event);
-        if (!observer_.Continue(shared.done, total_)) shared.stop = true;
+        if (!observer_.Continue(shared.done, total_, ended_, files_.size())) shared.stop = true;
     }
 
     void WaitForJobs(std::size_t jobs)
@@ -145,9 +147,11 @@ private:
     {
         if (!event.file) return observer_.Notice(event.notice);
         const BatchFile& file = files_[*event.file];
+        ++ended_;
         switch (event.report.outcome) {
         case BatchOutcome::Done: ++summary_.done, summary_.bytes += file.size; break;
         case BatchOutcome::AlreadyDone: ++summary_.alreadyDone, summary_.bytes += file.size; break;
+        case BatchOutcome::Unverified: ++summary_.unverified, summary_.bytes += file.size; break;
         case BatchOutcome::Skipped: ++summary_.skipped; break;
         case BatchOutcome::Failed: ++summary_.failed; break;
         case BatchOutcome::Stopped: ++summary_.stopped; break;
@@ -159,6 +163,7 @@ private:
     const std::vector<BatchFile>& files_;
     BatchObserver& observer_;
     std::uint64_t total_ = 0;
+    std::size_t ended_ = 0;
     BatchSummary summary_;
 };
 }  // namespace
@@ -171,12 +176,26 @@ BatchOutcome OutcomeOfError(const std::exception_ptr& error)
         switch (e.kind()) {
         case ErrorKind::Refused: return BatchOutcome::Skipped;
         case ErrorKind::Stopped: return BatchOutcome::Stopped;
+        case ErrorKind::Damaged:
         case ErrorKind::Io:
         case ErrorKind::Internal: break;
         }
     } catch (...) {
     }
     return BatchOutcome::Failed;
+}
+
+std::optional<SharedOutput> FindSharedOutput(const std::vector<BatchFile>& files, const BatchTask& task)
+{
+    std::unordered_map<std::string, std::size_t> writers;
+    for (std::size_t index = 0; index < files.size(); ++index) {
+        const auto output = task.OutputOf(files[index]);
+        if (!output) continue;
+        const std::string path = std::filesystem::path(*output).lexically_normal().string();
+        const auto [earlier, fresh] = writers.emplace(path, index);
+        if (!fresh) return SharedOutput{files[earlier->second].path, files[index].path, *output};
+    }
+    return std::nullopt;
 }
 
 BatchSummary RunBatch(const std::vector<BatchFile>& files, const BatchTask& task, std::size_t jobCount,

@@ -18,6 +18,7 @@
 enum class BatchOutcome {
     Done,         // the task's work was carried out
     AlreadyDone,  // an earlier run carried it out: its output exists and was verified
+    Unverified,   // check: a legacy file whose passphrase fits; the legacy format cannot check the rest
     Skipped,      // not this task's to do (not encrypted under this passphrase, an existing output…)
     Failed,       // an I/O error, or something the system did not give
     PassedOver,   // not counted: a file the task never takes (an age file met by reseal)
@@ -43,27 +44,39 @@ public:
     // Called from several threads at once, each for another file. An error it raises ends the
     // file as skipped or failed by its kind (see OutcomeOfError).
     virtual FileReport Run(const BatchFile& file, const BatchJob& job) const = 0;
+    // The path the task would write for file; nullopt when it writes none.
+    virtual std::optional<std::string> OutputOf(const BatchFile& file) const = 0;
 };
+
+// Two files of a batch that would be written to one output, which the second would find made
+// by the first.
+struct SharedOutput {
+    std::string first, second, output;
+};
+// The first two files of files that task would write to the same path; nullopt when none do.
+std::optional<SharedOutput> FindSharedOutput(const std::vector<BatchFile>& files, const BatchTask& task);
 
 // Told on the thread that runs the batch.
 class BatchObserver {
 public:
     virtual ~BatchObserver() = default;
-    // done: bytes of the files read so far; total: the bytes of every file. False stops the batch.
-    virtual bool Continue(std::uint64_t done, std::uint64_t total) = 0;
+    // done: bytes of the files read so far; total: the bytes of every file; ended: the files
+    // ended so far, of files. False stops the batch.
+    virtual bool Continue(std::uint64_t done, std::uint64_t total, std::size_t ended, std::size_t files) = 0;
     virtual void Finished(const BatchFile& file, const FileReport& report) = 0;
     // What a file's output did not keep (a mode), in a sentence naming it.
     virtual void Notice(const std::string& message) = 0;
 };
 
 struct BatchSummary {
-    std::size_t done = 0, alreadyDone = 0, skipped = 0, failed = 0, stopped = 0;
+    std::size_t done = 0, alreadyDone = 0, unverified = 0, skipped = 0, failed = 0, stopped = 0;
     std::uint64_t bytes = 0;  // of the files done
     double seconds = 0;
 };
 
-// By the error's kind: a refusal (an existing output, a changed input, an age file that does
-// not open) skips a file, a stop request stops it, anything else fails it.
+// By the error's kind: a refusal (an existing output, a changed input, a file that does not
+// open) skips a file; an I/O error, a failure of the system or a file that fails its
+// authentication (damaged, cut short or tampered with) fails it; a stop request stops it.
 BatchOutcome OutcomeOfError(const std::exception_ptr& error);
 
 // jobs: files at once, at least one; each run's work is shared by the threads of the cores

@@ -1,10 +1,13 @@
 #include "batch/batchsupport.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
+#include "formats/outcometext.h"
 #include "platform/ioerror.h"
 #include "platform/outputfile.h"
 
@@ -14,15 +17,43 @@ std::string OutputPathFor(const BatchFile& file, const std::optional<std::string
     return *folder + (folder->ends_with('/') ? "" : "/") + file.relative;
 }
 
-void CreateFoldersFor(const std::string& outputPath, const std::optional<std::string>& folder)
+namespace {
+// The mode a folder made at outputFolder/relativeFolder takes: that of the folder it mirrors,
+// at relativeFolder below the path file was found under, so that a private folder stays
+// private; 0777 (less the umask) for the folders above the output folder.
+mode_t MirroredMode(const BatchFile& file, const std::string& outputFolder, const std::string& made)
 {
-    if (!folder) return;
+    const std::string root = file.path.substr(0, file.path.size() - file.relative.size());
+    const std::string folder = outputFolder.ends_with('/') ? outputFolder : outputFolder + "/";
+    if (made.size() + 1 < folder.size()) return 0777;
+    const std::string mirrored = root + made.substr(std::min(made.size(), folder.size()));
+    struct stat info;
+    if (::stat(mirrored.empty() ? "." : mirrored.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return 0777;
+    return info.st_mode & 0777;
+}
+}  // namespace
+
+std::optional<int> CreateFoldersFor(const BatchFile& file, const std::string& outputPath,
+                                    const std::optional<std::string>& folder)
+{
+    if (!folder) return std::nullopt;
     for (std::size_t slash = outputPath.find('/', 1); slash != std::string::npos;
          slash = outputPath.find('/', slash + 1)) {
         const std::string path = outputPath.substr(0, slash);
-        if (::mkdir(path.c_str(), 0777) == 0 || errno == EEXIST) continue;
-        throw IoError::FromErrno(errno, path);
+        if (::mkdir(path.c_str(), MirroredMode(file, *folder, path)) == 0 || errno == EEXIST) continue;
+        return errno;
     }
+    return std::nullopt;
+}
+
+void SyncFoldersOf(const std::string& path)
+{
+    for (std::size_t slash = path.rfind('/'); slash != std::string::npos && slash > 0; slash = path.rfind('/', slash - 1)) {
+        const FileDescriptor folder(::open(path.substr(0, slash).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (folder.get() >= 0) ::fsync(folder.get());  // best effort, as after every commit
+    }
+    const FileDescriptor top(::open(path.starts_with('/') ? "/" : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (top.get() >= 0) ::fsync(top.get());
 }
 
 bool Exists(const std::string& path)
@@ -40,17 +71,21 @@ std::variant<RunInput, FileReport> OpenBatchInput(const BatchFile& file, std::si
     return std::move(std::get<RunInput>(opened));
 }
 
-std::variant<RunOutput, FileReport> OpenBatchOutput(const RunInput& input, const std::string& path,
-                                                    const std::optional<std::string>& folder,
+std::variant<RunOutput, FileReport> OpenBatchOutput(const BatchFile& file, const RunInput& input,
+                                                    const std::string& path, const std::optional<std::string>& folder,
                                                     OutputFile::Existing existing, const FileOpOptions& options)
 {
-    CreateFoldersFor(path, folder);
+    const auto cannotCreate = [&path](int cause) {
+        return Skip(path + ": " + FileOpMessage(FileOpResult::OutputOpenFailed, FileOperation::Encrypt) + " (" +
+                    std::strerror(cause) + ")");
+    };
+    if (const auto cause = CreateFoldersFor(file, path, folder)) return cannotCreate(*cause);
     auto created = OpenRunOutput(input, path, *options.calls, existing);
     if (const auto* refusal = std::get_if<RunRefusal>(&created)) {
         if (refusal->result == FileOpResult::SameNames) return Skip("would be its own output " + path);
         if (refusal->cause == EEXIST) throw OutputExists(path);
         if (refusal->cause == EWOULDBLOCK) return Skip(path + " is being written in place by another run");
-        throw IoError::FromErrno(refusal->cause, path);
+        return cannotCreate(refusal->cause);
     }
     return std::move(std::get<RunOutput>(created));
 }

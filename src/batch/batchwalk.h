@@ -15,6 +15,7 @@ struct BatchFile {
     std::string path;      // as reached from the named path
     std::string relative;  // below the named folder, or the file's own name; an output folder mirrors it
     std::uint64_t size = 0;
+    bool viaLink = false;  // named as a symbolic link: the file is its target, reached through it
 };
 
 // A name the walk passes by, and why, in a sentence's middle ("a symbolic link, not followed").
@@ -28,7 +29,14 @@ struct BatchWalk {
     std::vector<PassedBy> passedBy;  // folders without recursion, links, devices, what cannot be read
 };
 
-// The folder a batch writes to is left out of the walk, so that a rerun does not take its
-// outputs for inputs. A named symbolic link is followed: the user chose it.
-BatchWalk WalkPaths(const std::vector<std::string>& paths, bool recursive,
-                    const std::optional<std::string>& outputFolder = std::nullopt);
+// A named symbolic link is followed: the user chose it.
+BatchWalk WalkPaths(const std::vector<std::string>& paths, bool recursive);
+
+// A named folder that an output folder is, or lies inside (when it does not exist yet: where it
+// would be made), and which one; nullopt when it lies outside every named folder. A walk of
+// such a folder would meet the outputs it makes, or leave out what was there already.
+struct HoldingInput {
+    std::string path;
+    bool same;  // the output folder is the named folder itself
+};
+std::optional<HoldingInput> InputHolding(const std::vector<std::string>& paths, const std::string& outputFolder);

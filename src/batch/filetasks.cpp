@@ -1,6 +1,7 @@
 #include "batch/filetasks.h"
 
 #include "batch/batchsupport.h"
+#include "fileenc/checkblock.h"
 #include "formats/fileformat.h"
 #include "formats/outcometext.h"
 
@@ -35,9 +36,8 @@ FileReport FileTask::Do(const EncryptWork& work, const BatchFile& file, const Ba
     auto opened = OpenBatchInput(file, 0, job.counted);
     if (auto* report = std::get_if<FileReport>(&opened)) return std::move(*report);
     RunInput& input = std::get<RunInput>(opened);
-    const bool age = std::holds_alternative<AgeProtection>(work.protection);
-    const std::string path = OutputPathFor(file, output_.folder) + (age ? std::string(kAgeSuffix) : "");
-    auto created = OpenBatchOutput(input, path, output_.folder, Existing(output_), job.counted);
+    const std::string path = *OutputOf(file);
+    auto created = OpenBatchOutput(file, input, path, output_.folder, Existing(output_), job.counted);
     if (auto* report = std::get_if<FileReport>(&created)) return std::move(*report);
     RunOutput& output = std::get<RunOutput>(created);
     return Outcome(EncryptOpened(std::move(input), std::move(output), work.protection, job.counted),
@@ -56,11 +56,11 @@ FileReport FileTask::Do(const DecryptWork& work, const BatchFile& file, const Ba
         if (auto* report = std::get_if<FileReport>(&cipher)) return std::move(*report);
         made = " (" + std::string(std::get<std::string_view>(cipher)) + ")";
     }
-    const std::string place = OutputPathFor(file, output_.folder);
-    const std::string path = age ? WithoutAgeSuffix(place) : place;
-    auto created = OpenBatchOutput(input, path, output_.folder, Existing(output_), job.counted);
+    const std::string path = DecryptedPath(file, age);
+    auto created = OpenBatchOutput(file, input, path, output_.folder, Existing(output_), job.counted);
     if (auto* report = std::get_if<FileReport>(&created)) return std::move(*report);
     RunOutput& output = std::get<RunOutput>(created);
+    output.file.LimitModeTo(input.file.info.st_mode | S_IRUSR | S_IWUSR);  // no one may read it who could not before
     return Outcome(DecryptOpened(std::move(input), std::move(output), work.opening, job.counted),
                    "decrypted into " + path + made);
 }
@@ -75,7 +75,30 @@ FileReport FileTask::Do(const CheckWork& work, const BatchFile& file, const Batc
                        "opens, and every chunk authenticates (age)");
     auto cipher = LegacyCipher(input, work.opening);
     if (auto* report = std::get_if<FileReport>(&cipher)) return std::move(*report);
-    return {BatchOutcome::Done, "the passphrase fits (" + std::string(std::get<std::string_view>(cipher)) + ")", nullptr};
+    return {BatchOutcome::Unverified, PassphraseFitsNote(std::get<std::string_view>(cipher)), nullptr};
+}
+
+std::string FileTask::DecryptedPath(const BatchFile& file, bool age) const
+{
+    const std::string place = OutputPathFor(file, output_.folder);
+    return age ? WithoutAgeSuffix(place) : place;
+}
+
+std::optional<std::string> FileTask::OutputOf(const BatchFile& file) const
+{
+    if (const auto* encrypting = std::get_if<EncryptWork>(&work_)) {
+        const bool age = std::holds_alternative<AgeProtection>(encrypting->protection);
+        return OutputPathFor(file, output_.folder) + (age ? std::string(kAgeSuffix) : "");
+    }
+    const auto* decrypting = std::get_if<DecryptWork>(&work_);
+    if (!decrypting) return std::nullopt;
+    // A file that will be skipped (unreadable, not encrypted under this passphrase) writes nothing.
+    const auto opened = OpenToTell(file.path, HostCalls());
+    const auto* input = std::get_if<RunInput>(&opened);
+    if (!input) return std::nullopt;
+    if (IsAge(FormatOf(input->taken))) return DecryptedPath(file, true);
+    if (std::holds_alternative<FileReport>(LegacyCipher(*input, decrypting->opening))) return std::nullopt;
+    return DecryptedPath(file, false);
 }
 
 FileReport FileTask::Run(const BatchFile& file, const BatchJob& job) const

@@ -35,11 +35,15 @@ class FileTask final : public BatchTask {
 public:
     explicit FileTask(FileWork work, FileTaskOutput output = {}) : work_(std::move(work)), output_(std::move(output)) {}
     FileReport Run(const BatchFile& file, const BatchJob& job) const override;
+    // Decrypt tells by the file's first bytes (and the passphrase's check block).
+    std::optional<std::string> OutputOf(const BatchFile& file) const override;
 
 private:
     FileReport Do(const EncryptWork& work, const BatchFile& file, const BatchJob& job) const;
     FileReport Do(const DecryptWork& work, const BatchFile& file, const BatchJob& job) const;
     FileReport Do(const CheckWork& work, const BatchFile& file, const BatchJob& job) const;
+    // Where file decrypts to, by its format.
+    std::string DecryptedPath(const BatchFile& file, bool age) const;
 
     FileWork work_;
     FileTaskOutput output_;

@@ -10,8 +10,13 @@
 // counts as done when it opens to the same plaintext, so a run that was stopped is finished
 // by running it again.
 
+#include <sys/types.h>
+
+#include <mutex>
 #include <optional>
+#include <set>
 #include <string>
+#include <utility>
 
 #include "age/agefile.h"
 #include "batch/batchrun.h"
@@ -26,11 +31,25 @@ struct ResealSettings {
     bool deleteOriginals = false;
 };
 
+// The age files a run has made, by their identity (a name met again through another path is
+// the same file).
+class MadeFiles {
+public:
+    void Add(const std::string& path);
+    bool Has(const std::string& path) const;
+
+private:
+    mutable std::mutex mutex_;
+    std::set<std::pair<dev_t, ino_t>> identities_;
+};
+
 class ResealTask final : public BatchTask {
 public:
     explicit ResealTask(ResealSettings settings) : settings_(std::move(settings)) {}
     FileReport Run(const BatchFile& file, const BatchJob& job) const override;
+    std::optional<std::string> OutputOf(const BatchFile& file) const override;
 
 private:
     ResealSettings settings_;
+    mutable MadeFiles made_;  // a NAME.age this run made is no file "done before this run"
 };

@@ -6,6 +6,7 @@
 
 #include "cli/keyfiles.h"
 #include "cli/passphrasesource.h"
+#include "cli/printable.h"
 #include "cli/progress.h"
 #include "formats/dispatch.h"
 #include "platform/namedfailure.h"
@@ -69,7 +70,7 @@ void WriteKeyFile(const Command& command, const FileName& output, const SecretBy
     } catch (const OutputExists&) {
         throw ExistsRefusal(output);
     }
-    if (!file->NotKept().empty()) err << kPrefix << file->NotKept() << '\n';
+    if (!file->NotKept().empty()) err << kPrefix << Printable(file->NotKept()) << '\n';
 }
 
 int PrintRecipients(Command& command, CliEnvironment& env)

@@ -12,6 +12,7 @@
 #include "cli/ciphernames.h"
 #include "cli/keyfiles.h"
 #include "cli/passphrasesource.h"
+#include "cli/printable.h"
 #include "cli/progress.h"
 #include "cli/runsupport.h"
 #include "pipeline/cores.h"
@@ -33,10 +34,14 @@ std::string ErrorText(const std::exception_ptr& error, const std::string& path)
     }
 }
 
+bool Ended(BatchOutcome outcome)
+{
+    return outcome == BatchOutcome::Done || outcome == BatchOutcome::AlreadyDone || outcome == BatchOutcome::Unverified;
+}
+
 std::string OutcomeLine(const BatchFile& file, const FileReport& report)
 {
-    if (report.outcome == BatchOutcome::Done || report.outcome == BatchOutcome::AlreadyDone)
-        return file.path + ": " + report.detail;
+    if (Ended(report.outcome)) return file.path + ": " + report.detail;
     const char* what = report.outcome == BatchOutcome::Failed ? ": failed: " : ": skipped: ";
     return file.path + what + (report.error ? ErrorText(report.error, file.path) : report.detail);
 }
@@ -49,18 +54,21 @@ public:
           progress_(StopSignal(env), progress ? &env.err : nullptr, env.errColumns, env.err)
     {
     }
-    bool Continue(std::uint64_t done, std::uint64_t total) override { return progress_.Continue(done, total); }
+    bool Continue(std::uint64_t done, std::uint64_t total, std::size_t ended, std::size_t files) override
+    {
+        progress_.CountFiles(ended, files);
+        return progress_.Continue(done, total);
+    }
     void Finished(const BatchFile& file, const FileReport& report) override
     {
-        const bool done = report.outcome == BatchOutcome::Done || report.outcome == BatchOutcome::AlreadyDone;
-        if ((done && quiet_) || report.outcome == BatchOutcome::Stopped) return;
+        if ((Ended(report.outcome) && quiet_) || report.outcome == BatchOutcome::Stopped) return;
         Say(OutcomeLine(file, report));
     }
     void Notice(const std::string& message) override { Say(message); }
     void Say(const std::string& line)
     {
-        progress_.EndLine();
-        env_.err << kPrefix << line << '\n';
+        progress_.ClearLine();
+        env_.err << kPrefix << Printable(line) << '\n';
     }
     void End() { progress_.EndLine(); }
 
@@ -74,6 +82,8 @@ std::string Summary(const BatchSummary& summary, const char* doneWord)
 {
     std::string text = std::to_string(summary.done + summary.alreadyDone) + " " + doneWord;
     if (summary.alreadyDone) text += " (" + std::to_string(summary.alreadyDone) + " before this run)";
+    if (summary.unverified)
+        text += ", " + std::to_string(summary.unverified) + " legacy (the passphrase fits; the rest cannot be checked)";
     text += ", " + std::to_string(summary.skipped) + " skipped, " + std::to_string(summary.failed) + " failed";
     if (summary.stopped) text += ", " + std::to_string(summary.stopped) + " stopped";
     char figures[64];
@@ -93,11 +103,25 @@ std::size_t DefaultJobs(const AgeProtection* protection)
     return static_cast<std::size_t>(std::clamp<std::uint64_t>(memory / 2 / scryptBytes, 1, cores));
 }
 
+// A walk of a folder holding the output folder would meet the files the batch makes, or leave
+// out those there already.
+void RefuseOutputFolderInInputs(const std::vector<std::string>& names, const std::string& outputFolder)
+{
+    const auto holding = InputHolding(names, outputFolder);
+    if (!holding) return;
+    throw UsageError{"the output folder " + outputFolder + (holding->same ? " is " : " lies inside ") +
+                     holding->path + ", which is to be worked on; choose an output folder outside it"};
+}
+
 int RunTask(Command& command, CliEnvironment& env, const BatchTask& task, const char* doneWord,
             std::size_t defaultJobs)
 {
     if (command.names.empty()) throw UsageError{"give the files or folders to work on"};
-    const BatchWalk walk = WalkPaths(command.names, command.recursive, command.outputDir);
+    if (command.outputDir && command.recursive) RefuseOutputFolderInInputs(command.names, *command.outputDir);
+    const BatchWalk walk = WalkPaths(command.names, command.recursive);
+    if (const auto shared = FindSharedOutput(walk.files, task))
+        throw UsageError{shared->first + " and " + shared->second + " would both be written to " + shared->output +
+                         "; give them in separate runs or to separate output folders"};
     BatchLines lines(command, env, command.progress.value_or(env.errIsTerminal));
     for (const PassedBy& passed : walk.passedBy) lines.Say(passed.path + ": skipped: " + passed.reason);
     BatchSummary summary = RunBatch(walk.files, task, command.jobs.value_or(defaultJobs), lines);

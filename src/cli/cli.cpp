@@ -11,10 +11,12 @@
 #include "cli/ciphernames.h"
 #include "cli/options.h"
 #include "cli/passphrasesource.h"
+#include "cli/printable.h"
 #include "cli/progress.h"
 #include "cli/runsupport.h"
 #include "cli/selftest.h"
 #include "cli/usage.h"
+#include "fileenc/checkblock.h"
 #include "formats/dispatch.h"
 #include "formats/fileformat.h"
 #include "formats/outcometext.h"
@@ -127,7 +129,7 @@ int CheckLegacy(Command& command, CliEnvironment& env, RunInput opened, const Fi
     }
     if (!command.quiet) {
         const auto fitting = FindLegacyCipher(firstBytes, *opening.legacyPassphrase, opening.cipher);
-        env.err << kPrefix << input.Shown() << ": the passphrase fits (" << fitting.value_or("") << ")\n";
+        env.err << kPrefix << input.Shown() << ": " << PassphraseFitsNote(fitting.value_or("")) << '\n';
     }
     return exitcode::kSuccess;
 }
@@ -171,7 +173,7 @@ int Stopped(int signal, CliEnvironment& env)
 int Failed(CliEnvironment& env)
 {
     const auto report = [&env](const std::string& message, int status) {
-        env.err << kPrefix << message << '\n';
+        env.err << kPrefix << Printable(message) << '\n';
         return status;
     };
     try {
@@ -206,7 +208,7 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env)
         return Run(command, env);
     } catch (const UsageError& e) {
         const auto topic = args.empty() ? std::nullopt : VerbNamed(args[0]);
-        env.err << kPrefix << e.message << '\n'
+        env.err << kPrefix << Printable(e.message) << '\n'
                 << UsageLines(topic) << "Try 'zorvanta-cli help" << (topic ? " " + args[0] : "") << "' for more.\n";
         return exitcode::kUsage;
     } catch (const Interrupted& e) {

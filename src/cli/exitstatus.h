@@ -27,7 +27,7 @@ inline constexpr ExitStatus kExitStatuses[] = {
                          "skipped, none failed)"},
     {exitcode::kUsage, "bad usage (also a passphrase source that cannot be read or is the input's stream)"},
     {exitcode::kIoError, "an I/O error, or something the system did not give: memory, a closed standard stream (for "
-                         "many files: any failed so)"},
+                         "many files: any failed so, or is a damaged age file)"},
     {exitcode::kInternal, "an internal error of zorvanta-cli"},
     {exitcode::kSignalBase + 1, "stopped by SIGHUP (hang-up); nothing is left behind"},
     {exitcode::kSignalBase + 2, "stopped by SIGINT (Ctrl-C); nothing is left behind"},

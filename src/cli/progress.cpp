@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "cli/printable.h"
 #include "cli/runsupport.h"
 
 namespace {
@@ -74,10 +75,23 @@ void RunObserver::EndLine()
     shownLength_ = 0;
 }
 
+void RunObserver::ClearLine()
+{
+    if (anyShown_) *line_ << '\r' << std::string(shownLength_, ' ') << '\r' << std::flush;
+    anyShown_ = false;
+    shownLength_ = 0;
+    shown_ = {};
+}
+
+void RunObserver::CountFiles(std::size_t ended, std::size_t files)
+{
+    files_ = {ended, files};
+}
+
 void RunObserver::Notice(const std::string& message)
 {
-    EndLine();
-    notices_ << kPrefix << message << '\n';
+    ClearLine();
+    notices_ << kPrefix << Printable(message) << '\n';
 }
 
 bool RunObserver::Continue(std::uint64_t done, std::optional<std::uint64_t> total)
@@ -92,7 +106,7 @@ bool RunObserver::Continue(std::uint64_t done, std::optional<std::uint64_t> tota
     lastCall_ = now;
     const bool finished = total && done >= *total;
     const bool resized = windowResized.exchange(false);
-    if (line_ && (now - shown_ >= kInterval || resized || (finished && anyShown_))) {
+    if (line_ && (now - shown_ >= kInterval || resized || (finished && everShown_))) {
         shown_ = now;
         Show(done, total, std::chrono::duration<double>(now - start_ - stopped_).count());
     }
@@ -102,9 +116,12 @@ bool RunObserver::Continue(std::uint64_t done, std::optional<std::uint64_t> tota
 void RunObserver::Show(std::uint64_t done, std::optional<std::uint64_t> total, double seconds)
 {
     const double rate = seconds > 0 ? static_cast<double>(done) / seconds : 0;
-    std::string text = MiB(done);
+    std::string text = files_ ? std::to_string(files_->first) + " of " + std::to_string(files_->second) + " files, " : "";
+    text += MiB(done);
     if (total && *total > 0) {
         text += " of " + MiB(*total) + " (" + std::to_string(done * 100 / *total) + "%)";
+    } else if (files_ && files_->second > 0) {
+        text += " (" + std::to_string(files_->first * 100 / files_->second) + "%)";
     }
     char speed[32];
     std::snprintf(speed, sizeof speed, "  %.1f MB/s", rate / 1e6);
@@ -117,5 +134,5 @@ void RunObserver::Show(std::uint64_t done, std::optional<std::uint64_t> total, d
     if (length < shownLength_) text.append(shownLength_ - length, ' ');  // covers what a longer line left
     shownLength_ = length;
     *line_ << '\r' << text << std::flush;
-    anyShown_ = true;
+    anyShown_ = everShown_ = true;
 }

@@ -9,10 +9,12 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <ostream>
+#include <utility>
 
 #include "fileenc/fileop.h"
 
@@ -29,8 +31,14 @@ public:
 
     bool Continue(std::uint64_t done, std::optional<std::uint64_t> total) override;
     void Notice(const std::string& message) override;
-    // Ends the progress line, if one was shown, so that the next message starts on its own.
+    // For a run over many files: the files ended so far, of files, lead the line.
+    void CountFiles(std::size_t ended, std::size_t files);
+    // Ends the progress line, if one was shown, so that the next message starts on its own; it
+    // stays in the scroll-back.
     void EndLine();
+    // Blanks the progress line, if one was shown, for a message in mid-run; the next call
+    // draws it again below the message, so the scroll-back keeps no stale progress.
+    void ClearLine();
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -46,6 +54,8 @@ private:
     Clock::time_point shown_{};
     Clock::duration stopped_{};      // while the process was stopped
     std::size_t shownLength_ = 0;    // of the line on the screen, which a shorter one must cover
-    bool anyShown_ = false;
+    bool anyShown_ = false;          // a line is on the screen
+    bool everShown_ = false;         // so the end is drawn too, at 100%
+    std::optional<std::pair<std::size_t, std::size_t>> files_;  // ended, of how many
     struct sigaction earlierResize_ {}, earlierResume_ {};
 };

@@ -9,6 +9,7 @@
 #include <variant>
 
 #include "age/ageerror.h"
+#include "cli/printable.h"
 #include "formats/outcometext.h"
 #include "platform/fileidentity.h"
 #include "platform/ownstream.h"
@@ -24,7 +25,7 @@ FileName StandardStreamName(const std::string& typed, const std::string& dash, i
                             bool closed)
 {
     const std::string path = typed == "-" ? dash : typed;
-    if (typed != "-" && OwnDescriptorNamedBy(path) != fd) return FileName{typed, path, typed};
+    if (typed != "-" && OwnDescriptorNamedBy(path) != fd) return FileName{typed, path, Printable(typed)};
     if (closed) throw Unavailable{std::string(stream) + " is closed"};
     return FileName{typed, path, stream};
 }
@@ -145,14 +146,15 @@ std::string IoErrorMessage(const IoError& e, const std::string& fallbackName)
     const std::string& name = e.path().empty() ? fallbackName : e.path();
     std::string message = (name.empty() ? "" : name + ": ") + WithFullStop(e.what());
     if (e.hostError() != 0) message += " (" + std::string(std::strerror(e.hostError())) + ")";
-    return message;
+    return Printable(message);
 }
 }  // namespace
 
 ErrorReport ReportOf(const ZorvantaError& e, const std::string& input, const std::string& output)
 {
     switch (e.kind()) {
-    case ErrorKind::Refused: break;
+    case ErrorKind::Refused:
+    case ErrorKind::Damaged: break;
     case ErrorKind::Io:
         if (const auto* io = dynamic_cast<const IoError*>(&e))
             return {IoErrorMessage(*io, io->code() == iocode::kReadBeyondEnd ? input : output), exitcode::kIoError};

@@ -8,8 +8,9 @@
 // status by it.
 enum class ErrorKind {
     Internal,  // a fault of the program, or a library failing: nothing a user can mend
-    Refused,   // the input or output is not one the run takes (a damaged or foreign file, a wrong
-               // key, an output that exists, an input that changed); nothing was made
+    Refused,   // the input or output is not one the run takes (a foreign file, a wrong key, an
+               // output that exists, an input that changed); nothing was made
+    Damaged,   // the input fails its authentication: damaged, cut short or tampered with
     Io,        // a read or write failed in mid-run
     Stopped,   // a stop request ended the run
 };

@@ -31,3 +31,8 @@ std::vector<std::string_view> CiphersMatchingBlock(std::span<const std::uint8_t>
     }
     return matching;
 }
+
+std::string PassphraseFitsNote(std::string_view algorithm)
+{
+    return "the passphrase fits (" + std::string(algorithm) + "); the legacy format cannot check the rest";
+}

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -23,3 +24,7 @@ void ComputeCheckBlock(const SecretBytes& passphrase, TZC_blockcipher& cipher, s
 std::vector<std::string_view> CiphersMatchingBlock(std::span<const std::uint8_t> stored, const SecretBytes& passphrase,
                                                    std::span<const CipherEntry> candidates = AllCiphers());
 
+
+// What a check of a legacy file can tell: that the passphrase fits algorithm's check block. The
+// body carries no digest, so damage to it shows only in the plaintext.
+std::string PassphraseFitsNote(std::string_view algorithm);

@@ -123,7 +123,7 @@ const Case kCases[] = {
      Text::Err, "Incorrect Passphrase (no cipher fits)"},
     {"encrypt auto", {"encrypt", "-c", "auto", "{}/plain", "{}/new"}, 2, Text::Err, "--cipher auto is for decrypt"},
     {"check", {"check", "--passphrase-hex", kPw, "{}/enc"}, 0, Text::Err,
-     "zorvanta-cli: {}/enc: the passphrase fits (Blowfish)\n"},
+     "zorvanta-cli: {}/enc: the passphrase fits (Blowfish); the legacy format cannot check the rest\n"},
     {"check, wrong cipher", {"check", "-c", "cast5", "--passphrase-hex", kPw, "{}/enc"}, 1, Text::Err,
      "Incorrect Passphrase\nzorvanta-cli: this file was encrypted with Blowfish; use --cipher blowfish"},
     {"check, wrong passphrase", {"check", "--passphrase-hex", "00", "{}/enc"}, 1, Text::Err, "Incorrect Passphrase\n"},

@@ -11,6 +11,10 @@
 //                                as root, whom a mode of 000 does not stop)
 //   ZORVANTA_SHIM_DISK_FULL_AFTER=N  the disk fills: once N bytes have been written to regular
 //                                files other than the standard streams, such writes fail with ENOSPC
+//   ZORVANTA_SHIM_NO_LEASE=1     no lease can be taken (F_SETLEASE fails with EACCES, as for a
+//                                file of another owner)
+//   ZORVANTA_SHIM_LOG=FILE       each flush of a folder and each removal of a name is added to FILE,
+//                                as a line "sync PATH" or "unlink PATH", in the order they happen
 // or, for the threads, until the program calls ZorvantaShimAllowThreads(N): from then on only N
 // more threads start (N < 0: any number). ZorvantaShimRefusedThreads() tells how many have failed.
 #include <dlfcn.h>
@@ -23,6 +27,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -80,6 +85,27 @@ mode_t ModeArgument(int flags, va_list arguments)
     return (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE ? static_cast<mode_t>(va_arg(arguments, int)) : 0;
 }
 
+// Adds "what path" as a line to the log, when there is one.
+void Log(const char* what, const std::string& path)
+{
+    const char* log = Setting("ZORVANTA_SHIM_LOG");
+    if (!log) return;
+    using OpenAt = int (*)(int, const char*, int, ...);
+    static const OpenAt next = Next<OpenAt>("openat");
+    const int fd = next(AT_FDCWD, log, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    const std::string line = std::string(what) + " " + path + "\n";
+    static const auto write = Next<ssize_t (*)(int, const void*, size_t)>("write");
+    (void)write(fd, line.data(), line.size());
+    ::close(fd);
+}
+
+std::string PathOf(int fd)
+{
+    char path[4096];
+    const ssize_t length = ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), path, sizeof path);
+    return length > 0 ? std::string(path, static_cast<std::size_t>(length)) : std::string();
+}
+
 void HoldFirstFlush(int fd)
 {
     static std::atomic<bool> heldFile{false}, heldFolder{false};
@@ -91,6 +117,15 @@ void HoldFirstFlush(int fd)
     const std::string base(folder);
     ::close(::open((base + "/held").c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600));
     while (::access((base + "/go").c_str(), F_OK) != 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
+using Fcntl = int (*)(int, int, ...);
+
+int FcntlVia(Fcntl next, int fd, int command, void* argument)
+{
+    const bool takesLease = command == F_SETLEASE && reinterpret_cast<std::intptr_t>(argument) != F_UNLCK;
+    if (takesLease && Setting("ZORVANTA_SHIM_NO_LEASE")) return errno = EACCES, -1;
+    return next(fd, command, argument);
 }
 
 // The threads that may still start; below 0, any number.
@@ -163,7 +198,38 @@ int fsync(int fd)
 {
     static const auto next = Next<int (*)(int)>("fsync");
     HoldFirstFlush(fd);
+    struct stat info;
+    if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) Log("sync", PathOf(fd));
     return next(fd);
+}
+
+int unlink(const char* name)
+{
+    static const auto next = Next<int (*)(const char*)>("unlink");
+    Log("unlink", name);
+    return next(name);
+}
+
+// fcntl's argument is an int or a pointer, passed alike; a command without one passes none,
+// and what is read in its place goes unused, as in the C library's own fcntl.
+int fcntl(int fd, int command, ...)
+{
+    static const auto next = Next<Fcntl>("fcntl");
+    va_list arguments;
+    va_start(arguments, command);
+    void* argument = va_arg(arguments, void*);
+    va_end(arguments);
+    return FcntlVia(next, fd, command, argument);
+}
+
+int fcntl64(int fd, int command, ...)
+{
+    static const auto next = Next<Fcntl>("fcntl64");
+    va_list arguments;
+    va_start(arguments, command);
+    void* argument = va_arg(arguments, void*);
+    va_end(arguments);
+    return FcntlVia(next, fd, command, argument);
 }
 
 int fchmod(int fd, mode_t mode)
