@@ -13,31 +13,12 @@
 #include <string>
 
 #include "age/ageerror.h"
+#include "age/opensslcalls.h"
 
 namespace {
-[[noreturn]] void ThrowLibraryFailure(const char* what)
-{
-    const unsigned long code = ERR_get_error();
-    ERR_clear_error();
-    std::string message = std::string("OpenSSL failed in ") + what;
-    if (code != 0) message += std::string(" (") + ERR_reason_error_string(code) + ")";
-    throw ZorvantaError(message);
-}
-
-void Require(int result, const char* what)
-{
-    if (result != 1) ThrowLibraryFailure(what);
-}
-
-template <class T, void (*Free)(T*)>
-struct Deleter {
-    void operator()(T* p) const noexcept { Free(p); }
-};
-using KdfPtr = std::unique_ptr<EVP_KDF, Deleter<EVP_KDF, EVP_KDF_free>>;
-using KdfCtxPtr = std::unique_ptr<EVP_KDF_CTX, Deleter<EVP_KDF_CTX, EVP_KDF_CTX_free>>;
-using CipherCtxPtr = std::unique_ptr<EVP_CIPHER_CTX, Deleter<EVP_CIPHER_CTX, EVP_CIPHER_CTX_free>>;
-using PkeyPtr = std::unique_ptr<EVP_PKEY, Deleter<EVP_PKEY, EVP_PKEY_free>>;
-using PkeyCtxPtr = std::unique_ptr<EVP_PKEY_CTX, Deleter<EVP_PKEY_CTX, EVP_PKEY_CTX_free>>;
+using KdfPtr = std::unique_ptr<EVP_KDF, OpenSslDeleter<EVP_KDF, EVP_KDF_free>>;
+using KdfCtxPtr = std::unique_ptr<EVP_KDF_CTX, OpenSslDeleter<EVP_KDF_CTX, EVP_KDF_CTX_free>>;
+using CipherCtxPtr = std::unique_ptr<EVP_CIPHER_CTX, OpenSslDeleter<EVP_CIPHER_CTX, EVP_CIPHER_CTX_free>>;
 
 OSSL_PARAM OctetParam(const char* name, std::span<const std::uint8_t> bytes)
 {
@@ -80,6 +61,15 @@ PkeyPtr X25519Key(const SecretBytes& secret)
 }
 }  // namespace
 
+void ThrowLibraryFailure(const char* what)
+{
+    const unsigned long code = ERR_get_error();
+    ERR_clear_error();
+    std::string message = std::string("OpenSSL failed in ") + what;
+    if (code != 0) message += std::string(" (") + ERR_reason_error_string(code) + ")";
+    throw ZorvantaError(message);
+}
+
 SecretBytes Hkdf(std::span<const std::uint8_t> ikm, std::span<const std::uint8_t> salt, std::string_view info,
                  std::size_t length)
 {
@@ -91,7 +81,10 @@ SecretBytes Hkdf(std::span<const std::uint8_t> ikm, std::span<const std::uint8_t
     OSSL_PARAM params[5];
     std::size_t count = 0;
     params[count++] = OSSL_PARAM_construct_utf8_string(OSSL_KDF_PARAM_DIGEST, const_cast<char*>("SHA256"), 0);
-    params[count++] = OctetParam(OSSL_KDF_PARAM_KEY, ikm);
+    // An empty key (the ssh-ed25519 tweak's) is passed with a non-null pointer, which OpenSSL
+    // needs to take it as given rather than missing.
+    static const std::uint8_t kNoKey = 0;
+    params[count++] = OctetParam(OSSL_KDF_PARAM_KEY, ikm.empty() ? std::span(&kNoKey, 0) : ikm);
     if (!salt.empty()) params[count++] = OctetParam(OSSL_KDF_PARAM_SALT, salt);
     if (!info.empty()) params[count++] = OctetParam(OSSL_KDF_PARAM_INFO, AsBytes(info));
     params[count] = OSSL_PARAM_construct_end();

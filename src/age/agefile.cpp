@@ -121,7 +121,7 @@ bool DecryptStream(ByteSource& source, std::span<const std::uint8_t> firstBytes,
 std::vector<Stanza> Stanzas(const SecretBytes& fileKey, const AgeProtection& protection)
 {
     std::vector<Stanza> stanzas;
-    for (const X25519Recipient& recipient : protection.recipients) stanzas.push_back(WrapX25519(fileKey, recipient));
+    for (const Recipient& recipient : protection.recipients) stanzas.push_back(WrapFor(fileKey, recipient));
     if (protection.passphrase) stanzas.push_back(WrapScrypt(fileKey, *protection.passphrase, protection.workFactor));
     if (stanzas.empty()) throw ZorvantaError("an age file needs a recipient or a passphrase");
     return stanzas;

@@ -1,6 +1,6 @@
 #pragma once
 
-// The age file engine: whole files encrypted to X25519 recipients or under a passphrase, and
+// The age file engine: whole files encrypted to recipients (X25519 or SSH keys) or under a passphrase, and
 // opened again, through the same pipeline and output layer as the legacy format. Nothing is
 // written until the header has opened; a file output is committed only after its last chunk
 // authenticated, and a stream only ever receives authenticated chunks.
@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "age/keys.h"
+#include "age/recipients.h"
 #include "age/stanzas.h"
 #include "pipeline/bytestream.h"
 #include "pipeline/fileoutcome.h"
@@ -21,7 +21,7 @@
 
 // How a new age file is protected: recipients, or else a passphrase (its UTF-8 bytes).
 struct AgeProtection {
-    std::vector<X25519Recipient> recipients;
+    std::vector<Recipient> recipients;
     std::optional<SecretBytes> passphrase;
     int workFactor = kDefaultWorkFactor;
     bool armor = false;

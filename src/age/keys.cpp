@@ -25,31 +25,6 @@ std::string_view Trimmed(std::string_view line)
     return line.substr(first, line.find_last_not_of(kSpace) - first + 1);
 }
 
-// Calls use(line, number) for every line that holds a key.
-void ForEachKeyLine(std::string_view text, const std::function<void(std::string_view, int)>& use)
-{
-    int number = 0;
-    for (std::size_t start = 0; start < text.size();) {
-        const std::size_t end = std::min(text.find('\n', start), text.size());
-        const std::string_view line = Trimmed(text.substr(start, end - start));
-        ++number;
-        start = end + 1;
-        if (line.empty() || line.front() == '#') continue;
-        use(line, number);
-    }
-}
-
-// What is wrong with a recipient, as the end of a sentence. It never quotes the text: a
-// secret key pasted where a recipient belongs, even in part, must not end up in a message.
-std::string RecipientFault(std::string_view text)
-{
-    if (HoldsSecretKey(text)) return "holds a secret key, not a public key";
-    if (text.starts_with("ssh-") || text.starts_with("ecdsa-")) return "is an SSH key, which zorvanta cannot use";
-    if (text.starts_with("age1") && text.find('1', 4) != std::string_view::npos)
-        return "is of a type zorvanta cannot use";
-    return "is not an age public key (age1...)";
-}
-
 std::string IdentityProblem(std::string_view line, int number)
 {
     const std::string where = "line " + std::to_string(number);
@@ -64,6 +39,29 @@ bool HoldsSecretKey(std::string_view text)
         return std::tolower(static_cast<unsigned char>(a)) == b;
     });
     return !found.empty();
+}
+
+// It never quotes the text: a secret key pasted where a recipient belongs, even in part, must
+// not end up in a message.
+std::string RecipientFault(std::string_view text)
+{
+    if (HoldsSecretKey(text)) return "holds a secret key, not a public key";
+    if (text.starts_with("age1") && text.find('1', 4) != std::string_view::npos)
+        return "is of a type zorvanta cannot use";
+    return "is not an age public key (age1...)";
+}
+
+void ForEachKeyLine(std::string_view text, const std::function<void(std::string_view, int)>& use)
+{
+    int number = 0;
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        const std::string_view line = Trimmed(text.substr(start, end - start));
+        ++number;
+        start = end + 1;
+        if (line.empty() || line.front() == '#') continue;
+        use(line, number);
+    }
 }
 
 X25519Identity GenerateX25519Identity()
@@ -99,20 +97,6 @@ X25519Recipient ParseRecipient(std::string_view text)
     X25519Recipient recipient;
     std::copy(decoded->data.begin(), decoded->data.end(), recipient.begin());
     return recipient;
-}
-
-std::vector<X25519Recipient> ParseRecipientsFile(std::string_view text)
-{
-    std::vector<X25519Recipient> recipients;
-    ForEachKeyLine(text, [&](std::string_view line, int number) {
-        try {
-            recipients.push_back(ParseRecipient(line));
-        } catch (const AgeError&) {
-            throw BadKey("line " + std::to_string(number) + " " + RecipientFault(line));
-        }
-    });
-    if (recipients.empty()) throw BadKey("no recipient found");
-    return recipients;
 }
 
 std::vector<X25519Identity> ParseIdentityFile(const SecretBytes& text)

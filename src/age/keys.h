@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,7 +30,12 @@ X25519Recipient ParseRecipient(std::string_view text);
 // a quote, "KEY=").
 bool HoldsSecretKey(std::string_view text);
 
-// One key a line; blank lines and lines starting with '#' are skipped, and surrounding spaces,
-// tabs and a CR before the LF are ignored. A file without any key is refused too.
-std::vector<X25519Recipient> ParseRecipientsFile(std::string_view text);
+// What is wrong with text as an age recipient, as the end of a sentence ("is not an age public
+// key (age1...)"); it never quotes the text.
+std::string RecipientFault(std::string_view text);
+
+// Calls use(line, number) for every line of a key file that holds a key: blank lines and
+// lines starting with '#' are skipped, and surrounding spaces, tabs and a CR before the LF are
+// left out.
+void ForEachKeyLine(std::string_view text, const std::function<void(std::string_view, int)>& use);
 std::vector<X25519Identity> ParseIdentityFile(const SecretBytes& text);

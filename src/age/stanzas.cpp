@@ -10,6 +10,7 @@
 #include "age/ageerror.h"
 #include "age/agecrypto.h"
 #include "age/base64.h"
+#include "age/sshstanzas.h"
 
 namespace {
 constexpr std::string_view kX25519Type = "X25519";
@@ -25,20 +26,6 @@ using Share = std::array<std::uint8_t, kX25519Bytes>;
 ChaChaKey KeyOf(const SecretBytes& key)
 {
     return ChaChaKey(key.data(), kChaChaKeyBytes);
-}
-
-std::vector<std::uint8_t> WrapWith(const SecretBytes& wrapKey, const SecretBytes& fileKey)
-{
-    std::vector<std::uint8_t> body(fileKey.size() + kChaChaTagBytes);
-    SealChaCha(KeyOf(wrapKey), kZeroNonce, fileKey.data(), fileKey.size(), body.data());
-    return body;
-}
-
-std::optional<SecretBytes> UnwrapWith(const SecretBytes& wrapKey, const std::vector<std::uint8_t>& body)
-{
-    SecretBytes fileKey(kFileKeyBytes);
-    if (!OpenChaCha(KeyOf(wrapKey), kZeroNonce, body.data(), body.size(), fileKey.data())) return std::nullopt;
-    return fileKey;
 }
 
 SecretBytes X25519WrapKey(const SecretBytes& shared, const Share& share, const X25519Recipient& recipient)
@@ -102,36 +89,108 @@ SecretBytes UnlockScrypt(const Stanza& stanza, const Unlocking& unlocking)
         throw AgeError::WorkFactorTooLarge(parameters.workFactor, unlocking.maxWorkFactor);
     const std::optional<SecretBytes> passphrase = unlocking.passphrase();
     if (!passphrase) throw AgeError::PassphraseNeeded();
-    auto fileKey = UnwrapWith(ScryptWrapKey(*passphrase, parameters.salt, parameters.workFactor), stanza.body);
+    auto fileKey = UnwrapFileKey(ScryptWrapKey(*passphrase, parameters.salt, parameters.workFactor), stanza.body);
     if (!fileKey) throw AgeError::IncorrectPassphrase();
     return std::move(*fileKey);
 }
 
-SecretBytes UnlockX25519(const std::vector<Stanza>& stanzas, const std::vector<X25519Identity>& identities)
+std::string Joined(const std::vector<std::string>& items, std::string_view between)
 {
-    // Every X25519 stanza is checked before any is tried, so that a malformed one is refused
-    // whichever identity is given.
-    std::vector<std::pair<Share, const Stanza*>> shares;
+    std::string text;
+    for (const std::string& item : items) text += (text.empty() ? "" : std::string(between)) + item;
+    return text;
+}
+
+// The stanzas of a header sorted by kind; every stanza of a known type is checked before any
+// is tried, so that a malformed one is refused whichever identity is given.
+struct KeyStanzas {
+    std::vector<std::pair<Share, const Stanza*>> x25519;
+    std::vector<const Stanza*> ssh;
     std::vector<std::string> otherTypes;
-    for (const Stanza& stanza : stanzas) {
-        if (stanza.type == kX25519Type)
-            shares.emplace_back(ShareOf(stanza), &stanza);
-        else if (std::find(otherTypes.begin(), otherTypes.end(), stanza.type) == otherTypes.end())
-            otherTypes.push_back(stanza.type);
-    }
-    for (const X25519Identity& identity : identities) {
-        const X25519Recipient recipient = RecipientOf(identity);
-        for (const auto& [share, stanza] : shares) {
-            const SecretBytes wrapKey = X25519WrapKey(X25519Shared(identity.secret, share), share, recipient);
-            if (auto fileKey = UnwrapWith(wrapKey, stanza->body)) return std::move(*fileKey);
+
+    explicit KeyStanzas(const std::vector<Stanza>& stanzas)
+    {
+        for (const Stanza& stanza : stanzas) {
+            if (stanza.type == kX25519Type) {
+                x25519.emplace_back(ShareOf(stanza), &stanza);
+            } else if (IsSshStanza(stanza)) {
+                CheckSshStanza(stanza);
+                ssh.push_back(&stanza);
+            } else if (std::find(otherTypes.begin(), otherTypes.end(), stanza.type) == otherTypes.end()) {
+                otherTypes.push_back(stanza.type);
+            }
         }
     }
-    if (otherTypes.empty()) throw AgeError::NoIdentityMatched();
-    std::string names;
-    for (const std::string& type : otherTypes) names += (names.empty() ? "" : ", ") + type;
-    throw AgeError::UnsupportedKeyType(names);
+};
+
+std::optional<SecretBytes> UnlockWith(const KeyStanzas& stanzas, const X25519Identity& identity)
+{
+    const X25519Recipient recipient = RecipientOf(identity);
+    for (const auto& [share, stanza] : stanzas.x25519) {
+        const SecretBytes wrapKey = X25519WrapKey(X25519Shared(identity.secret, share), share, recipient);
+        if (auto fileKey = UnwrapFileKey(wrapKey, stanza->body)) return fileKey;
+    }
+    return std::nullopt;
+}
+
+// A stanza whose tag names the key is opened with it (a protected key is unlocked then), and
+// must open: the tag says it is this key's.
+std::optional<SecretBytes> UnlockWith(const KeyStanzas& stanzas, const SshIdentity& identity)
+{
+    for (const Stanza* stanza : stanzas.ssh)
+        if (SshStanzaNames(*stanza, identity)) return UnwrapSsh(*stanza, identity);
+    return std::nullopt;
+}
+
+AgeError NoKeyMatched(const KeyStanzas& stanzas, const std::vector<Identity>& identities)
+{
+    if (stanzas.ssh.empty()) {
+        if (stanzas.otherTypes.empty()) return AgeError::NoIdentityMatched();
+        return AgeError::UnsupportedKeyType(Joined(stanzas.otherTypes, ", "));
+    }
+    std::vector<std::string> wanted, given;
+    for (const Stanza* stanza : stanzas.ssh) wanted.push_back(DescribeSshStanza(*stanza));
+    for (const Identity& identity : identities) given.push_back(DescribeIdentity(identity));
+    const std::string keys = given.empty() ? "no key was given" : "the keys given (" + Joined(given, ", ") + ") do not match";
+    return {AgeFailure::NoIdentityMatched, "this file is for " + Joined(wanted, " and ") + "; " + keys};
+}
+
+bool Locked(const Identity& identity)
+{
+    const auto* ssh = std::get_if<SshIdentity>(&identity);
+    return ssh && ssh->Locked();
+}
+
+SecretBytes UnlockByKeys(const std::vector<Stanza>& header, const std::vector<Identity>& identities)
+{
+    const KeyStanzas stanzas(header);
+    // Keys that need no passphrase go first, so that a passphrase is asked for only when no
+    // other key opens the file.
+    std::vector<const Identity*> order;
+    for (const bool locked : {false, true})
+        for (const Identity& identity : identities)
+            if (Locked(identity) == locked) order.push_back(&identity);
+    for (const Identity* identity : order) {
+        auto fileKey = std::visit([&](const auto& key) { return UnlockWith(stanzas, key); }, *identity);
+        if (fileKey) return std::move(*fileKey);
+    }
+    throw NoKeyMatched(stanzas, identities);
 }
 }  // namespace
+
+std::vector<std::uint8_t> WrapFileKey(const SecretBytes& wrapKey, const SecretBytes& fileKey)
+{
+    std::vector<std::uint8_t> body(fileKey.size() + kChaChaTagBytes);
+    SealChaCha(KeyOf(wrapKey), kZeroNonce, fileKey.data(), fileKey.size(), body.data());
+    return body;
+}
+
+std::optional<SecretBytes> UnwrapFileKey(const SecretBytes& wrapKey, const std::vector<std::uint8_t>& body)
+{
+    SecretBytes fileKey(kFileKeyBytes);
+    if (!OpenChaCha(KeyOf(wrapKey), kZeroNonce, body.data(), body.size(), fileKey.data())) return std::nullopt;
+    return fileKey;
+}
 
 SecretBytes GenerateFileKey()
 {
@@ -151,7 +210,14 @@ Stanza WrapX25519(const SecretBytes& fileKey, const X25519Recipient& recipient)
         throw AgeError(AgeFailure::BadKey, "the recipient " + FormatRecipient(recipient) + " is not a usable key");
     }
     return {std::string(kX25519Type), {EncodeBase64(share, false)},
-            WrapWith(X25519WrapKey(shared, share, recipient), fileKey)};
+            WrapFileKey(X25519WrapKey(shared, share, recipient), fileKey)};
+}
+
+Stanza WrapFor(const SecretBytes& fileKey, const Recipient& recipient)
+{
+    return std::visit(Overloaded{[&](const X25519Recipient& key) { return WrapX25519(fileKey, key); },
+                                 [&](const SshPublicKey& key) { return WrapSsh(fileKey, key); }},
+                      recipient);
 }
 
 Stanza WrapScrypt(const SecretBytes& fileKey, const SecretBytes& passphrase, int workFactor)
@@ -159,7 +225,7 @@ Stanza WrapScrypt(const SecretBytes& fileKey, const SecretBytes& passphrase, int
     std::vector<std::uint8_t> salt(kScryptSaltBytes);
     RandomBytes(salt);
     return {std::string(kScryptType), {EncodeBase64(salt, false), std::to_string(workFactor)},
-            WrapWith(ScryptWrapKey(passphrase, salt, workFactor), fileKey)};
+            WrapFileKey(ScryptWrapKey(passphrase, salt, workFactor), fileKey)};
 }
 
 SecretBytes UnlockFileKey(const Header& header, const Unlocking& unlocking)
@@ -171,7 +237,7 @@ SecretBytes UnlockFileKey(const Header& header, const Unlocking& unlocking)
     // shows who made it.
     if (passphrase && stanzas.size() != 1) throw AgeError::HeaderDamaged("a scrypt stanza beside other stanzas");
     SecretBytes fileKey =
-        passphrase ? UnlockScrypt(stanzas.front(), unlocking) : UnlockX25519(stanzas, unlocking.identities);
+        passphrase ? UnlockScrypt(stanzas.front(), unlocking) : UnlockByKeys(stanzas, unlocking.identities);
     const auto mac = HeaderMac(header.macInput, fileKey);
     if (CRYPTO_memcmp(mac.data(), header.mac.data(), mac.size()) != 0) throw AgeError::HeaderDamaged();
     return fileKey;

@@ -1,7 +1,7 @@
 #pragma once
 
-// The recipient stanzas zorvanta writes and reads: X25519 public keys and scrypt passphrases.
-// Each wraps the file key with ChaCha20-Poly1305 under a key of its own.
+// The recipient stanzas zorvanta writes and reads: X25519 public keys, SSH keys (see
+// sshstanzas.h) and scrypt passphrases. Each wraps the file key under a key of its own.
 
 #include <cstddef>
 #include <functional>
@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "age/header.h"
-#include "age/keys.h"
+#include "age/recipients.h"
 #include "platform/secretbytes.h"
 
 inline constexpr std::size_t kFileKeyBytes = 16;
@@ -19,12 +19,20 @@ inline constexpr int kDefaultWorkFactor = 18, kDefaultMaxWorkFactor = 22;
 // A fresh random file key, one for each file.
 SecretBytes GenerateFileKey();
 
+// The file key sealed with ChaCha20-Poly1305 under wrapKey and a zero nonce, as the X25519,
+// ssh-ed25519 and scrypt stanzas hold it; nullopt when the body does not open.
+std::vector<std::uint8_t> WrapFileKey(const SecretBytes& wrapKey, const SecretBytes& fileKey);
+std::optional<SecretBytes> UnwrapFileKey(const SecretBytes& wrapKey, const std::vector<std::uint8_t>& body);
+
 // Raises AgeError BadKey for a recipient of small order, which would give away the file key.
 Stanza WrapX25519(const SecretBytes& fileKey, const X25519Recipient& recipient);
+// The stanza of the recipient's type.
+Stanza WrapFor(const SecretBytes& fileKey, const Recipient& recipient);
 Stanza WrapScrypt(const SecretBytes& fileKey, const SecretBytes& passphrase, int workFactor);
 
 struct Unlocking {
-    std::vector<X25519Identity> identities;
+    // Tried in order, those that need no passphrase first.
+    std::vector<Identity> identities;
     // Asked at most once, and only when the header has a scrypt stanza; an empty function or
     // nullopt means no passphrase is available.
     std::function<std::optional<SecretBytes>()> passphrase;
@@ -34,10 +42,13 @@ struct Unlocking {
 };
 
 // The file key, with the header's MAC verified; AgeError otherwise:
-//   HeaderDamaged        a malformed X25519 or scrypt stanza, a scrypt stanza beside any other,
-//                        a share of small order, or a MAC that does not fit the file key
-//   NoIdentityMatched    no identity opens an X25519 stanza, or no passphrase for a scrypt one
+//   HeaderDamaged        a malformed X25519, SSH or scrypt stanza, a scrypt stanza beside any
+//                        other, a share of small order, an SSH stanza that names a key given
+//                        but does not open under it, or a MAC that does not fit the file key
+//   NoIdentityMatched    no identity opens an X25519 or SSH stanza (the SSH stanzas and the keys
+//                        given are named), or no passphrase for a scrypt one
 //   UnsupportedKeyType   nothing matched and stanzas of other types are there (named)
 //   WorkFactorTooLarge   a scrypt work factor above maxWorkFactor
-//   IncorrectPassphrase  the passphrase does not open the scrypt stanza
+//   IncorrectPassphrase  the passphrase does not open the scrypt stanza, or a protected SSH
+//                        key named by a stanza
 SecretBytes UnlockFileKey(const Header& header, const Unlocking& unlocking);

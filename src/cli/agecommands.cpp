@@ -18,7 +18,7 @@ AgeProtection ProtectionOf(Command& command, CliEnvironment& env, const FileName
     if (!command.cipher.empty()) throw UsageError{"--cipher is for the legacy format; an age file needs none"};
     AgeProtection protection;
     protection.armor = command.armor;
-    protection.recipients = RecipientsOf(command);
+    protection.recipients = RecipientsOf(command, env.err);
     if (!protection.recipients.empty()) {
         if (HasPassphraseOption(command)) throw UsageError{"give recipients or a passphrase, not both"};
         if (command.workFactor) throw UsageError{"--work-factor is for a passphrase, not for recipients"};
@@ -76,8 +76,8 @@ void WriteKeyFile(const Command& command, const FileName& output, const SecretBy
 int PrintRecipients(Command& command, CliEnvironment& env)
 {
     if (command.names.size() != 1 || command.output) throw UsageError{"keygen -y takes one FILE"};
-    for (const X25519Identity& identity : IdentitiesIn(command.names[0], command, env))
-        env.out << FormatRecipient(RecipientOf(identity)) << '\n';
+    for (const Identity& identity : IdentitiesIn(command.names[0], command, env))
+        env.out << FormatAnyRecipient(PublicOf(identity)) << '\n';
     return exitcode::kSuccess;
 }
 }  // namespace

@@ -145,9 +145,9 @@ std::function<std::optional<SecretBytes>()> Giving(SecretBytes passphrase)
     return [passphrase = std::move(passphrase)] { return std::optional(passphrase); };
 }
 
-std::vector<X25519Identity> IdentitiesOf(Command& command, CliEnvironment& env)
+std::vector<Identity> IdentitiesOf(Command& command, CliEnvironment& env)
 {
-    std::vector<X25519Identity> identities;
+    std::vector<Identity> identities;
     for (const std::string& name : command.identityFiles) {
         auto read = IdentitiesIn(name, command, env);
         std::move(read.begin(), read.end(), std::back_inserter(identities));
@@ -163,7 +163,7 @@ int Reseal(Command& command, CliEnvironment& env)
     if (recipients && command.workFactor) throw UsageError{"--work-factor is for a passphrase, not for recipients"};
     ResealSettings settings;
     settings.cipher = CipherAlgorithm(command);
-    settings.protection.recipients = RecipientsOf(command);
+    settings.protection.recipients = RecipientsOf(command, env.err);
     settings.unlocking.identities = IdentitiesOf(command, env);
     PassphraseForms passphrase = ObtainPassphraseForms(command, env);
     settings.legacyPassphrase = std::move(passphrase.legacy);

@@ -1,6 +1,9 @@
 #include "cli/keyfiles.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <iterator>
 
@@ -8,14 +11,22 @@
 #include "age/agefile.h"
 #include "age/header.h"
 #include "cli/passphrasesource.h"
+#include "cli/runsupport.h"
 #include "cli/usage.h"
 #include "platform/posixfile.h"
 
 namespace {
 // Key files are small; a larger one is surely not a key file.
 constexpr std::size_t kMaxKeyFileBytes = 4 * 1024 * 1024;
+// A public key line is short; an RSA key of 16384 bits takes under 3 KiB.
+constexpr std::size_t kMaxPublicKeyFileBytes = 64 * 1024;
 
-SecretBytes ReadKeyFile(const std::string& name)
+struct KeyFile {
+    SecretBytes text;
+    mode_t mode;
+};
+
+KeyFile ReadKeyFile(const std::string& name)
 {
     const std::string path = name == "-" ? "/dev/stdin" : name;
     const auto input = OpenInput(path);
@@ -23,7 +34,28 @@ SecretBytes ReadKeyFile(const std::string& name)
     SecretBytes bytes(kMaxKeyFileBytes + 1);
     bytes.resize(ReadFull(input->fd.get(), bytes.data(), bytes.size()));
     if (bytes.size() > kMaxKeyFileBytes) throw Refusal{name + ": too large for a key file"};
-    return bytes;
+    return {std::move(bytes), input->info.st_mode};
+}
+
+// The line of NAME.pub beside an SSH private key, which shows the public half of a protected
+// PEM key; nullopt when there is none.
+std::optional<std::string> PublicKeyBeside(const std::string& name)
+{
+    const auto input = name == "-" ? std::nullopt : OpenInput(name + ".pub");
+    if (!input || !S_ISREG(input->info.st_mode)) return std::nullopt;
+    std::string text(kMaxPublicKeyFileBytes, '\0');
+    text.resize(ReadFull(input->fd.get(), reinterpret_cast<std::uint8_t*>(text.data()), text.size()));
+    return text.substr(0, text.find('\n'));
+}
+
+// As ssh does, a private key that others may read is pointed out.
+void WarnIfReadableByOthers(const std::string& name, mode_t mode, std::ostream& err)
+{
+    if (!S_ISREG(mode) || (mode & (S_IRWXG | S_IRWXO)) == 0) return;
+    char octal[8];
+    std::snprintf(octal, sizeof octal, "%04o", static_cast<unsigned>(mode & 07777));
+    err << kPrefix << name << ": this private key may be read by others (mode " << octal
+        << "); keep it to its owner: chmod 600 " << name << '\n';
 }
 
 // Runs parse on a key file's text, naming the file in its refusals.
@@ -54,31 +86,38 @@ bool HasPassphraseOption(const Command& command)
     return command.passphraseFile || command.passphraseFd || command.passphraseEnv || command.passphraseHex;
 }
 
-std::vector<X25519Recipient> RecipientsOf(const Command& command)
+std::vector<Recipient> RecipientsOf(const Command& command, std::ostream& err)
 {
-    std::vector<X25519Recipient> recipients;
+    std::vector<Recipient> recipients;
     for (const std::string& text : command.recipients) {
         try {
-            recipients.push_back(ParseRecipient(text));
+            recipients.push_back(ParseRecipientLine(text));
         } catch (const AgeError& e) {
             throw UsageError{e.what()};
         }
     }
     for (const std::string& name : command.recipientsFiles) {
-        const SecretBytes text = ReadKeyFile(name);
-        const auto listed = Naming(name, [&] { return ParseRecipientsFile(AsText(text)); });
-        recipients.insert(recipients.end(), listed.begin(), listed.end());
+        const KeyFile file = ReadKeyFile(name);
+        const RecipientList listed = Naming(name, [&] { return ParseRecipientList(AsText(file.text)); });
+        for (const std::string& warning : listed.warnings) err << kPrefix << name << ": " << warning << '\n';
+        recipients.insert(recipients.end(), listed.recipients.begin(), listed.recipients.end());
     }
     return recipients;
 }
 
-std::vector<X25519Identity> IdentitiesIn(const std::string& name, Command& command, CliEnvironment& env)
+std::vector<Identity> IdentitiesIn(const std::string& name, Command& command, CliEnvironment& env)
 {
-    SecretBytes text = ReadKeyFile(name);
+    KeyFile file = ReadKeyFile(name);
+    const bool ssh = IsSshPrivateKey(AsText(file.text));
+    if (ssh) WarnIfReadableByOthers(name, file.mode, env.err);
+    const std::optional<std::string> publicLine = ssh ? PublicKeyBeside(name) : std::nullopt;
+    KeyPassphrase passphrase = [&command, &env, name]() -> std::optional<SecretBytes> {
+        return ObtainPassphrase(command, env, PassphraseForm::Utf8, false, "Passphrase for " + name + ": ").bytes;
+    };
     return Naming(name, [&] {
         // A key file may itself be an age file under a passphrase, as age allows.
-        if (LooksLikeAge(text)) text = DecryptAgeBytes(text, ByPassphrase(command, env));
-        return ParseIdentityFile(text);
+        if (LooksLikeAge(file.text)) file.text = DecryptAgeBytes(file.text, ByPassphrase(command, env));
+        return ParseIdentities(file.text, std::move(passphrase), publicLine);
     });
 }
 

@@ -1,25 +1,29 @@
 #pragma once
 
-// The age keys that zorvanta-cli reads: recipients from -r and -R, identities from -i files
-// (which may themselves be age files under a passphrase).
+// The age keys that zorvanta-cli reads: recipients (age1... and SSH public keys) from -r and
+// -R, identities from -i files (age identity files, which may themselves be age files under a
+// passphrase, and SSH private keys).
 
+#include <ostream>
 #include <vector>
 
-#include "age/keys.h"
+#include "age/recipients.h"
 #include "age/stanzas.h"
 #include "cli/cli.h"
 #include "cli/options.h"
 
-// Every recipient of -r and -R, in order. UsageError for a -r that is not a recipient,
-// Refusal for a file that does not open or holds something else.
-std::vector<X25519Recipient> RecipientsOf(const Command& command);
+// Every recipient of -r and -R, in order; the lines of -R files that were skipped are told on
+// err. UsageError for a -r that is not a recipient, Refusal for a file that does not open or
+// holds something else.
+std::vector<Recipient> RecipientsOf(const Command& command, std::ostream& err);
 
 // How age files open for this command: the identities of every -i file, the passphrase from
 // its sources or the terminal (asked only when a file needs it) and the work factor allowed.
 Unlocking UnlockingOf(Command& command, CliEnvironment& env);
 
-// The identities in one file; "-" reads standard input.
-std::vector<X25519Identity> IdentitiesIn(const std::string& name, Command& command, CliEnvironment& env);
+// The identities in one file; "-" reads standard input. A protected SSH key asks for its
+// passphrase (from the passphrase options or the terminal) only when a file needs it.
+std::vector<Identity> IdentitiesIn(const std::string& name, Command& command, CliEnvironment& env);
 
 // Whether any passphrase option was given.
 bool HasPassphraseOption(const Command& command);

@@ -90,12 +90,14 @@ constexpr OptionSpec kOptions[] = {
          if (v != "age" && v != "legacy") throw UsageError{"--format takes 'age' or 'legacy'"};
          c.format = std::move(v);
      }},
-    {"recipient", 'r', "KEY", kEncrypt | kReseal, "encrypt to this age public key (age1...); may be repeated; implies --format age (reseal: the age files are "
-     "made for it instead of a passphrase)",
+    {"recipient", 'r', "KEY", kEncrypt | kReseal,
+     "encrypt to this public key: age1..., or an SSH key line 'ssh-ed25519 AAAA...' or 'ssh-rsa AAAA...' (quoted); "
+     "may be repeated; implies --format age (reseal: the age files are made for it instead of a passphrase)",
      [](Command& c, std::string&& v) { c.recipients.push_back(std::move(v)); }},
     {"recipients-file", 'R', "FILE", kEncrypt | kReseal,
-     "encrypt to the age public keys in FILE, one a line ('#' comments and blank lines allowed); may be repeated; "
-     "implies --format age (reseal: as -r)",
+     "encrypt to the public keys in FILE ('-': standard input), one a line as for -r ('#' comments and blank lines "
+     "allowed), such as ~/.ssh/id_ed25519.pub or a code host's NAME.keys; SSH key types that cannot be recipients "
+     "(ecdsa, sk-...) are skipped with a warning; may be repeated; implies --format age (reseal: as -r)",
      [](Command& c, std::string&& v) { c.recipientsFiles.push_back(std::move(v)); }},
     {"armor", 'a', "", kEncrypt, "write the age file as text (PEM armor); implies --format age",
      [](Command& c, std::string&&) { c.armor = true; }},
@@ -104,7 +106,9 @@ constexpr OptionSpec kOptions[] = {
      [](Command& c, std::string&& v) { c.workFactor = WorkFactor(v, "--work-factor"); }},
     {"identity", 'i', "FILE", kOpening | kReseal,
      "open age files with the identities (AGE-SECRET-KEY-1...) in FILE, which may itself be an age file under a "
-     "passphrase; may be repeated (reseal: to check a NAME.age made for recipients before)",
+     "passphrase, or with the SSH private key in FILE (such as ~/.ssh/id_ed25519; a protected one asks for its "
+     "passphrase only when a file is for it); may be repeated (reseal: to check a NAME.age made for recipients "
+     "before)",
      [](Command& c, std::string&& v) { c.identityFiles.push_back(std::move(v)); }},
     {"max-work-factor", 0, "N", kOpening, "open age passphrase files of a work factor up to N (default 22)",
      [](Command& c, std::string&& v) { c.maxWorkFactor = WorkFactor(v, "--max-work-factor"); }},

@@ -100,15 +100,15 @@ SecretBytes Asked(const std::string& prompt, CliEnvironment& env)
     return std::move(*typed);
 }
 
-SecretBytes Typed(CliEnvironment& env, bool confirm)
+SecretBytes Typed(CliEnvironment& env, bool confirm, const std::string& prompt)
 {
-    SecretBytes typed = Asked("Passphrase: ", env);
+    SecretBytes typed = Asked(prompt, env);
     if (confirm && Asked("Passphrase again: ", env) != typed) throw UsageError{"the two passphrases differ"};
     return typed;
 }
 
 // The passphrase as text; hexadecimal bytes are exact and stay as they are.
-ObtainedPassphrase AsTyped(Command& command, CliEnvironment& env, bool confirm)
+ObtainedPassphrase AsTyped(Command& command, CliEnvironment& env, bool confirm, const std::string& prompt)
 {
     if (command.passphraseFile) return FromFile(*command.passphraseFile, command, env);
     if (command.passphraseFd) {
@@ -121,17 +121,18 @@ ObtainedPassphrase AsTyped(Command& command, CliEnvironment& env, bool confirm)
         if (!text) throw UsageError{"environment variable " + *command.passphraseEnv + " is not set"};
         return {ToSecretBytes(*text), std::nullopt};
     }
-    return {Typed(env, confirm), std::nullopt};
+    return {Typed(env, confirm, prompt), std::nullopt};
 }
 
 // The passphrase as typed, and whether its bytes are exact (hexadecimal), which no form changes.
-std::pair<ObtainedPassphrase, bool> FromAnySource(Command& command, CliEnvironment& env, bool confirm)
+std::pair<ObtainedPassphrase, bool> FromAnySource(Command& command, CliEnvironment& env, bool confirm,
+                                                  const std::string& prompt = "Passphrase: ")
 {
     const int sources = command.passphraseFile.has_value() + command.passphraseFd.has_value() +
                         command.passphraseEnv.has_value() + command.passphraseHex.has_value();
     if (sources > 1) throw UsageError{"give at most one passphrase option"};
     if (command.passphraseHex) return {{FromHex(*command.passphraseHex), std::nullopt}, true};
-    return {AsTyped(command, env, confirm), false};
+    return {AsTyped(command, env, confirm, prompt), false};
 }
 
 SecretBytes LegacyForm(const SecretBytes& typed, bool exact)
@@ -151,9 +152,10 @@ void ForgetHexPassphrase(Command& command) noexcept
     if (command.passphraseHex) WipeString(*command.passphraseHex);
 }
 
-ObtainedPassphrase ObtainPassphrase(Command& command, CliEnvironment& env, PassphraseForm form, bool confirm)
+ObtainedPassphrase ObtainPassphrase(Command& command, CliEnvironment& env, PassphraseForm form, bool confirm,
+                                    const std::string& prompt)
 {
-    auto [passphrase, exact] = FromAnySource(command, env, confirm);
+    auto [passphrase, exact] = FromAnySource(command, env, confirm, prompt);
     if (form == PassphraseForm::Legacy) passphrase.bytes = LegacyForm(passphrase.bytes, exact);
     RefuseEmpty(passphrase.bytes, command);
     return passphrase;

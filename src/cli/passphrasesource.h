@@ -22,8 +22,9 @@ struct ObtainedPassphrase {
 
 // Raises UsageError for a source that cannot be used, Refusal for the empty passphrase
 // without --allow-empty-passphrase, Interrupted when a signal ended the prompt.
-// confirm: asks twice at the terminal, as for a new file.
-ObtainedPassphrase ObtainPassphrase(Command& command, CliEnvironment& env, PassphraseForm form, bool confirm);
+// confirm: asks twice at the terminal, as for a new file; prompt: what the terminal shows.
+ObtainedPassphrase ObtainPassphrase(Command& command, CliEnvironment& env, PassphraseForm form, bool confirm,
+                                    const std::string& prompt = "Passphrase: ");
 
 // A passphrase read once, in both forms: the legacy files' passphrase of a reseal, which by
 // default protects the age files too.

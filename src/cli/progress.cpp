@@ -2,6 +2,7 @@
 
 #include <time.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -90,7 +91,7 @@ void RunObserver::CountFiles(std::size_t ended, std::size_t files)
 
 void RunObserver::Notice(const std::string& message)
 {
-    ClearLine();
+    EndLine();
     notices_ << kPrefix << Printable(message) << '\n';
 }
 
@@ -118,11 +119,16 @@ void RunObserver::Show(std::uint64_t done, std::optional<std::uint64_t> total, d
     const double rate = seconds > 0 ? static_cast<double>(done) / seconds : 0;
     std::string text = files_ ? std::to_string(files_->first) + " of " + std::to_string(files_->second) + " files, " : "";
     text += MiB(done);
+    std::optional<std::uint64_t> percent;
     if (total && *total > 0) {
-        text += " of " + MiB(*total) + " (" + std::to_string(done * 100 / *total) + "%)";
+        text += " of " + MiB(*total);
+        percent = done * 100 / *total;
     } else if (files_ && files_->second > 0) {
-        text += " (" + std::to_string(files_->first * 100 / files_->second) + "%)";
+        percent = files_->first * 100 / files_->second;
     }
+    // The last file's bytes are all read before it ends: 100% waits for its end.
+    if (percent && files_ && files_->first < files_->second) percent = std::min<std::uint64_t>(*percent, 99);
+    if (percent) text += " (" + std::to_string(*percent) + "%)";
     char speed[32];
     std::snprintf(speed, sizeof speed, "  %.1f MB/s", rate / 1e6);
     text += speed;

@@ -1,19 +1,14 @@
 #include "formats/eitherformat.h"
 
+#include <algorithm>
+#include <cctype>
+
 #include "age/ageerror.h"
 #include "fileenc/passphrase.h"
 #include "formats/dispatch.h"
 #include "formats/fileformat.h"
 
 namespace {
-// The file windows have no key files: an age file for recipients is told where it opens.
-AgeError Explained(const AgeError& e)
-{
-    if (e.failure() != AgeFailure::NoIdentityMatched) return e;
-    return AgeError(AgeFailure::NoIdentityMatched,
-                    "this age file opens with a key file, not a passphrase: use zorvanta-cli decrypt -i KEYFILE");
-}
-
 Opening OpeningOf(const SecretBytes& typed, const TZC_blockcipher& cipher)
 {
     Opening opening;
@@ -26,7 +21,9 @@ Opening OpeningOf(const SecretBytes& typed, const TZC_blockcipher& cipher)
 
 bool WritesAge(const std::string& outputName)
 {
-    return HasAgeSuffix(outputName);
+    std::string lower = outputName;
+    std::ranges::transform(lower, lower.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return HasAgeSuffix(lower);
 }
 
 FileOpResult EncryptEitherFormat(const std::string& inputName, const std::string& outputName,
@@ -39,6 +36,10 @@ FileOpResult EncryptEitherFormat(const std::string& inputName, const std::string
         protection = std::move(age);
     }
     return WithNamedFiles(inputName, outputName, 0, options, [&](RunInput input, RunOutput output) {
+        // age refuses to open a file under the empty passphrase.
+        if (typed.empty() && std::holds_alternative<AgeProtection>(protection))
+            throw ZorvantaError("An age file needs a passphrase: no age tool opens one under the empty passphrase",
+                                ErrorKind::Refused);
         return EncryptOpened(std::move(input), std::move(output), protection, options);
     });
 }
@@ -52,7 +53,7 @@ FileOpResult DecryptEitherFormat(const std::string& inputName, const std::string
             return DecryptOpened(std::move(input), std::move(output), opening, options);
         } catch (const AgeError& e) {
             if (e.failure() == AgeFailure::IncorrectPassphrase) return FileOpResult::WrongPassphrase;
-            throw Explained(e);
+            throw;
         }
     });
 }

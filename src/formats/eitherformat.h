@@ -1,13 +1,13 @@
 #pragma once
 
 // Both file formats behind the file windows' two buttons. Encrypt writes an age file under the
-// passphrase when the output's name ends in ".age", else the legacy format with the chosen
-// cipher; decrypt opens either format, told by the file's first bytes, whatever cipher is
-// chosen. The passphrase comes as typed (UTF-8): age takes those bytes, the legacy format its
+// passphrase when the output's name ends in ".age" (in any case; the empty passphrase is
+// refused), else the legacy format with the chosen cipher; decrypt opens either format, told by
+// the file's first bytes, whatever cipher is chosen. The passphrase comes as typed (UTF-8): age takes those bytes, the legacy format its
 // own conversion of them.
 //
 // Outcomes as the legacy engine gives them; a wrong passphrase is WrongPassphrase in either
-// format. Any other refusal of an age file raises AgeError with a message for the error box.
+// format. Any other refusal of an age file raises AgeError, which the window words.
 
 #include <string>
 

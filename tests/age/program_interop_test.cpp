@@ -126,3 +126,63 @@ TEST(AgeProgramInterop, PassphrasesTypedIntoAgeOnATerminal)
                     at("dec")), 0);
     EXPECT_EQ(ReadFile(at("dec")), plain);
 }
+
+// SSH keys that ssh-keygen makes, both ways with age: Ed25519 and RSA of 2048, 3072 and 4096
+// bits, unprotected and under a passphrase (RSA in PEM then: libssh unlocks no protected RSA
+// key of OpenSSH's format), each file also for an X25519 key, binary and armored.
+TEST(AgeProgramInterop, SshKeysBothWays)
+{
+    const Keys keys;
+    const auto at = [&](const std::string& name) { return keys.at(name); };
+    const Bytes plain = Pattern(70000);
+    WriteFile(at("plain"), plain);
+    const std::string own = "P='" + kPassphrase + "' " + kProgram + " ";
+    const struct {
+        std::string name, keygen;
+        bool isProtected;
+    } sshKeys[] = {
+        {"ed25519", "-t ed25519", false},          {"ed25519-p", "-t ed25519", true},
+        {"rsa2048", "-t rsa -b 2048", false},      {"rsa2048-p", "-t rsa -b 2048 -m PEM", true},
+        {"rsa3072", "-t rsa -b 3072", false},      {"rsa3072-p", "-t rsa -b 3072 -m PEM", true},
+        {"rsa4096", "-t rsa -b 4096", false},      {"rsa4096-p", "-t rsa -b 4096 -m PEM", true},
+    };
+    for (const auto& [name, keygen, isProtected] : sshKeys) {
+        const std::string key = at(name), passphrase = isProtected ? kPassphrase : "";
+        ASSERT_EQ(Shell("ssh-keygen -q " + keygen + " -C " + name + " -N '" + passphrase + "' -f " + key), 0) << name;
+        for (const std::string armor : {"", "-a "}) {
+            SCOPED_TRACE(name + (armor.empty() ? "" : ", armored"));
+            const std::string recipients = "-R " + key + ".pub -r ";
+            ASSERT_EQ(Shell(own + "encrypt -q -f " + armor + recipients + keys.ownRecipient + " " + at("plain") + " " +
+                            at("own.age")), 0);
+            ASSERT_EQ(Shell("age " + armor + recipients + keys.ageRecipient + " -o " + at("age.age") + " " +
+                            at("plain")), 0);
+            std::filesystem::remove(at("dec"));
+            const TerminalRun run = ShellOnTerminal("age -d -i " + key + " -o " + at("dec") + " " + at("own.age"),
+                                                    {passphrase});
+            EXPECT_EQ(run.status, 0) << run.shown;
+            EXPECT_EQ(ReadFile(at("dec")), plain);
+            const std::string passphraseOption = isProtected ? "--passphrase-env P " : "";
+            EXPECT_EQ(Shell(own + "decrypt -q -f " + passphraseOption + "-i " + key + " " + at("age.age") + " " +
+                            at("dec")), 0);
+            EXPECT_EQ(ReadFile(at("dec")), plain);
+        }
+    }
+
+    // A code host's list of a user's keys, through standard input: the ECDSA key is skipped with
+    // a warning, and every other key opens the file, here and in age.
+    ASSERT_EQ(Shell("ssh-keygen -q -t ecdsa -N '' -f " + at("ecdsa")), 0);
+    std::string list;
+    for (const std::string name : {"ed25519", "ecdsa", "rsa2048", "rsa4096-p"}) list += TextIn(at(name + ".pub"));
+    WriteFile(at("user.keys"), Bytes(list.begin(), list.end()));
+    ASSERT_EQ(Shell("cat " + at("user.keys") + " | " + own + "encrypt -q -f -R - " + at("plain") + " " + at("own.age") +
+                    " 2> " + at("err")), 0);
+    EXPECT_EQ(TextIn(at("err")), "zorvanta-cli: -: line 2: ecdsa-sha2-nistp256 keys cannot be age recipients; skipped\n");
+    for (const std::string name : {"ed25519", "rsa2048"}) {
+        EXPECT_EQ(Shell("age -d -i " + at(name) + " -o " + at("dec") + " " + at("own.age")), 0) << name;
+        EXPECT_EQ(ReadFile(at("dec")), plain) << name;
+    }
+    ASSERT_EQ(Shell("age -R " + at("user.keys") + " -o " + at("age.age") + " " + at("plain") + " 2>/dev/null"), 0);
+    EXPECT_EQ(Shell(own + "decrypt -q -f --passphrase-env P -i " + at("rsa4096-p") + " " + at("age.age") + " " +
+                    at("dec")), 0);
+    EXPECT_EQ(ReadFile(at("dec")), plain);
+}

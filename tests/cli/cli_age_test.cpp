@@ -30,6 +30,19 @@ std::string RecipientIn(const std::string& keyFile)
 
 const std::string kRecipient1 = RecipientIn(DataPath("age/key1.txt"));
 const std::string kRecipient2 = RecipientIn(DataPath("age/key2.txt"));
+const Bytes kShort = ReadFile(DataPath("age/short.txt"));
+
+// The first line of an SSH public key file in tests/data/age/ssh/.
+std::string SshPublicLine(const std::string& key)
+{
+    const std::string text = AsString(ReadFile(DataPath("age/ssh/" + key + ".pub")));
+    return text.substr(0, text.find('\n'));
+}
+
+std::string SshFile(const std::string& name)
+{
+    return DataPath("age/ssh/" + name);
+}
 
 // A folder with the keys key1.txt and key2.txt, a recipients file, age files to key1 (x.age:
 // plain; two.age: two chunks, the second short; full.age: one full chunk) and damaged copies,
@@ -47,6 +60,16 @@ struct Workspace {
         WriteFile(at("full"), Sample(kChunk));
         WriteFile(at("exists"), kKept);
         for (const std::string key : {"key1.txt", "key2.txt"}) WriteFile(at(key), ReadFile(DataPath("age/" + key)));
+        // SSH private keys as ssh-keygen leaves them, readable by their owner alone, and one
+        // that others may read.
+        for (const std::string key : {"ed25519", "ed25519-protected", "rsa-protected", "rsa-pkcs8-protected"}) {
+            WriteFile(at(key), ReadFile(SshFile(key)));
+            ::chmod(at(key).c_str(), 0600);
+        }
+        WriteFile(at("open-ed25519"), ReadFile(SshFile("ed25519")));
+        ::chmod(at("open-ed25519").c_str(), 0644);
+        const std::string keys = "# keys\n" + SshPublicLine("ed25519") + "\n" + SshPublicLine("ecdsa") + "\n";
+        WriteFile(at("keys"), Bytes(keys.begin(), keys.end()));
         const std::string recipients = "# team\n\n" + kRecipient1 + "\n   \n# more\n  " + kRecipient2 + " \n";
         WriteFile(at("recipients"), Bytes(recipients.begin(), recipients.end()));
         const CliScript pw{.variables = {{"P", "pw"}}};
@@ -98,8 +121,9 @@ const Case kCases[] = {
      {"decrypt", "--max-work-factor", "9", "--passphrase-hex", kPw, "{}/pass.age", "{}/new"}, 1, Text::Err,
      "zorvanta-cli: {}/pass.age: the passphrase's work factor 10 is above the limit of 9; allow it with "
      "--max-work-factor 10\n"},
-    {"another key type", {"decrypt", "-i", "{}/key1.txt", DataPath("age/ssh-and-x25519.age"), "{}/new"}, 1, Text::Err,
-     ": this file is for a key type zorvanta cannot use (ssh-ed25519)\n"},
+    {"an SSH key's file", {"decrypt", "-i", "{}/key1.txt", DataPath("age/ssh-and-x25519.age"), "{}/new"}, 1,
+     Text::Err, ": this file is for an ssh-ed25519 key with tag atTdew; the keys given (" + kRecipient1 +
+     ") do not match\n"},
     {"existing output", {"decrypt", "-i", "{}/key1.txt", "{}/x.age", "{}/exists"}, 1, Text::Err,
      "zorvanta-cli: {}/exists exists; use --force to replace it\n"},
     {"existing output of encrypt", {"encrypt", "-r", kRecipient1, "{}/plain", "{}/exists"}, 1, Text::Err,
@@ -127,6 +151,35 @@ const Case kCases[] = {
      "{}/new"}, 1, Text::Err, "zorvanta-cli: {}/key1.age: Incorrect Passphrase\n"},
     {"plain key files ask nothing", {"decrypt", "-i", "{}/key2.txt", "-i", "{}/key1.txt", "{}/x.age", "{}/new"}, 0,
      Text::Err, "File Decrypted\n", {{"new", kPlain}}},
+    // SSH keys: public key lines as recipients, private keys as identities, a protected one
+    // asking for its passphrase only when the file is for it.
+    {"-r with an SSH key", {"encrypt", "-r", SshPublicLine("rsa2048"), "{}/plain", "{}/new"}, 0, Text::Err,
+     "File Encrypted\n", {{"new", {}}}},
+    {"-r with an ECDSA key", {"encrypt", "-r", SshPublicLine("ecdsa"), "{}/plain", "{}/new"}, 2, Text::Err,
+     "zorvanta-cli: the recipient is an SSH key of a type that cannot be an age recipient (only ssh-ed25519 and "
+     "ssh-rsa can)\n"},
+    {"-r with a small RSA key", {"encrypt", "-r", SshPublicLine("rsa1024"), "{}/plain", "{}/new"}, 2, Text::Err,
+     "zorvanta-cli: the recipient is an ssh-rsa key of 1024 bits; a recipient needs at least 2048\n"},
+    {"-R skips what cannot be a recipient", {"encrypt", "-R", "{}/keys", "{}/plain", "{}/new"}, 0, Text::Err,
+     "zorvanta-cli: {}/keys: line 3: ecdsa-sha2-nistp256 keys cannot be age recipients; skipped\nFile Encrypted\n",
+     {{"new", {}}}},
+    {"SSH key", {"decrypt", "-i", "{}/ed25519", SshFile("ed25519.age"), "{}/new"}, 0, Text::Err, "File Decrypted\n",
+     {{"new", kShort}}},
+    {"protected SSH key at the prompt", {"decrypt", "-i", "{}/ed25519-protected", SshFile("ed25519-protected.age"),
+     "{}/new"}, 0, Text::Err, "File Decrypted\n", {{"new", kShort}}, CliScript{.typed = {"ssh passphrase"}}},
+    {"protected SSH key from a source", {"decrypt", "-i", "{}/rsa-pkcs8-protected", "--passphrase-env", "P",
+     SshFile("rsa-pkcs8-protected.age"), "{}/new"}, 0, Text::Err, "File Decrypted\n", {{"new", kShort}},
+     CliScript{.variables = {{"P", "ssh passphrase"}}}},
+    {"protected SSH key, wrong passphrase", {"decrypt", "-i", "{}/ed25519-protected", "--passphrase-hex", "00",
+     SshFile("ed25519-protected.age"), "{}/new"}, 1, Text::Err,
+     ": the passphrase of the ssh-ed25519 key SHA256:0CRm+48gk7K8HR+TysZ5qhqWjBkvUbznvYk9sRCAwas is wrong\n"},
+    {"a protected key not named asks nothing", {"decrypt", "-i", "{}/ed25519-protected", "-i", "{}/ed25519",
+     SshFile("ed25519.age"), "{}/new"}, 0, Text::Err, "File Decrypted\n", {{"new", kShort}}},
+    {"an SSH key others may read", {"decrypt", "-i", "{}/open-ed25519", SshFile("ed25519.age"), "{}/new"}, 0,
+     Text::Err, "zorvanta-cli: {}/open-ed25519: this private key may be read by others (mode 0644); keep it to its "
+     "owner: chmod 600 {}/open-ed25519\nFile Decrypted\n", {{"new", kShort}}},
+    {"keygen -y on an SSH key", {"keygen", "-y", "{}/ed25519"}, 0, Text::Out,
+     SshPublicLine("ed25519").substr(0, SshPublicLine("ed25519").rfind(' ')) + "\n"},
     // check authenticates everything and writes nothing.
     {"check", {"check", "-i", "{}/key1.txt", "{}/two.age"}, 0, Text::Err,
      "zorvanta-cli: {}/two.age: opens, and every chunk authenticates (age)\n"},

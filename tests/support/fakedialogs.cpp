@@ -1,14 +1,16 @@
 #include "support/fakedialogs.h"
 
-void FakeDialogs::Information(QWidget* parent, const QString& text)
+void FakeDialogs::Information(QWidget* parent, const QString& text, const QString& description)
 {
     lastParent = parent;
+    lastDescription = description;
     informations.push_back(text);
 }
 
-void FakeDialogs::Error(QWidget* parent, const QString& text)
+void FakeDialogs::Error(QWidget* parent, const QString& text, const QString& description)
 {
     lastParent = parent;
+    lastDescription = description;
     errors.push_back(text);
 }
 

@@ -17,8 +17,8 @@ struct ShellRequest {
 
 class FakeDialogs final : public Dialogs {
 public:
-    void Information(QWidget* parent, const QString& text) override;
-    void Error(QWidget* parent, const QString& text) override;
+    void Information(QWidget* parent, const QString& text, const QString& description = {}) override;
+    void Error(QWidget* parent, const QString& text, const QString& description = {}) override;
     std::optional<QString> OpenFile(QWidget* parent, const FileDialogRequest& request) override;
     std::optional<QString> SaveFile(QWidget* parent, const FileDialogRequest& request) override;
     void OpenAddress(QWidget* parent, const QString& verb, const QString& address, ShowMode show) override;
@@ -29,6 +29,7 @@ public:
 
     std::vector<QString> informations;
     std::vector<QString> errors;
+    QString lastDescription;  // of the last box
     std::vector<FileDialogRequest> fileRequests;
     std::vector<ShellRequest> shellRequests;
     QWidget* lastParent = nullptr;

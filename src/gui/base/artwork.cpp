@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include <QFont>
+#include <QIconEngine>
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
@@ -164,13 +165,15 @@ QPixmap Logo(qreal scale)
 }
 
 namespace {
-QPixmap Folder(const QColor& back, const QColor& front, const QColor& edge)
+struct FolderColors {
+    QColor back, front, edge;
+};
+
+// The folder in the 18 x 16 logical pixels of the browse buttons' icon.
+void DrawFolder(QPainter& painter, const FolderColors& colors)
 {
-    QPixmap pixmap(18, 16);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(edge, 1));
+    painter.setPen(QPen(colors.edge, 1));
     QPainterPath body;  // the back of the folder with its tab
     body.moveTo(1.5, 3.5);
     body.lineTo(6.5, 3.5);
@@ -179,22 +182,47 @@ QPixmap Folder(const QColor& back, const QColor& front, const QColor& edge)
     body.lineTo(14.5, 14.5);
     body.lineTo(1.5, 14.5);
     body.closeSubpath();
-    painter.setBrush(back);
+    painter.setBrush(colors.back);
     painter.drawPath(body);
     QPolygonF flap({{4.0, 8.0}, {17.0, 8.0}, {14.5, 14.5}, {1.5, 14.5}});  // the opened front
-    painter.setBrush(front);
+    painter.setBrush(colors.front);
     painter.drawPolygon(flap);
-    painter.end();
-    return pixmap;
 }
+
+// Draws the folder at whatever size in device pixels a button asks for, so it is as sharp at
+// 2x as the text beside it.
+class FolderIconEngine final : public QIconEngine {
+public:
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State) override
+    {
+        static const FolderColors normal{QColor(200, 160, 40), QColor(250, 215, 90), QColor(110, 80, 10)};
+        static const FolderColors disabled{QColor(150, 150, 150), QColor(190, 190, 190), QColor(110, 110, 110)};
+        painter->save();
+        painter->translate(rect.topLeft());
+        painter->scale(rect.width() / kFolderSize.width(), rect.height() / kFolderSize.height());
+        DrawFolder(*painter, mode == QIcon::Disabled ? disabled : normal);
+        painter->restore();
+    }
+
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        QPixmap pixmap(size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        paint(&painter, QRect(QPoint(), size), mode, state);
+        return pixmap;
+    }
+
+    QIconEngine* clone() const override { return new FolderIconEngine; }
+
+private:
+    static constexpr QSizeF kFolderSize{18, 16};
+};
 }  // namespace
 
 QIcon FolderIcon()
 {
-    QIcon icon;
-    icon.addPixmap(Folder(QColor(200, 160, 40), QColor(250, 215, 90), QColor(110, 80, 10)), QIcon::Normal);
-    icon.addPixmap(Folder(QColor(150, 150, 150), QColor(190, 190, 190), QColor(110, 110, 110)), QIcon::Disabled);
-    return icon;
+    return QIcon(new FolderIconEngine);
 }
 
 QIcon ProgramIcon()

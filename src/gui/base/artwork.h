@@ -25,7 +25,8 @@ QPixmap Lettering(const QString& word, QSize size, qreal scale = 1);
 // 227 x 57: the program's name as a red logo on black.
 QPixmap Logo(qreal scale = 1);
 
-// The open-folder glyph of the browse buttons, with its greyed form for the disabled state.
+// The open-folder glyph of the browse buttons (18 x 16), with its greyed form for the disabled
+// state, drawn at the size and scale it is shown at.
 QIcon FolderIcon();
 
 // The 32 x 32 icon of the program and all its windows, in a handful of flat colours.

@@ -71,6 +71,12 @@ QFrame* MakeBevel(QWidget* parent, const QRect& geometry, BevelStyle style)
     return bevel;
 }
 
+void DescribeKey(QWidget* control, const QString& key)
+{
+    const QString description = control->accessibleDescription();
+    control->setAccessibleDescription(description.isEmpty() ? "Key: " + key : description + " (key: " + key + ")");
+}
+
 void SetTextColor(QWidget* widget, const QColor& color)
 {
     QPalette palette = widget->palette();

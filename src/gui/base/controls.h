@@ -31,6 +31,9 @@ QLabel* MakePicture(QWidget* parent, std::function<QPixmap(qreal scale)> draw, c
 enum class BevelStyle { Raised, Sunken };
 QFrame* MakeBevel(QWidget* parent, const QRect& geometry, BevelStyle style);
 
+// Tells screen readers the key that reaches a control, after what its description says.
+void DescribeKey(QWidget* control, const QString& key);
+
 // Sets the colour of a widget's text, leaving everything else of its palette alone.
 void SetTextColor(QWidget* widget, const QColor& color);
 

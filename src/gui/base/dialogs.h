@@ -11,8 +11,12 @@ class QWidget;
 
 struct FileDialogRequest {
     QString filter;         // as shown, e.g. "All Files (*.*)"; several are separated by ";;"
-    QString lastName;       // offered again as the selection; empty on first use
+    QString lastName;       // offered as the selection, the dialog opening at its folder; empty for none
     QString defaultSuffix;  // appended to a typed name without one; empty for none
+    // A name chosen under a filter of one pattern *.EXT that does not end in .EXT (in any case)
+    // gets .EXT appended, so that the filter chosen decides: photo.jpg under "*.age" is
+    // photo.jpg.age.
+    bool filterAddsSuffix = false;
 };
 
 enum class ShowMode { Normal, Maximized };
@@ -21,9 +25,10 @@ class Dialogs {
 public:
     virtual ~Dialogs() = default;
 
-    // Modal; both boxes have a single OK button.
-    virtual void Information(QWidget* parent, const QString& text) = 0;
-    virtual void Error(QWidget* parent, const QString& text) = 0;
+    // Modal, centred over the parent's window; both boxes have a single OK button. description
+    // tells screen readers what the box is about (its window and file); empty for none.
+    virtual void Information(QWidget* parent, const QString& text, const QString& description = {}) = 0;
+    virtual void Error(QWidget* parent, const QString& text, const QString& description = {}) = 0;
 
     // The full name of the chosen file, or nothing when the user cancels. The open dialog
     // accepts a name that does not exist; the save dialog replaces a file without asking.

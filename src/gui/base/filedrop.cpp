@@ -28,6 +28,13 @@ protected:
         if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop) return false;
         auto* drop = static_cast<QDropEvent*>(event);
         if (!drop->mimeData()->hasUrls()) return false;
+        // A drag that names no single local file is refused while it hovers: the source keeps
+        // the action of the last accepted move, whatever the drop itself answers.
+        if (type != QEvent::Drop && !NamesOneLocalFile(drop->mimeData()->urls())) {
+            drop->setDropAction(Qt::IgnoreAction);
+            drop->ignore();
+            return true;
+        }
         // Only the name is taken. A drop accepted as a move would let the source delete its file.
         drop->setDropAction(Qt::CopyAction);
         drop->accept();
@@ -48,6 +55,16 @@ protected:
     }
 
 private:
+    static bool NamesOneLocalFile(const QList<QUrl>& addresses)
+    {
+        try {
+            DroppedFileName(addresses);
+            return true;
+        } catch (const ZorvantaError&) {
+            return false;
+        }
+    }
+
     QWidget* window_;
     Dialogs& dialogs_;
     std::function<void(const QString&)> take_;

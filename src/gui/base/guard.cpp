@@ -1,18 +1,19 @@
 #include "gui/base/guard.h"
 
-#include <string>
-
 #include "common/error.h"
+
+std::string ErrorBoxText(const std::exception_ptr& error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        return WithFullStop(e.what());
+    } catch (...) {
+        return "Unknown error.";
+    }
+}
 
 void ShowCurrentError(QWidget* window, Dialogs& dialogs)
 {
-    std::string message;
-    try {
-        throw;
-    } catch (const std::exception& e) {
-        message = e.what();
-    } catch (...) {
-        message = "Unknown error";
-    }
-    dialogs.Error(window, QString::fromUtf8(WithFullStop(message)));
+    dialogs.Error(window, QString::fromUtf8(ErrorBoxText(std::current_exception())));
 }

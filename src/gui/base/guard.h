@@ -4,6 +4,7 @@
 // Guarded, which turns a raised error into the error box and lets the program go on.
 
 #include <exception>
+#include <string>
 #include <utility>
 
 #include <QString>
@@ -11,6 +12,9 @@
 #include "gui/base/dialogs.h"
 
 class QWidget;
+
+// An error's message as the error box shows it.
+std::string ErrorBoxText(const std::exception_ptr& error);
 
 // Shows the error box for the exception being handled; call only from a catch block.
 void ShowCurrentError(QWidget* window, Dialogs& dialogs);

@@ -2,6 +2,7 @@
 #include <QElapsedTimer>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QRegularExpression>
@@ -16,12 +17,26 @@ namespace {
 // typing in must not press the box's button.
 constexpr int kKeyGuardMs = 500;
 
-// A modal box with one OK button, centred on the screen rather than on its parent.
+// Room a window manager's title bar takes beside the caption: the icon and the buttons.
+constexpr int kTitleBarButtonsWidth = 120;
+
+// A modal box with one OK button, centred over its parent's window (on the screen when that is
+// hidden), and wide enough for its caption in the title bar.
 class CentredMessageBox : public QMessageBox {
 public:
-    CentredMessageBox(Icon icon, const QString& caption, const QString& text, QWidget* parent)
+    CentredMessageBox(Icon icon, const QString& caption, const QString& text, QWidget* parent,
+                      const QString& description)
         : QMessageBox(icon, caption, text, QMessageBox::Ok, parent)
     {
+        setAccessibleDescription(description);
+        // QMessageBox sizes itself to its layout, whatever its minimum width says.
+        if (auto* grid = qobject_cast<QGridLayout*>(layout())) {
+            QFont titleFont = font();
+            titleFont.setBold(true);
+            const int titleWidth = QFontMetrics(titleFont).horizontalAdvance(caption) + kTitleBarButtonsWidth;
+            grid->addItem(new QSpacerItem(titleWidth, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(),
+                          0, 1, grid->columnCount());
+        }
         QApplication::instance()->installEventFilter(this);
     }
 
@@ -30,9 +45,11 @@ protected:
     {
         QMessageBox::showEvent(event);
         shown_.start();
-        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        const QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
+        const QRect over = owner && owner->isVisible() ? owner->frameGeometry()
+                                                       : QGuiApplication::primaryScreen()->availableGeometry();
         QRect frame = frameGeometry();
-        frame.moveCenter(screen.center());
+        frame.moveCenter(over.center());
         move(std::max(frame.left(), 0), std::max(frame.top(), 0));
     }
 
@@ -62,6 +79,16 @@ QString MatchingFilter(const QString& shown)
     return shown + " (" + patterns.join(u' ') + ")";
 }
 
+// name with the ending of the filter it was chosen under, when that filter has a single
+// pattern *.EXT and name does not end in .EXT already.
+QString WithFilterSuffix(const QString& name, const QString& filter)
+{
+    static const QRegularExpression onePattern(QStringLiteral("\\(\\*(\\.[^*?\\[ ]+)\\)$"));
+    const QRegularExpressionMatch match = onePattern.match(filter);
+    if (!match.hasMatch() || name.endsWith(match.captured(1), Qt::CaseInsensitive)) return name;
+    return name + match.captured(1);
+}
+
 std::optional<QString> RunFileDialog(QWidget* parent, const FileDialogRequest& request,
                                      QFileDialog::AcceptMode mode)
 {
@@ -79,7 +106,9 @@ std::optional<QString> RunFileDialog(QWidget* parent, const FileDialogRequest& r
     dialog.setDefaultSuffix(request.defaultSuffix);
     if (!request.lastName.isEmpty()) dialog.selectFile(request.lastName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return dialog.selectedFiles().front();
+    const QString chosen = dialog.selectedFiles().front();
+    if (!request.filterAddsSuffix) return chosen;
+    return WithFilterSuffix(chosen, dialog.selectedNameFilter());
 }
 
 class RealDialogs final : public Dialogs {
@@ -91,14 +120,14 @@ public:
     // there and, unable to make the folder, writes nothing.
     RealDialogs() { QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("/dev/null")); }
 
-    void Information(QWidget* parent, const QString& text) override
+    void Information(QWidget* parent, const QString& text, const QString& description) override
     {
-        CentredMessageBox(QMessageBox::Information, QStringLiteral("Information"), text, parent).exec();
+        CentredMessageBox(QMessageBox::Information, QStringLiteral("Information"), text, parent, description).exec();
     }
 
-    void Error(QWidget* parent, const QString& text) override
+    void Error(QWidget* parent, const QString& text, const QString& description) override
     {
-        CentredMessageBox(QMessageBox::Critical, ApplicationTitle(), text, parent).exec();
+        CentredMessageBox(QMessageBox::Critical, ApplicationTitle(), text, parent, description).exec();
     }
 
     std::optional<QString> OpenFile(QWidget* parent, const FileDialogRequest& request) override

@@ -27,18 +27,33 @@ xcb_atom_t Atom(xcb_connection_t* connection, const char* name)
     return atom;
 }
 
-// Adds a _NET_WM_STATE state. Set on an unmapped window, the state is read by the manager when
-// the window is mapped (Qt adds its own states to it then); a mapped window's states belong to
-// the manager, which is asked for the new one.
-void AddWindowState(QWidget* window, const char* name)
+// The window's native id, its native window made if need be. QWidget::winId() on a window that
+// has a parent widget (a tool window, a dialog) would make every other child of that parent
+// native too, unless the application says otherwise; and native children lose the transparency
+// of the labels drawn over a picture, which then show black or whatever the screen held.
+WId NativeId(QWidget* window)
 {
+    const bool before = QCoreApplication::testAttribute(Qt::AA_DontCreateNativeWidgetSiblings);
+    QCoreApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings);
+    const WId id = window->winId();
+    QCoreApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings, before);
+    return id;
+}
+
+// Adds or removes a _NET_WM_STATE state. Added to an unmapped window, the state is read by the
+// manager when the window is mapped (Qt adds its own states to it then); a mapped window's
+// states belong to the manager, which is asked for the change.
+void ChangeWindowState(QWidget* window, const char* name, bool add)
+{
+    // Made on every platform alike, so that tests off X11 see the windows X11 gets.
+    const auto id = static_cast<xcb_window_t>(NativeId(window));
     xcb_connection_t* connection = X11Connection();
     if (!connection) return;
     const xcb_atom_t state = Atom(connection, "_NET_WM_STATE");
     const xcb_atom_t added = Atom(connection, name);
     if (state == XCB_ATOM_NONE || added == XCB_ATOM_NONE) return;
-    const auto id = static_cast<xcb_window_t>(window->winId());
     if (!window->isVisible()) {
+        if (!add) return;  // an unmapped window keeps only what was added since it was last shown
         xcb_change_property(connection, XCB_PROP_MODE_APPEND, id, state, XCB_ATOM_ATOM, 32, 1, &added);
     } else {
         xcb_client_message_event_t message{};
@@ -46,7 +61,7 @@ void AddWindowState(QWidget* window, const char* name)
         message.format = 32;
         message.window = id;
         message.type = state;
-        message.data.data32[0] = 1;  // add
+        message.data.data32[0] = add ? 1 : 0;
         message.data.data32[1] = added;
         message.data.data32[3] = 1;  // asked by an application
         const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
@@ -59,17 +74,22 @@ void AddWindowState(QWidget* window, const char* name)
 
 void KeepOffTaskbar(QWidget* window)
 {
-    AddWindowState(window, "_NET_WM_STATE_SKIP_TASKBAR");
+    ChangeWindowState(window, "_NET_WM_STATE_SKIP_TASKBAR", true);
 }
 
 void MarkForAttention(QWidget* window)
 {
-    if (window->isActiveWindow()) return;
-    // Not QApplication::alert on X11: Qt counts a window as active, and leaves it unmarked, while
-    // any window of the same owner is active, as another tool window of the program is when the
-    // user works there.
+    // Not isActiveWindow(), nor QApplication::alert on X11: Qt counts a window as active, and
+    // leaves it unmarked, while any window it owns is active, as the main window is while the
+    // user works in a tool window.
+    if (QApplication::activeWindow() == window) return;
     if (X11Connection())
-        AddWindowState(window, "_NET_WM_STATE_DEMANDS_ATTENTION");
+        ChangeWindowState(window, "_NET_WM_STATE_DEMANDS_ATTENTION", true);
     else
         QApplication::alert(window);
+}
+
+void ClearAttention(QWidget* window)
+{
+    ChangeWindowState(window, "_NET_WM_STATE_DEMANDS_ATTENTION", false);
 }

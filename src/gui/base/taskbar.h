@@ -13,3 +13,8 @@ void KeepOffTaskbar(QWidget* window);
 // window is activated. Called on a hidden window, the mark comes with its next showing.
 // Elsewhere QApplication::alert does it.
 void MarkForAttention(QWidget* window);
+
+// Takes the mark off a window that the manager does not clear by itself: one marked for
+// another window's sake, which the user need not activate. Does nothing where the program does
+// not run on X11 (QApplication::alert's mark ends with the next activation).
+void ClearAttention(QWidget* window);

@@ -5,6 +5,7 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QShortcut>
 #include <QWindow>
 
 #include "gui/base/accessibility.h"
@@ -68,6 +69,9 @@ ToolWindow::ToolWindow(QWidget* mainWindow, const QString& caption, QSize client
     setWindowTitle(caption);
     setFixedSize(clientSize);
     setFont(SansSerif8());
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, [this] {
+        if (!Busy()) close();
+    });
 }
 
 void ToolWindow::ShowTool()

@@ -1,15 +1,21 @@
 #include "gui/filewindows/filewindow.h"
 
+#include <QApplication>
+#include <QDir>
 #include <QEvent>
 #include <QFile>
+#include <QFileInfo>
+#include <QShortcut>
 
 #include "cipher/registry.h"
+#include "formats/eitherformat.h"
 #include "gui/base/artwork.h"
 #include "gui/base/controls.h"
 #include "gui/base/filedrop.h"
 #include "gui/base/fonts.h"
 #include "gui/base/guard.h"
 #include "gui/base/taskbar.h"
+#include "gui/filewindows/outcometext.h"
 
 Q_DECLARE_METATYPE(TZC_blockcipher*)
 
@@ -48,6 +54,14 @@ void Name(QLineEdit* box, QLabel* label, const char* name, const char* descripti
 QString ArtworkTitle(const QString& caption)
 {
     return caption.section(QStringLiteral(" - "), 1);
+}
+
+// What a browse dialog offers: the path in the box, so the dialog opens at its folder (a
+// relative one against the current folder), or else the name last chosen in the dialog.
+QString OfferedName(const QLineEdit* box, const QString& lastChosen)
+{
+    const QFileInfo inBox(box->text());
+    return !box->text().isEmpty() && inBox.absoluteDir().exists() ? inBox.absoluteFilePath() : lastChosen;
 }
 
 std::string FileName(const QLineEdit* box)
@@ -110,6 +124,18 @@ FileEncryptionWindow::FileEncryptionWindow(QWidget* mainWindow, Dialogs& dialogs
     CInBrowseBtn->setAccessibleName(QStringLiteral("Browse for the input file"));
     COutBrowseBtn->setAccessibleName(QStringLiteral("Browse for the output file"));
     CAlgorithmCBx->setAccessibleName(QStringLiteral("Cipher"));
+    // The browse buttons take no focus; keys reach them instead (a locked button ignores them).
+    const std::pair<QAbstractButton*, QKeySequence> browseKeys[] = {
+        {CInBrowseBtn, QKeySequence(Qt::CTRL | Qt::Key_O)},
+        {COutBrowseBtn, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O)},
+    };
+    for (const auto& [button, key] : browseKeys) {
+        connect(new QShortcut(key, this), &QShortcut::activated, button, &QAbstractButton::click);
+        DescribeKey(button, key.toString());
+    }
+    DescribeKey(CInFileBox, browseKeys[0].second.toString() + " browses");
+    DescribeKey(COutFileBox, browseKeys[1].second.toString() + " browses");
+    DescribeKey(Button1, QStringLiteral("Escape"));
 
     const std::pair<QAbstractButton*, void (FileEncryptionWindow::*)()> handlers[] = {
         {COutBrowseBtn, &FileEncryptionWindow::COutBrowseBtnClick},
@@ -157,7 +183,7 @@ TZC_blockcipher& FileEncryptionWindow::SelectedCipher() const
 
 void FileEncryptionWindow::CInBrowseBtnClick()
 {
-    if (const auto name = dialogs_.OpenFile(this, {kAllFiles, lastOpenName_, {}})) {
+    if (const auto name = dialogs_.OpenFile(this, {kAllFiles, OfferedName(CInFileBox, lastOpenName_), {}})) {
         lastOpenName_ = *name;
         CInFileBox->setText(*name);
     }
@@ -165,7 +191,7 @@ void FileEncryptionWindow::CInBrowseBtnClick()
 
 void FileEncryptionWindow::COutBrowseBtnClick()
 {
-    if (const auto name = dialogs_.SaveFile(this, {kOutputFilters, lastSaveName_, {}})) {
+    if (const auto name = dialogs_.SaveFile(this, {kOutputFilters, OfferedName(COutFileBox, lastSaveName_), {}, true})) {
         lastSaveName_ = *name;
         COutFileBox->setText(*name);
     }
@@ -188,6 +214,8 @@ void FileEncryptionWindow::RunFileOperation(FileOperation operation)
     run_ = std::make_unique<FileRun>(FileJob{operation, FileName(CInFileBox), FileName(COutFileBox),
                                              PassphraseOf(CPassphraseBox), CreateCipher(SelectedCipher().Algorithm())});
     runOperation_ = operation;
+    runWritesAge_ = operation == FileOperation::Encrypt && WritesAge(FileName(COutFileBox));
+    runDescription_ = windowTitle() + ": " + CInFileBox->text() + " to " + COutFileBox->text();
     connect(run_.get(), &FileRun::Finished, this, [this] {
         // Whether the user is at this window, asked before its progress dialog goes.
         EndRun(isActiveWindow() || (runProgress_ && runProgress_->isActiveWindow()));
@@ -211,6 +239,8 @@ void FileEncryptionWindow::EndRun(bool attended)
 
 void FileEncryptionWindow::AwaitAttention()
 {
+    // Task bars list the main window only: its entry is the one that can blink.
+    MarkForAttention(parentWidget());
     if (!isHidden()) {
         MarkForAttention(this);
         return;
@@ -227,37 +257,51 @@ void FileEncryptionWindow::AwaitAttention()
 void FileEncryptionWindow::changeEvent(QEvent* event)
 {
     ToolWindow::changeEvent(event);
+    if (event->type() != QEvent::ActivationChange || !isActiveWindow()) return;
     // Queued: the box opens once the activation, and a click that brought it, are handled.
-    if (event->type() == QEvent::ActivationChange && isActiveWindow() && outcomePending_)
+    if (outcomePending_)
         QMetaObject::invokeMethod(this, [this] {
             if (outcomePending_ && isActiveWindow()) ShowOutcome();
+        }, Qt::QueuedConnection);
+    // The window's controls are locked while its progress shows: the keyboard goes there, to
+    // Cancel.
+    if (QApplication::activeWindow() == this && runProgress_ && runProgress_->isVisible())
+        QMetaObject::invokeMethod(this, [this] {
+            if (QApplication::activeWindow() == this && runProgress_ && runProgress_->isVisible())
+                runProgress_->TakeKeyboard();
         }, Qt::QueuedConnection);
 }
 
 void FileEncryptionWindow::ShowOutcome()
 {
     outcomePending_ = false;
-    Guarded(this, dialogs_, [this] {
-        const FileOpResult result = run_->Outcome();
-        const MessageWording wording = runOperation_ == FileOperation::Encrypt ? design_.encryptWording
-                                                                               : MessageWording::Standard;
-        dialogs_.Information(this, QString::fromStdString(OutcomeBoxText(result, runOperation_, wording)));
-        switch (result) {
-        case FileOpResult::NoInputName:
-            CInFileBox->setFocus();
-            break;
-        case FileOpResult::NoOutputName:
-            COutFileBox->setFocus();
-            break;
-        case FileOpResult::SameNames:
-            COutFileBox->setFocus();
-            COutFileBox->selectAll();
-            break;
-        default:
-            FocusOffRunButtons();  // a click that brought the window may have focused one
-            break;
-        }
-    })();
+    ClearAttention(parentWidget());
+    FileOpResult result;
+    try {
+        result = run_->Outcome();
+    } catch (...) {
+        dialogs_.Error(this, QString::fromStdString(ErrorText(std::current_exception())), runDescription_);
+        return;
+    }
+    const MessageWording wording = runOperation_ == FileOperation::Encrypt ? design_.encryptWording
+                                                                           : MessageWording::Standard;
+    dialogs_.Information(this, QString::fromStdString(OutcomeText(result, runOperation_, wording, runWritesAge_)),
+                         runDescription_);
+    switch (result) {
+    case FileOpResult::NoInputName:
+        CInFileBox->setFocus();
+        break;
+    case FileOpResult::NoOutputName:
+        COutFileBox->setFocus();
+        break;
+    case FileOpResult::SameNames:
+        COutFileBox->setFocus();
+        COutFileBox->selectAll();
+        break;
+    default:
+        FocusOffRunButtons();  // a click that brought the window may have focused one
+        break;
+    }
 }
 
 void FileEncryptionWindow::FocusOffRunButtons()

@@ -84,6 +84,7 @@ private:
     void AwaitAttention();
     void ShowOutcome();
     void FocusOffRunButtons();
+    bool Busy() const override { return Running(); }
     void changeEvent(QEvent* event) override;
 
     const FileWindowDesign design_;
@@ -103,6 +104,8 @@ private:
     std::chrono::milliseconds progressDelay_{500};
     std::unique_ptr<FileRun> run_;  // the current or last run
     FileOperation runOperation_ = FileOperation::Encrypt;
+    bool runWritesAge_ = false;
+    QString runDescription_;  // for screen readers: the window and the run's files
     bool outcomePending_ = false;  // run_ has ended; its outcome waits for the window's activation
     std::unique_ptr<RunProgressDialog> runProgress_;  // destroyed before run_, which it reports on
 };

@@ -1,7 +1,10 @@
 #pragma once
 
-// The texts of a file window's information box.
+// The texts of a file window's outcome boxes beyond the engines' own messages: which format an
+// encryption wrote, and what an age file that did not open means for the user of a window.
 
+#include <exception>
+#include <optional>
 #include <string>
 
 #include "pipeline/fileoutcome.h"
@@ -9,5 +12,9 @@
 // The Gost window words one message differently; every other window uses Standard.
 enum class MessageWording { Standard, Gost };
 
-// The information box's text for an outcome: the outcome's sentence, in the window's wording.
-std::string OutcomeBoxText(FileOpResult result, FileOperation operation, MessageWording wording);
+// The information box's text for a run's result; an age file written says so.
+std::string OutcomeText(FileOpResult result, FileOperation operation, MessageWording wording, bool wroteAge);
+
+// The error box's text for what a run raised: as for any error, or for an age file that did not open, what it means here (the file is damaged and nothing
+// was written, the detail on a line of its own; or it opens with a key file, and how).
+std::string ErrorText(const std::exception_ptr& error);

@@ -77,6 +77,14 @@ void RunProgressDialog::ShowOverWindow()
     show();
 }
 
+void RunProgressDialog::TakeKeyboard()
+{
+    setAttribute(Qt::WA_ShowWithoutActivating, false);
+    if (windowHandle()) windowHandle()->setFlag(Qt::WindowDoesNotAcceptFocus, false);
+    raise();
+    activateWindow();
+}
+
 // Showing or hiding by the window manager, as when the program is minimised, leaves the lock.
 void RunProgressDialog::showEvent(QShowEvent* event)
 {

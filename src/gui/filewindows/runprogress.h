@@ -33,6 +33,9 @@ public:
     // Gives the window its cursor back.
     ~RunProgressDialog() override;
 
+    // Makes the shown dialog the active window, also when it was shown without the focus.
+    void TakeKeyboard();
+
     QLabel* Text;
     QProgressBar* Bar;
     QPushButton* CancelButton;

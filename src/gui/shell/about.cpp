@@ -43,6 +43,7 @@ TForm13::TForm13(QWidget* mainWindow, Dialogs& dialogs)
     MarkLink(Label4, QStringLiteral("Opens the homepage in the web browser"));
 
     Button1 = MakeButton(this, QStringLiteral("Close..."), QRect(312, 304, 65, 17));
+    DescribeKey(Button1, QStringLiteral("Escape"));
     connect(Button1, &QPushButton::clicked, this, Guarded(this, dialogs, [this] { Button1Click(); }));
     Button1->setFocus();
 

@@ -49,6 +49,7 @@ TForm12::TForm12(QWidget* mainWindow, Dialogs& dialogs)
     Memo1->setAccessibleName(QStringLiteral("Help text"));
 
     Button1 = MakeButton(this, QStringLiteral("Close..."), QRect(168, 216, 59, 17));
+    DescribeKey(Button1, QStringLiteral("Escape"));
     connect(Button1, &QPushButton::clicked, this, Guarded(this, dialogs, [this] { Button1Click(); }));
     Memo1->setFocus();
 }

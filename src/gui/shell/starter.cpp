@@ -1,6 +1,7 @@
 #include "gui/shell/starter.h"
 
 #include <QCloseEvent>
+#include <QShortcut>
 
 #include "gui/filewindows/blowfishenc.h"
 #include "gui/filewindows/cast256enc.h"
@@ -83,6 +84,11 @@ TForm1::TForm1(Dialogs& dialogs)
     for (const auto& [button, handler] : handlers)
         connect(button, &QPushButton::clicked, this, Guarded(this, dialogs, [this, handler] { (this->*handler)(); }));
     Button5->setFocus();
+    // F1 reaches Help from every window of the program, as the flat Help button takes no focus.
+    auto* help = new QShortcut(QKeySequence::HelpContents, this);
+    help->setContext(Qt::ApplicationShortcut);
+    connect(help, &QShortcut::activated, SpeedButton1, &QAbstractButton::click);
+    DescribeKey(SpeedButton1, help->key().toString());
 
     FormCreate();
 }

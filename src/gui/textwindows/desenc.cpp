@@ -17,6 +17,7 @@ TForm4::TForm4(QWidget* mainWindow, Dialogs& dialogs)
     Button3 = MakeButton(this, QStringLiteral("Open File..."), QRect(112, 224, 75, 17));
     Button4 = MakeButton(this, QStringLiteral("Save File..."), QRect(208, 224, 73, 17));
     Button5 = MakeButton(this, QStringLiteral("Close..."), QRect(328, 256, 59, 17));
+    DescribeKey(Button5, QStringLiteral("Escape"));
     Edit1 = new QLineEdit(this);
     Edit1->setGeometry(48, 120, 305, 21);
     Edit1->setAccessibleName(QStringLiteral("Encryption phrase"));

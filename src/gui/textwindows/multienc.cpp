@@ -31,6 +31,7 @@ TForm3::TForm3(QWidget* mainWindow, Dialogs& dialogs)
     Button2 = MakeButton(this, QStringLiteral("Open File..."), QRect(80, 224, 81, 17));
     Button3 = MakeButton(this, QStringLiteral("Save File..."), QRect(232, 224, 81, 17));
     Button4 = MakeButton(this, QStringLiteral("Close..."), QRect(320, 256, 67, 17));
+    DescribeKey(Button4, QStringLiteral("Escape"));
     Edit1 = MakeKeycodeBox(this, 84);
     Edit2 = MakeKeycodeBox(this, 132);
     Edit3 = MakeKeycodeBox(this, 180);

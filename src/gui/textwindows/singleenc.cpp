@@ -19,6 +19,7 @@ TForm2::TForm2(QWidget* mainWindow, Dialogs& dialogs)
     Button2 = MakeButton(this, QStringLiteral("Open File..."), QRect(72, 224, 75, 17));
     Button3 = MakeButton(this, QStringLiteral("Save File..."), QRect(248, 224, 75, 17));
     Button4 = MakeButton(this, QStringLiteral("Close..."), QRect(320, 256, 67, 17));
+    DescribeKey(Button4, QStringLiteral("Escape"));
     MakeMemo1();
 
     connect(Edit1, &QLineEdit::textChanged, this, [this] { Edit1Change(); });

@@ -2,7 +2,7 @@
 
 #include "gui/filewindows/outcometext.h"
 
-TEST(OutcomeBoxText, EveryOutcomeInEachWording)
+TEST(OutcomeText, EveryOutcomeInEachWording)
 {
     using R = FileOpResult;
     const auto E = FileOperation::Encrypt, D = FileOperation::Decrypt;
@@ -25,5 +25,5 @@ TEST(OutcomeBoxText, EveryOutcomeInEachWording)
         {R::Encrypted, E, G, "File Encrypted"},
         {R::Decrypted, D, S, "File Decrypted"},
     };
-    for (const auto& c : cases) EXPECT_EQ(OutcomeBoxText(c.result, c.operation, c.wording), c.text) << c.text;
+    for (const auto& c : cases) EXPECT_EQ(OutcomeText(c.result, c.operation, c.wording, false), c.text) << c.text;
 }

@@ -26,6 +26,7 @@ const Drawing kDrawings[] = {
      QRect(0, kLowerTitleTop, 397, 40)},
     {"help", [](qreal s) { return Lettering("Help", QSize(85, 57), s); }, QRect(0, 0, 81, 57)},
     {"logo", Logo, QRect(0, 0, 217, 41)},
+    {"folder", [](qreal s) { return FolderIcon().pixmap(QSize(18, 16), s); }, QRect(0, 8, 18, 8)},  // its slanted flap
 };
 
 int Gray(const QImage& image, int x, int y)

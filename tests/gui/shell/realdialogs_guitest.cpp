@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWindow>
 
 #include "gui/base/dialogs.h"
 #include "support/windowtest.h"
@@ -65,6 +66,28 @@ TEST(RealDialogs, MessageBoxesShowTheirCaptionIconAndText)
         box.open();
         EXPECT_TRUE(seen) << box.text.toStdString();
     }
+}
+
+// A box belongs to its window: centred over it, its transient child, described for screen
+// readers, and wide enough for its caption beside a title bar's buttons.
+TEST(RealDialogs, ABoxIsCentredOverItsWindowAndWideEnoughForItsCaption)
+{
+    QWidget window;
+    window.setGeometry(40, 60, 300, 200);
+    ASSERT_TRUE(ShowActive(&window));
+    bool seen = false;
+    WhenModalOpens([&](QWidget* box) {
+        seen = true;
+        EXPECT_EQ(box->frameGeometry().center(), window.frameGeometry().center());
+        EXPECT_EQ(box->windowHandle()->transientParent(), window.windowHandle());
+        EXPECT_EQ(box->accessibleDescription(), "Zorvanta - Gost Encryption: in to out");
+        QFont title = box->font();
+        title.setBold(true);
+        EXPECT_GE(box->width(), QFontMetrics(title).horizontalAdvance("Information") + 120);
+        QTest::mouseClick(qobject_cast<QMessageBox*>(box)->buttons().front(), Qt::LeftButton);
+    });
+    QtDialogs().Information(&window, "OK", "Zorvanta - Gost Encryption: in to out");
+    EXPECT_TRUE(seen);
 }
 
 // A box that opens while the user types elsewhere must not take the next key as its answer.
@@ -154,6 +177,22 @@ TEST(RealDialogs, LeaveNothingInTheUsersFolders)
     answer(folder.filePath("out"));
     EXPECT_EQ(QtDialogs().SaveFile(&window, {"Textfiles *.txt (*.txt)", folder.filePath("in.bin"), "txt"}),
               folder.filePath("out.txt"));
+
+    // Under a filter of one ending, the name gets that ending unless it has it in any case.
+    const QString age = "All Files (*.*);;age files (*.age)";
+    const std::pair<QString, QString> named[] = {
+        {"report", "report.age"}, {"photo.jpg", "photo.jpg.age"}, {"SHOUT.AGE", "SHOUT.AGE"}};
+    for (const auto& [typed, saved] : named) {
+        WhenModalOpens([&typed](QWidget* modal) {
+            modal->findChild<QComboBox*>("fileTypeCombo")->setCurrentIndex(1);
+            auto* nameBox = modal->findChild<QLineEdit*>("fileNameEdit");
+            nameBox->setText(typed);
+            QTest::keyClick(nameBox, Qt::Key_Return);
+        });
+        EXPECT_EQ(QtDialogs().SaveFile(&window, {age, folder.filePath("in.bin"), {}, true}), folder.filePath(saved));
+    }
+    answer(folder.filePath("plain"));
+    EXPECT_EQ(QtDialogs().SaveFile(&window, {age, {}, {}, true}), folder.filePath("plain")) << "All Files adds nothing";
 
     // tests/support/guimain.cpp made these folders empty before the application started.
     for (const char* variable : {"HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"}) {

@@ -17,6 +17,7 @@
 #include "gui/shell/about.h"
 #include "gui/base/dialogs.h"
 #include "gui/base/guard.h"
+#include "gui/base/toolwindow.h"
 #include "gui/shell/help.h"
 #include "gui/shell/starter.h"
 #include "support/fakedialogs.h"
@@ -158,6 +159,27 @@ TEST_F(StartUp, EachButtonShowsItsOneWindowWhichKeepsItsPlace)
     }
     EXPECT_EQ(QApplication::topLevelWidgets().size(), windowCount) << "no second instance";
     EXPECT_TRUE(form1->isVisible());
+}
+
+// F1 opens Help from any window; Escape closes Help, About and every tool window.
+TEST_F(StartUp, F1OpensHelpAnywhereAndEscapeClosesEveryToolWindow)
+{
+    ShowCentred(form1.get());
+    ASSERT_TRUE(WaitUntilActive(form1.get()));
+    EXPECT_EQ(forms.Form1->SpeedButton1->accessibleDescription(), "Key: F1");
+    const std::vector<QWidget*> windows = WindowsInCreationOrder(form1.get());
+    for (QWidget* window : std::vector<QWidget*>(windows.begin() + 1, windows.end())) {
+        const std::string name = window->windowTitle().toStdString();
+        static_cast<ToolWindow*>(window)->ShowTool();
+        ASSERT_TRUE(WaitUntilActive(window)) << name;
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
+        EXPECT_TRUE(forms.Form12->isVisible()) << name;
+        forms.Form12->close();
+        static_cast<ToolWindow*>(window)->ShowTool();
+        ASSERT_TRUE(WaitUntilActive(window)) << name;
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window, Qt::Key_Escape);
+        EXPECT_FALSE(window->isVisible()) << name;
+    }
 }
 
 TEST_F(StartUp, ExitWithToolWindowsOpenEndsTheProgram)

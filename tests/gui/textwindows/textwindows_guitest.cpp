@@ -90,16 +90,18 @@ TEST_F(SingleWindow, AFileDroppedOnThePaneOpensAsWithOpen)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("one\ntwo\xA0") == 8);
     file.close();
     const QString missing = dir.filePath("missing.txt");
+    // The drag source learns whether the file was taken; a remote one is refused as it hovers.
     const struct {
         QString address, error;
+        Qt::DropAction action;
     } cases[] = {
-        {QUrl::fromLocalFile(file.fileName()).toString(), ""},
-        {QUrl::fromLocalFile(missing).toString(), "Datei " + missing + " kann nicht geöffnet werden."},
-        {"sftp://host/notes.txt", "Only local files can be dropped here."},
+        {QUrl::fromLocalFile(file.fileName()).toString(), "", Qt::CopyAction},
+        {QUrl::fromLocalFile(missing).toString(), "Datei " + missing + " kann nicht geöffnet werden.", Qt::IgnoreAction},
+        {"sftp://host/notes.txt", "", Qt::IgnoreAction},
     };
     for (const auto& c : cases) {
         dialogs.errors.clear();
-        DropAddresses(&form, CentreOf(form.Memo1), {c.address});
+        EXPECT_EQ(DropAddresses(&form, CentreOf(form.Memo1), {c.address}), c.action) << c.address.toStdString();
         EXPECT_EQ(Pane(), "one\r\ntwo\xA0") << "kept after an error: " << c.address.toStdString();
         EXPECT_EQ(dialogs.errors, c.error.isEmpty() ? std::vector<QString>{} : std::vector<QString>{c.error});
     }
