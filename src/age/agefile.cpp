@@ -94,9 +94,9 @@ SecretBytes FileKeyOf(const Header& header, const Unlocking* unlocking, std::opt
 {
     if (!known) {
         known = UnlockFileKey(header, *unlocking);
-    } else if (HeaderMac(header.macInput, *known) != header.mac) {
+    } else if (!SecretEquals(HeaderMac(header.macInput, *known), header.mac)) {
         throw AgeError::HeaderDamaged();
-    } else if (unlocking && UnlockFileKey(header, *unlocking) != *known) {
+    } else if (unlocking && !SecretEquals(UnlockFileKey(header, *unlocking), *known)) {
         throw AgeError::HeaderDamaged();
     }
     return *known;

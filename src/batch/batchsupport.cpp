@@ -87,6 +87,7 @@ std::variant<RunOutput, FileReport> OpenBatchOutput(const BatchFile& file, const
         if (refusal->cause == EWOULDBLOCK) return Skip(path + " is being written in place by another run");
         return cannotCreate(refusal->cause);
     }
+    TellWrittenInPlace(std::get<RunOutput>(created), options);
     return std::move(std::get<RunOutput>(created));
 }
 

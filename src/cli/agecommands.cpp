@@ -86,7 +86,7 @@ int EncryptAge(Command& command, CliEnvironment& env, const std::pair<FileName, 
 {
     const auto& [input, output] = names;
     RunInput opened = OpenForReading(input, 0);
-    RunOutput written = OpenForWriting(command, opened, output, FileOperation::Encrypt);
+    RunOutput written = OpenForWriting(command, opened, output, FileOperation::Encrypt, env);
     const Protection protection = ProtectionOf(command, env, &output);
     RunObserver observer(StopSignal(env), ShowsProgress(command, env, input) ? &env.err : nullptr,
                          env.errColumns, env.err);

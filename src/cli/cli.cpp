@@ -60,7 +60,7 @@ int EncryptLegacy(Command& command, CliEnvironment& env, const std::pair<FileNam
     if (IsAutoCipher(command.cipher)) throw UsageError{"--cipher auto is for decrypt and check"};
     const CipherEntry& entry = NamedCipher(command.cipher);
     RunInput opened = OpenForReading(input, 0);
-    RunOutput written = OpenForWriting(command, opened, output, FileOperation::Encrypt);
+    RunOutput written = OpenForWriting(command, opened, output, FileOperation::Encrypt, env);
     ObtainedPassphrase passphrase = ObtainPassphrase(command, env, PassphraseForm::Legacy, true);
     RefusePassphraseFileAsOutput(passphrase, output);
     const Protection protection = LegacyProtection{std::move(passphrase.bytes), std::string(entry.algorithm)};
@@ -109,7 +109,7 @@ int RunFileCommand(Command& command, CliEnvironment& env)
             throw UsageError{"give --cipher NAME, or --format age"};
         }
         RunInput opened = OpenForReading(input);
-        RunOutput written = OpenForWriting(command, opened, output, operation);
+        RunOutput written = OpenForWriting(command, opened, output, operation, env);
         if (IsAge(FormatOf(opened.taken))) return DecryptAge(command, env, std::move(opened), std::move(written), names);
         return DecryptLegacy(command, env, std::move(opened), std::move(written), names);
     });

@@ -92,7 +92,7 @@ Refusal OutputRefusal(const FileName& output, int cause, FileOperation operation
 }
 
 RunOutput OpenForWriting(const Command& command, const RunInput& input, const FileName& output,
-                         FileOperation operation)
+                         FileOperation operation, CliEnvironment& env)
 {
     const auto existing = command.force ? OutputFile::Existing::Replace : OutputFile::Existing::Refuse;
     auto opened = OpenRunOutput(input, output.path, HostCalls(), existing);
@@ -101,7 +101,10 @@ RunOutput OpenForWriting(const Command& command, const RunInput& input, const Fi
             throw Refusal{FileOpMessage(refusal->result, operation)};
         throw OutputRefusal(output, refusal->cause, operation);
     }
-    return std::move(std::get<RunOutput>(opened));
+    RunOutput& written = std::get<RunOutput>(opened);
+    if (written.file.WritesInPlace())
+        env.err << kPrefix << output.Shown() << ": written in place (" << written.file.InPlaceReason() << ")\n";
+    return std::move(written);
 }
 
 void RefusePassphraseFileAsOutput(const ObtainedPassphrase& passphrase, const FileName& output)

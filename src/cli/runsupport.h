@@ -44,8 +44,10 @@ bool IsRegularFile(const std::string& path);
 RunInput OpenForReading(const FileName& input, std::size_t peekBytes = kFormatPeekBytes);
 // Opens the output, which replaces an existing file only with --force; Refusal when the
 // output is the input, exists, or does not open (naming the system's reason).
+// An output written in place (see OutputFile) says so on standard error, with the reason, since
+// a failure then leaves the target cut short.
 RunOutput OpenForWriting(const Command& command, const RunInput& input, const FileName& output,
-                         FileOperation operation);
+                         FileOperation operation, CliEnvironment& env);
 // "NAME exists; use --force to replace it".
 Refusal ExistsRefusal(const FileName& output);
 // Why an output does not open, from the host's reason: it exists, another run writes it in
