@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "age/ageerror.h"
+#include "common/wipe.h"
 
 namespace {
 // How many chunks a batch of count bytes holds: the last batch has at least one, and a short
@@ -26,12 +27,15 @@ template <class Work>
 void PayloadBatches::ForEachChunk(std::size_t chunks, Work work)
 {
     const std::size_t tasks = pool_ ? std::min(chunks, pool_->Capacity()) : 1;
+    // The cipher's assembly leaves key material on the stacks of threads that live on.
     if (tasks <= 1) {
         for (std::size_t i = 0; i < chunks; ++i) work(contexts_[0], i);
+        WipeStackBelow();
         return;
     }
     pool_->Run(tasks, [&](std::size_t task) {
         for (std::size_t i = chunks * task / tasks; i < chunks * (task + 1) / tasks; ++i) work(contexts_[task], i);
+        WipeStackBelow();
     });
 }
 

@@ -106,7 +106,7 @@ std::vector<Hidden> KeysOf(const Bytes& file)
     const auto nonce = std::span(file).subspan(end, kPayloadNonceBytes);
     const SecretBytes payloadKey = Hkdf(fileKey, nonce, "payload", kChaChaKeyBytes);
     const Stanza& scrypt = header.stanzas.at(0);
-    const Bytes salt = DecodeBase64(scrypt.args.at(0));
+    const Bytes salt = *DecodeBase64(scrypt.args.at(0), false);
     Bytes labelled{'a', 'g', 'e', '-', 'e', 'n', 'c', 'r', 'y', 'p', 't', 'i', 'o', 'n', '.', 'o',
                    'r', 'g', '/', 'v', '1', '/', 's', 'c', 'r', 'y', 'p', 't'};
     labelled.insert(labelled.end(), salt.begin(), salt.end());
