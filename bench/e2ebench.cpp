@@ -21,12 +21,12 @@ constexpr std::uintmax_t kAesFileBytes = 256 * kMiB;
 constexpr std::uintmax_t kMemoryFileBytes = 1024 * kMiB;
 
 // The targets, as ratios of speeds or times.
-constexpr double kEncryptionVsPeer = 0.95;  // our encryption / the fastest peer's CBC encryption, at least
+constexpr double kEncryptionVsPeer = 1.00;  // our encryption / the fastest peer's CBC encryption, at least
 constexpr double kDecryptionVsPeer = 1.30;  // our decryption / the fastest peer's CBC decryption, at least
-constexpr double kDecryptionVsCopy = 1.10;  // the time of our decryption / the time of cp, at most
+constexpr double kDecryptionVsCopy = 1.20;  // the time of our decryption / the time of dd bs=1M, at most
 constexpr double kEncryptionVsOpenssl = 1.50;  // the time of openssl enc / the time of our encryption, at least
 constexpr long kPeakMemoryKiB = 32 * 1024;  // at most
-constexpr double kAgeVsAge = 1.50;  // the time of age / the time of our age run, at least, both ways
+constexpr double kAgeVsAge = 1.80;  // the time of age / the time of our age run, at least, both ways
 
 // A cipher of `openssl enc`; those of the legacy provider need it loaded.
 struct OpensslCipher {
@@ -215,6 +215,8 @@ void RunAesFile(const EndToEndSettings& settings)
     ReadThrough(files.plain);
     const fs::path copy = scratch / "copy";
     const double cpSeconds = BestRun(settings.repetitions, copy, {"cp", files.plain.string(), copy.string()});
+    const double ddSeconds = BestRun(settings.repetitions, copy,
+                                     {"dd", "if=" + files.plain.string(), "of=" + copy.string(), "bs=1M", "status=none"});
     fs::remove(copy);
     const RoundTrip ours = TimeRoundTrip(OurCommand("Rijndael"), files, settings.repetitions);
     const RoundTrip openssl = TimeRoundTrip(OpensslCommand(*FindOpensslCipher("Rijndael")), files, settings.repetitions);
@@ -222,14 +224,15 @@ void RunAesFile(const EndToEndSettings& settings)
     std::printf("\nAES-256 on a %ju MiB file in %s; whole processes, wall time, best of %d\n", kAesFileBytes / kMiB,
                 FolderNote(settings.folder).c_str(), settings.repetitions);
     PrintTime("cp", cpSeconds, files.bytes);
+    PrintTime("dd bs=1M", ddSeconds, files.bytes);
     PrintTime("zorvanta-cli encrypt", ours.encryptSeconds, files.bytes);
     PrintTime("zorvanta-cli decrypt", ours.decryptSeconds, files.bytes);
     PrintTime("openssl enc", openssl.encryptSeconds, files.bytes);
     PrintTime("openssl enc -d", openssl.decryptSeconds, files.bytes);
     if (!ours.sound || !openssl.sound) std::printf("  WRONG: no round trip (%s)\n", ours.sound ? "openssl" : "ours");
-    const double copyRatio = ours.decryptSeconds / cpSeconds;
+    const double copyRatio = ours.decryptSeconds / ddSeconds;
     const double opensslRatio = openssl.encryptSeconds / ours.encryptSeconds;
-    std::printf("  our decryption's time / cp's time:         %5.2f (target at most %.2f)   %s\n", copyRatio,
+    std::printf("  our decryption's time / dd's time:         %5.2f (target at most %.2f)   %s\n", copyRatio,
                 kDecryptionVsCopy, Verdict(copyRatio <= kDecryptionVsCopy));
     std::printf("  openssl enc's time / our encryption's time: %5.2f (target at least %.2f)  %s\n", opensslRatio,
                 kEncryptionVsOpenssl, Verdict(opensslRatio >= kEncryptionVsOpenssl));
@@ -334,7 +337,7 @@ bool RunEndToEndBench(std::span<const BenchCipher> ciphers, const EndToEndSettin
         if (HasRoom(settings.folder, 4 * settings.cipherFileMiB * kMiB, "Whole processes per cipher"))
             RunCipherTable(ciphers, settings);
         if (!settings.aesFiles) return true;
-        // The plain file, ours and openssl's outputs and cp's copy follow one another.
+        // The plain file, ours and openssl's outputs and the copies follow one another.
         if (HasRoom(settings.folder, 4 * kAesFileBytes, "AES-256 file")) RunAesFile(settings);
         // The sparse plain file takes no room.
         if (HasRoom(settings.folder, 2 * kMemoryFileBytes + 256 * kMiB, "Peak memory")) RunPeakMemory(settings);

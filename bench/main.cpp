@@ -1,6 +1,6 @@
 // Our eight ciphers in CBC mode against the mainstream libraries, then our file procedure against
 // cat and against our raw CBC speed, then whole zorvanta-cli processes against the peers, openssl
-// enc and cp. Run through scripts/bench.
+// enc, cp and dd. Run through scripts/bench.
 
 #include <algorithm>
 #include <cstdio>

@@ -14,6 +14,8 @@
 
 #include "age/ageerror.h"
 #include "age/opensslcalls.h"
+#include "pipeline/cores.h"
+#include "pipeline/memorybudget.h"
 
 namespace {
 using KdfPtr = std::unique_ptr<EVP_KDF, OpenSslDeleter<EVP_KDF, EVP_KDF_free>>;
@@ -114,6 +116,18 @@ Sha256::Digest Sha256::Finish()
     return digest;
 }
 
+std::uint64_t ScryptMemoryBytes(int logN)
+{
+    return std::uint64_t{1024} << logN;
+}
+
+int LargestWorkFactorInMemory()
+{
+    int logN = 1;
+    while (logN < 40 && ScryptMemoryBytes(logN + 1) <= PhysicalMemoryBytes()) ++logN;
+    return logN;
+}
+
 SecretBytes Scrypt(std::span<const std::uint8_t> passphrase, std::span<const std::uint8_t> salt, int logN)
 {
     // 2^40 blocks of 1 KiB is beyond any machine; the bound keeps the arithmetic below exact.
@@ -125,9 +139,16 @@ SecretBytes Scrypt(std::span<const std::uint8_t> passphrase, std::span<const std
     static const char kEmpty[] = "";
     const char* text = passphrase.empty() ? kEmpty : reinterpret_cast<const char*>(passphrase.data());
     SecretBytes key(32);
-    Require(EVP_PBE_scrypt(text, passphrase.size(), salt.data(), salt.size(), n, r, p, maxMemory, key.data(),
-                           key.size()),
-            "scrypt");
+    static MemoryBudget budget(PhysicalMemoryBytes() / 2);
+    const MemoryBudget::Share held(budget, ScryptMemoryBytes(logN));
+    if (EVP_PBE_scrypt(text, passphrase.size(), salt.data(), salt.size(), n, r, p, maxMemory, key.data(),
+                       key.size()) != 1) {
+        if (ERR_GET_REASON(ERR_peek_last_error()) == ERR_R_MALLOC_FAILURE) {
+            ERR_clear_error();
+            throw OutOfMemory("not enough memory for work factor " + std::to_string(logN));
+        }
+        ThrowLibraryFailure("scrypt");
+    }
     return key;
 }
 

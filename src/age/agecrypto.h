@@ -27,7 +27,14 @@ SecretBytes Hkdf(std::span<const std::uint8_t> ikm, std::span<const std::uint8_t
                  std::size_t length);
 std::array<std::uint8_t, 32> HmacSha256(std::span<const std::uint8_t> key, std::span<const std::uint8_t> data);
 // scrypt (RFC 7914) with N = 2^logN, r = 8, p = 1 and a 32-byte result; logN from 1 to 40.
+// The runs of the whole process share half the machine's memory: one waits until its memory
+// fits beside the others'. OutOfMemory "not enough memory for work factor N" when the system
+// does not give it.
 SecretBytes Scrypt(std::span<const std::uint8_t> passphrase, std::span<const std::uint8_t> salt, int logN);
+// The memory scrypt takes at work factor logN: 1 KiB << logN (256 MiB at 18).
+std::uint64_t ScryptMemoryBytes(int logN);
+// The largest work factor whose scrypt run fits the machine's physical memory.
+int LargestWorkFactorInMemory();
 void RandomBytes(std::span<std::uint8_t> out);
 
 // SHA-256 of bytes given in pieces: a digest of a whole file's plaintext, to compare two

@@ -18,6 +18,7 @@ enum class AgeFailure {
     Truncated,
     TrailingData,
     BadKey,
+    StreamInPlace,  // a stream, which cannot be authenticated first, into an output written in place
 };
 
 class AgeError : public ZorvantaError {

@@ -162,10 +162,10 @@ bool AuthenticateFirst(const RunInput& input, const std::string& outputName, con
     const int fd = input.file.fd.get();
     const off_t start = S_ISREG(input.file.info.st_mode) ? ::lseek(fd, 0, SEEK_CUR) : -1;
     if (start < 0)
-        throw ZorvantaError(outputName + " is written in place (it has other links, or its folder is locked), so an age "
-                            "file must be authenticated before it is written; a stream cannot be: decrypt it to "
-                            "another file",
-                            ErrorKind::Refused);
+        throw AgeError(AgeFailure::StreamInPlace,
+                       outputName + " is written in place (it has other links, or its folder is locked), so an age "
+                                    "file must be authenticated before it is written; a stream cannot be: decrypt it "
+                                    "to another file");
     FileSource file(fd, input.name, *options.calls, input.taken.size());
     PrefixedSource source(input.taken, file);
     DiscardingSink nowhere;

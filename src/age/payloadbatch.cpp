@@ -76,7 +76,7 @@ PayloadBatches::Opened PayloadBatches::OpenChunk(ChaChaContext& context, std::ui
 {
     if (n < kTagBytes) return Opened::EndsEarly;
     if (cipher_.Open(context, counter, final, in, n, out))
-        return final && n == kTagBytes && counter > 0 ? Opened::Failed : Opened::Yes;
+        return final && n == kTagBytes && counter > 0 ? Opened::EmptyAfterData : Opened::Yes;
     if (cipher_.Open(context, counter, !final, in, n, out)) return final ? Opened::EndsEarly : Opened::GoesOn;
     return Opened::Failed;
 }
@@ -86,6 +86,8 @@ void PayloadBatches::Refuse(std::uint64_t counter, Opened why) const
     if (why == Opened::EndsEarly) throw AgeError::Truncated();
     if (why == Opened::GoesOn) throw AgeError::TrailingData();
     const std::uint64_t offset = payloadOffset_ + counter * kSealedChunkBytes;
-    throw AgeError(AgeFailure::ChunkFailed, "chunk " + std::to_string(counter + 1) + " (at byte " +
-                                                std::to_string(offset) + ") failed to authenticate");
+    const std::string chunk = "chunk " + std::to_string(counter + 1) + " (at byte " + std::to_string(offset) + ")";
+    if (why == Opened::EmptyAfterData)
+        throw AgeError(AgeFailure::ChunkFailed, chunk + " is an empty last chunk after data, which the format forbids");
+    throw AgeError(AgeFailure::ChunkFailed, chunk + " failed to authenticate");
 }

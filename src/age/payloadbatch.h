@@ -28,7 +28,7 @@ public:
     std::span<const std::uint8_t> Open(const std::uint8_t* in, std::size_t count, bool last, std::uint8_t* out);
 
 private:
-    enum class Opened : std::uint8_t { Yes, Failed, EndsEarly, GoesOn };
+    enum class Opened : std::uint8_t { Yes, Failed, EndsEarly, GoesOn, EmptyAfterData };
 
     // Runs work(context, i) for chunks 0 .. chunks - 1 of the batch, split across the threads,
     // each thread with a context of its own.

@@ -13,8 +13,9 @@
 #include "platform/secretbytes.h"
 
 inline constexpr std::size_t kFileKeyBytes = 16;
-// scrypt's work factor is log2 of N; 18 takes about a second.
-inline constexpr int kDefaultWorkFactor = 18, kDefaultMaxWorkFactor = 22;
+// scrypt's work factor is log2 of N; 18 takes about a second. Every age tool opens a file of
+// a work factor up to 22; a larger one is not written.
+inline constexpr int kDefaultWorkFactor = 18, kDefaultMaxWorkFactor = 22, kLargestWrittenWorkFactor = 22;
 
 // A fresh random file key, one for each file.
 SecretBytes GenerateFileKey();

@@ -1,10 +1,10 @@
 #include "cipher/idea.h"
 
-#include <cstring>
+#include <immintrin.h>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
+#include <algorithm>
+#include <cstring>
+#include <type_traits>
 
 namespace {
 // The round code below is written once over a word type W: one 16-bit word (one block at a
@@ -16,42 +16,110 @@ inline Word Mul(Word a, Word b) noexcept { return IdeaMultiply(a, b); }
 inline Word Add(Word a, Word b) noexcept { return static_cast<Word>(a + b); }
 inline Word Xor(Word a, Word b) noexcept { return static_cast<Word>(a ^ b); }
 
-template <class W>
-W Subkey(std::uint16_t k) noexcept;
+// Word i of 8 blocks (SSE2, which every x86-64 processor has) or of 16 (AVX2).
+using Lanes8 = __m128i;
+using Lanes16 = __m256i;
 
-template <>
-inline Word Subkey<Word>(std::uint16_t k) noexcept
+#define ZC_AVX2_TARGET __attribute__((target("avx2")))
+
+// The templates below return AVX2 vectors without being AVX2 functions themselves, which GCC
+// warns would pass them differently in a call. None is ever called: CryptSixteenBlocks flattens
+// every one of them into itself.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+// The vector operations of both widths, so that the round code and the transposes below are
+// written once; the multiplication in particular.
+inline Lanes8 Add(Lanes8 a, Lanes8 b) noexcept { return _mm_add_epi16(a, b); }
+inline Lanes8 Sub(Lanes8 a, Lanes8 b) noexcept { return _mm_sub_epi16(a, b); }
+inline Lanes8 Xor(Lanes8 a, Lanes8 b) noexcept { return _mm_xor_si128(a, b); }
+inline Lanes8 Or(Lanes8 a, Lanes8 b) noexcept { return _mm_or_si128(a, b); }
+inline Lanes8 And(Lanes8 a, Lanes8 b) noexcept { return _mm_and_si128(a, b); }
+inline Lanes8 Low(Lanes8 a, Lanes8 b) noexcept { return _mm_mullo_epi16(a, b); }
+inline Lanes8 High(Lanes8 a, Lanes8 b) noexcept { return _mm_mulhi_epu16(a, b); }
+inline Lanes8 Greater(Lanes8 a, Lanes8 b) noexcept { return _mm_cmpgt_epi16(a, b); }
+inline Lanes8 Equal(Lanes8 a, Lanes8 b) noexcept { return _mm_cmpeq_epi16(a, b); }
+inline Lanes8 SwapBytes(Lanes8 x) noexcept { return _mm_or_si128(_mm_slli_epi16(x, 8), _mm_srli_epi16(x, 8)); }
+inline Lanes8 Unpack16(Lanes8 a, Lanes8 b, bool high) noexcept
 {
-    return k;
+    return high ? _mm_unpackhi_epi16(a, b) : _mm_unpacklo_epi16(a, b);
+}
+inline Lanes8 Unpack32(Lanes8 a, Lanes8 b, bool high) noexcept
+{
+    return high ? _mm_unpackhi_epi32(a, b) : _mm_unpacklo_epi32(a, b);
+}
+inline Lanes8 Unpack64(Lanes8 a, Lanes8 b, bool high) noexcept
+{
+    return high ? _mm_unpackhi_epi64(a, b) : _mm_unpacklo_epi64(a, b);
+}
+inline Lanes8 LoadLanes(const std::uint8_t* p, Lanes8) noexcept
+{
+    return _mm_loadu_si128(reinterpret_cast<const Lanes8*>(p));
+}
+inline void StoreLanes(std::uint8_t* p, Lanes8 x) noexcept { _mm_storeu_si128(reinterpret_cast<Lanes8*>(p), x); }
+inline Lanes8 Broadcast(std::uint16_t k, Lanes8) noexcept { return _mm_set1_epi16(static_cast<short>(k)); }
+
+ZC_AVX2_TARGET inline Lanes16 Add(Lanes16 a, Lanes16 b) noexcept { return _mm256_add_epi16(a, b); }
+ZC_AVX2_TARGET inline Lanes16 Sub(Lanes16 a, Lanes16 b) noexcept { return _mm256_sub_epi16(a, b); }
+ZC_AVX2_TARGET inline Lanes16 Xor(Lanes16 a, Lanes16 b) noexcept { return _mm256_xor_si256(a, b); }
+ZC_AVX2_TARGET inline Lanes16 Or(Lanes16 a, Lanes16 b) noexcept { return _mm256_or_si256(a, b); }
+ZC_AVX2_TARGET inline Lanes16 And(Lanes16 a, Lanes16 b) noexcept { return _mm256_and_si256(a, b); }
+ZC_AVX2_TARGET inline Lanes16 Low(Lanes16 a, Lanes16 b) noexcept { return _mm256_mullo_epi16(a, b); }
+ZC_AVX2_TARGET inline Lanes16 High(Lanes16 a, Lanes16 b) noexcept { return _mm256_mulhi_epu16(a, b); }
+ZC_AVX2_TARGET inline Lanes16 Greater(Lanes16 a, Lanes16 b) noexcept { return _mm256_cmpgt_epi16(a, b); }
+ZC_AVX2_TARGET inline Lanes16 Equal(Lanes16 a, Lanes16 b) noexcept { return _mm256_cmpeq_epi16(a, b); }
+ZC_AVX2_TARGET inline Lanes16 SwapBytes(Lanes16 x) noexcept
+{
+    return _mm256_or_si256(_mm256_slli_epi16(x, 8), _mm256_srli_epi16(x, 8));
+}
+ZC_AVX2_TARGET inline Lanes16 Unpack16(Lanes16 a, Lanes16 b, bool high) noexcept
+{
+    return high ? _mm256_unpackhi_epi16(a, b) : _mm256_unpacklo_epi16(a, b);
+}
+ZC_AVX2_TARGET inline Lanes16 Unpack32(Lanes16 a, Lanes16 b, bool high) noexcept
+{
+    return high ? _mm256_unpackhi_epi32(a, b) : _mm256_unpacklo_epi32(a, b);
+}
+ZC_AVX2_TARGET inline Lanes16 Unpack64(Lanes16 a, Lanes16 b, bool high) noexcept
+{
+    return high ? _mm256_unpackhi_epi64(a, b) : _mm256_unpacklo_epi64(a, b);
+}
+ZC_AVX2_TARGET inline Lanes16 LoadLanes(const std::uint8_t* p, Lanes16) noexcept
+{
+    return _mm256_loadu_si256(reinterpret_cast<const Lanes16*>(p));
+}
+ZC_AVX2_TARGET inline void StoreLanes(std::uint8_t* p, Lanes16 x) noexcept
+{
+    _mm256_storeu_si256(reinterpret_cast<Lanes16*>(p), x);
+}
+ZC_AVX2_TARGET inline Lanes16 Broadcast(std::uint16_t k, Lanes16) noexcept
+{
+    return _mm256_set1_epi16(static_cast<short>(k));
 }
 
-#ifdef __SSE2__
-using Lanes = __m128i;  // word i of 8 blocks
-
-inline Lanes Add(Lanes a, Lanes b) noexcept { return _mm_add_epi16(a, b); }
-inline Lanes Xor(Lanes a, Lanes b) noexcept { return _mm_xor_si128(a, b); }
-
-inline Lanes Mul(Lanes a, Lanes b) noexcept
+template <class V>
+inline V Mul(const V& a, const V& b) noexcept
 {
-    const Lanes lo = _mm_mullo_epi16(a, b);
-    const Lanes hi = _mm_mulhi_epu16(a, b);
-    // SSE2 compares only signed words: flipping the top bits turns lo < hi into a signed test.
-    const Lanes sign = _mm_set1_epi16(-0x8000);
-    const Lanes borrow = _mm_cmpgt_epi16(_mm_xor_si128(hi, sign), _mm_xor_si128(lo, sign));
-    const Lanes product = _mm_sub_epi16(_mm_sub_epi16(lo, hi), borrow);
+    const V lo = Low(a, b);
+    const V hi = High(a, b);
+    // The vectors compare only signed words: flipping the top bits turns lo < hi into a signed test.
+    const V sign = Broadcast(0x8000, a);
+    const V borrow = Greater(Xor(hi, sign), Xor(lo, sign));
+    const V product = Sub(Sub(lo, hi), borrow);
     // Where a factor is 0 the product above is 0, and the result is 1 - a - b.
-    const Lanes zero = _mm_setzero_si128();
-    const Lanes factorZero = _mm_or_si128(_mm_cmpeq_epi16(a, zero), _mm_cmpeq_epi16(b, zero));
-    const Lanes zeroCase = _mm_sub_epi16(_mm_sub_epi16(_mm_set1_epi16(1), a), b);
-    return _mm_or_si128(product, _mm_and_si128(factorZero, zeroCase));
+    const V zero = Broadcast(0, a);
+    const V factorZero = Or(Equal(a, zero), Equal(b, zero));
+    const V zeroCase = Sub(Sub(Broadcast(1, a), a), b);
+    return Or(product, And(factorZero, zeroCase));
 }
 
-template <>
-inline Lanes Subkey<Lanes>(std::uint16_t k) noexcept
+template <class W>
+inline W Subkey(std::uint16_t k) noexcept
 {
-    return _mm_set1_epi16(static_cast<short>(k));
+    if constexpr (std::is_same_v<W, Word>)
+        return k;
+    else
+        return Broadcast(k, W{});
 }
-#endif
 
 // The eight rounds and the output transformation; k is the encryption or decryption subkey set.
 template <class W>
@@ -105,26 +173,23 @@ inline void CryptBlock(const std::uint16_t* k, const std::uint8_t* in, std::uint
     StoreBlock(out, b);
 }
 
-#ifdef __SSE2__
-inline Lanes SwapBytes(Lanes x) noexcept
+// sizeof(V) / 2 blocks: each register loaded holds sizeof(V) / 8 of them; a 16-bit transpose
+// within each 128-bit half gathers word i of every block into one register, and the inverse
+// transpose scatters them back to where they came from.
+template <class V>
+inline void CryptBlocks(const std::uint16_t* k, const std::uint8_t* in, std::uint8_t* out) noexcept
 {
-    return _mm_or_si128(_mm_slli_epi16(x, 8), _mm_srli_epi16(x, 8));
-}
-
-// Eight blocks: each register loaded holds two blocks; a 16-bit transpose gathers word i of all
-// eight into one register, and the inverse transpose scatters them back.
-inline void CryptEightBlocks(const std::uint16_t* k, const std::uint8_t* in, std::uint8_t* out) noexcept
-{
-    Lanes r[4];
-    for (int i = 0; i < 4; ++i) r[i] = _mm_loadu_si128(reinterpret_cast<const Lanes*>(in + 16 * i));
-    const Lanes a = _mm_unpacklo_epi16(r[0], r[1]), b = _mm_unpackhi_epi16(r[0], r[1]);
-    const Lanes c = _mm_unpacklo_epi16(r[2], r[3]), d = _mm_unpackhi_epi16(r[2], r[3]);
-    const Lanes words01 = _mm_unpacklo_epi16(a, b), words23 = _mm_unpackhi_epi16(a, b);
-    const Lanes words45 = _mm_unpacklo_epi16(c, d), words67 = _mm_unpackhi_epi16(c, d);
-    Lanes x1 = SwapBytes(_mm_unpacklo_epi64(words01, words45));
-    Lanes x2 = SwapBytes(_mm_unpackhi_epi64(words01, words45));
-    Lanes x3 = SwapBytes(_mm_unpacklo_epi64(words23, words67));
-    Lanes x4 = SwapBytes(_mm_unpackhi_epi64(words23, words67));
+    constexpr std::size_t kBytes = sizeof(V);
+    V r[4];
+    for (std::size_t i = 0; i < 4; ++i) r[i] = LoadLanes(in + kBytes * i, V{});
+    const V a = Unpack16(r[0], r[1], false), b = Unpack16(r[0], r[1], true);
+    const V c = Unpack16(r[2], r[3], false), d = Unpack16(r[2], r[3], true);
+    const V words01 = Unpack16(a, b, false), words23 = Unpack16(a, b, true);
+    const V words45 = Unpack16(c, d, false), words67 = Unpack16(c, d, true);
+    V x1 = SwapBytes(Unpack64(words01, words45, false));
+    V x2 = SwapBytes(Unpack64(words01, words45, true));
+    V x3 = SwapBytes(Unpack64(words23, words67, false));
+    V x4 = SwapBytes(Unpack64(words23, words67, true));
 
     Transform(k, x1, x2, x3, x4);
 
@@ -132,20 +197,25 @@ inline void CryptEightBlocks(const std::uint16_t* k, const std::uint8_t* in, std
     x2 = SwapBytes(x2);
     x3 = SwapBytes(x3);
     x4 = SwapBytes(x4);
-    const Lanes low12 = _mm_unpacklo_epi16(x1, x2), low34 = _mm_unpacklo_epi16(x3, x4);
-    const Lanes high12 = _mm_unpackhi_epi16(x1, x2), high34 = _mm_unpackhi_epi16(x3, x4);
-    r[0] = _mm_unpacklo_epi32(low12, low34);
-    r[1] = _mm_unpackhi_epi32(low12, low34);
-    r[2] = _mm_unpacklo_epi32(high12, high34);
-    r[3] = _mm_unpackhi_epi32(high12, high34);
-    for (int i = 0; i < 4; ++i) _mm_storeu_si128(reinterpret_cast<Lanes*>(out + 16 * i), r[i]);
+    const V low12 = Unpack16(x1, x2, false), low34 = Unpack16(x3, x4, false);
+    const V high12 = Unpack16(x1, x2, true), high34 = Unpack16(x3, x4, true);
+    StoreLanes(out, Unpack32(low12, low34, false));
+    StoreLanes(out + kBytes, Unpack32(low12, low34, true));
+    StoreLanes(out + 2 * kBytes, Unpack32(high12, high34, false));
+    StoreLanes(out + 3 * kBytes, Unpack32(high12, high34, true));
 }
-#else
-inline void CryptEightBlocks(const std::uint16_t* k, const std::uint8_t* in, std::uint8_t* out) noexcept
+
+// The AVX2 width, compiled for AVX2 as a whole: flatten takes every helper above into it.
+ZC_AVX2_TARGET [[gnu::flatten]] void CryptSixteenBlocks(const std::uint16_t* k, const std::uint8_t* in,
+                                                         std::uint8_t* out) noexcept
 {
-    for (int i = 0; i < 8; ++i) CryptBlock(k, in + 8 * i, out + 8 * i);
+    CryptBlocks<Lanes16>(k, in, out);
 }
-#endif
+
+bool HasAvx2() noexcept
+{
+    return __builtin_cpu_supports("avx2");
+}
 
 Word Negate(Word x) noexcept
 {
@@ -172,7 +242,10 @@ std::uint16_t IdeaInverse(std::uint16_t x) noexcept
     }
 }
 
-TZC_idea::TZC_idea() : BlockCipherModes(12, "IDEA", 128) {}
+TZC_idea::TZC_idea(Transforms ceiling)
+    : BlockCipherModes(12, "IDEA", 128), transforms_(std::min(ceiling, HasAvx2() ? Transforms::Avx2 : Transforms::Sse2))
+{
+}
 
 void TZC_idea::EncryptBlock(const std::uint8_t* in, std::uint8_t* out) const noexcept
 {
@@ -187,12 +260,22 @@ void TZC_idea::DecryptBlock(const std::uint8_t* in, std::uint8_t* out) const noe
 void TZC_idea::DecryptBlocksXor(const std::uint8_t* in, std::uint8_t* out, std::size_t blocks,
                                 const std::uint8_t* mask) const noexcept
 {
-    static_assert(kParallelBlocks == 8);
-    InLanes<kParallelBlocks>(in, out, blocks, mask, [this](const std::uint8_t* i, std::uint8_t* o, auto lanes) {
+    const std::uint16_t* k = schedule().decrypt;
+    if (transforms_ == Transforms::Avx2) {
+        const std::size_t wide = blocks - blocks % 16;
+        InLanes<16>(in, out, wide, mask, [k](const std::uint8_t* i, std::uint8_t* o, auto) {
+            CryptSixteenBlocks(k, i, o);
+        });
+        in += 8 * wide;
+        out += 8 * wide;
+        mask += 8 * wide;
+        blocks -= wide;
+    }
+    InLanes<8>(in, out, blocks, mask, [k](const std::uint8_t* i, std::uint8_t* o, auto lanes) {
         if constexpr (lanes == 1)
-            CryptBlock(schedule().decrypt, i, o);
+            CryptBlock(k, i, o);
         else
-            CryptEightBlocks(schedule().decrypt, i, o);
+            CryptBlocks<Lanes8>(k, i, o);
     });
 }
 

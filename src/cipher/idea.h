@@ -28,9 +28,15 @@ std::uint16_t IdeaInverse(std::uint16_t x) noexcept;
 // 128-bit key; shorter keys are padded with zero bytes.
 class TZC_idea final : public BlockCipherModes<TZC_idea, IdeaSchedule, 8> {
 public:
-    static constexpr std::size_t kParallelBlocks = 8;
+    // Decryption runs 8 blocks at a time in SSE2 vectors, or 16 in AVX2 vectors where the
+    // processor has them; both give the same bytes.
+    enum class Transforms { Sse2, Avx2 };
 
-    TZC_idea();
+    // Runs the widest vectors the processor offers, up to `ceiling`. Only tests pass a ceiling:
+    // they must run every width on one machine.
+    explicit TZC_idea(Transforms ceiling = Transforms::Avx2);
+
+    Transforms InUse() const noexcept { return transforms_; }
 
     void EncryptBlock(const std::uint8_t* in, std::uint8_t* out) const noexcept;
     void DecryptBlock(const std::uint8_t* in, std::uint8_t* out) const noexcept;
@@ -42,4 +48,6 @@ public:
 private:
     friend class BlockCipherModes<TZC_idea, IdeaSchedule, 8>;
     void ExpandKey(const std::uint8_t* key, std::size_t keyBytes) noexcept;
+
+    const Transforms transforms_;
 };

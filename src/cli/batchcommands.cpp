@@ -1,11 +1,11 @@
 #include "cli/batchcommands.h"
 
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <new>
 
+#include "age/agecrypto.h"
 #include "batch/filetasks.h"
 #include "batch/reseal.h"
 #include "cli/agecommands.h"
@@ -27,6 +27,8 @@ std::string ErrorText(const std::exception_ptr& error, const std::string& path)
         std::rethrow_exception(error);
     } catch (const ZorvantaError& e) {
         return ReportOf(e, path, path).message;
+    } catch (const OutOfMemory& e) {
+        return e.what();
     } catch (const std::bad_alloc&) {
         return "out of memory";
     } catch (const std::exception& e) {
@@ -93,14 +95,14 @@ std::string Summary(const BatchSummary& summary, const char* doneWord)
 }
 
 // One job per core, but no more scrypt runs at once than half the memory holds (each takes
-// 1 KiB << work factor: 256 MiB at 18).
+// 1 KiB << work factor: 256 MiB at 18). Decrypt and check meet their files' work factors as
+// they open them: there, Scrypt itself waits for its memory.
 std::size_t DefaultJobs(const AgeProtection* protection)
 {
     const std::size_t cores = UsableCores();
     if (!protection || !protection->passphrase) return cores;
-    const std::uint64_t scryptBytes = std::uint64_t{1024} << protection->workFactor;
-    const auto memory = static_cast<std::uint64_t>(::sysconf(_SC_PHYS_PAGES)) * ::sysconf(_SC_PAGESIZE);
-    return static_cast<std::size_t>(std::clamp<std::uint64_t>(memory / 2 / scryptBytes, 1, cores));
+    const std::uint64_t runs = PhysicalMemoryBytes() / 2 / ScryptMemoryBytes(protection->workFactor);
+    return static_cast<std::size_t>(std::clamp<std::uint64_t>(runs, 1, cores));
 }
 
 // A walk of a folder holding the output folder would meet the files the batch makes, or leave

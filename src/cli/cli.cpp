@@ -185,6 +185,8 @@ int Failed(CliEnvironment& env)
     } catch (const ZorvantaError& e) {
         const ErrorReport told = ReportOf(e, {}, {});
         return report(told.message, told.status);
+    } catch (const OutOfMemory& e) {
+        return report(e.what(), exitcode::kIoError);
     } catch (const std::bad_alloc&) {
         return report("out of memory", exitcode::kIoError);
     } catch (const std::system_error& e) {

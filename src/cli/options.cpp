@@ -5,11 +5,16 @@
 #include <span>
 #include <string_view>
 
+#include "age/agecrypto.h"
+#include "age/stanzas.h"
 #include "cli/exitstatus.h"
 #include "cli/usage.h"
+#include "pipeline/cores.h"
 #include "version.h"
 
 namespace {
+constexpr int kLargestMaxWorkFactor = 30;
+
 enum VerbBit : unsigned {
     kEncrypt = 1,
     kDecrypt = 2,
@@ -49,13 +54,26 @@ constexpr VerbSpec kVerbs[] = {
     {Verb::Help, "help", 0, "help [COMMAND]", "show this help, or the help of COMMAND"},
 };
 
-// A scrypt work factor as typed: a whole number from 1 to 30.
-int WorkFactor(const std::string& text, std::string_view option)
+// Bytes as a short text: whole GiB, or MiB below one GiB.
+std::string MemoryText(std::uint64_t bytes)
+{
+    constexpr std::uint64_t kMiB = std::uint64_t{1} << 20, kGiB = kMiB << 10;
+    return bytes >= kGiB ? std::to_string(bytes / kGiB) + " GiB" : std::to_string(bytes / kMiB) + " MiB";
+}
+
+// A scrypt work factor as typed: a whole number from 1 to largest (why: the reason for that
+// bound), whose scrypt run the machine's memory holds.
+int WorkFactor(const std::string& text, std::string_view option, int largest, std::string_view why)
 {
     int value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || value < 1 || value > 30)
-        throw UsageError{std::string(option) + " takes a whole number from 1 to 30"};
+    if (error != std::errc() || end != text.data() + text.size() || value < 1 || value > largest)
+        throw UsageError{std::string(option) + " takes a whole number from 1 to " + std::to_string(largest) +
+                         std::string(why)};
+    if (value > LargestWorkFactorInMemory())
+        throw UsageError{std::string(option) + " " + text + " needs " + MemoryText(ScryptMemoryBytes(value)) +
+                         " of memory, more than this machine has (" + MemoryText(PhysicalMemoryBytes()) +
+                         "): give at most " + std::to_string(LargestWorkFactorInMemory())};
     return value;
 }
 
@@ -102,16 +120,21 @@ constexpr OptionSpec kOptions[] = {
     {"armor", 'a', "", kEncrypt, "write the age file as text (PEM armor); implies --format age",
      [](Command& c, std::string&&) { c.armor = true; }},
     {"work-factor", 0, "N", kEncrypt | kReseal,
-     "the age passphrase's scrypt work factor, log2 of its cost: 1 to 30 (default 18, about a second)",
-     [](Command& c, std::string&& v) { c.workFactor = WorkFactor(v, "--work-factor"); }},
+     "the age passphrase's scrypt work factor, log2 of its cost: 1 to 22, the largest every age tool opens "
+     "(default 18, about a second and 256 MiB)",
+     [](Command& c, std::string&& v) {
+         c.workFactor = WorkFactor(v, "--work-factor", kLargestWrittenWorkFactor,
+                                   " (age tools refuse a file of a larger one)");
+     }},
     {"identity", 'i', "FILE", kOpening | kReseal,
      "open age files with the identities (AGE-SECRET-KEY-1...) in FILE, which may itself be an age file under a "
      "passphrase, or with the SSH private key in FILE (such as ~/.ssh/id_ed25519; a protected one asks for its "
      "passphrase only when a file is for it); may be repeated (reseal: to check a NAME.age made for recipients "
      "before)",
      [](Command& c, std::string&& v) { c.identityFiles.push_back(std::move(v)); }},
-    {"max-work-factor", 0, "N", kOpening, "open age passphrase files of a work factor up to N (default 22)",
-     [](Command& c, std::string&& v) { c.maxWorkFactor = WorkFactor(v, "--max-work-factor"); }},
+    {"max-work-factor", 0, "N", kOpening,
+     "open age passphrase files of a work factor up to N: 1 to 30, as far as the memory holds (default 22)",
+     [](Command& c, std::string&& v) { c.maxWorkFactor = WorkFactor(v, "--max-work-factor", kLargestMaxWorkFactor, ""); }},
     {"public", 'y', "", kKeygen, "print the recipient (public key) of each identity in FILE, one a line",
      [](Command& c, std::string&&) { c.publicKeys = true; }},
     {"output", 'o', "FILE", kFileVerbs | kKeygen, "write to FILE instead of the second name (keygen: instead of "
@@ -370,6 +393,11 @@ std::string HelpText(std::optional<Verb> topic)
 std::string VersionText()
 {
     return std::string("zorvanta-cli ") + kZorvantaVersion + "\n";
+}
+
+int LargestMaxWorkFactor()
+{
+    return std::min(kLargestMaxWorkFactor, LargestWorkFactorInMemory());
 }
 
 std::optional<Verb> VerbNamed(const std::string& name)

@@ -49,5 +49,8 @@ std::string HelpText(std::optional<Verb> topic = std::nullopt);
 std::string UsageLines(std::optional<Verb> topic);
 std::string VersionText();
 
+// The largest value --max-work-factor takes on this machine.
+int LargestMaxWorkFactor();
+
 // The command of that name, if there is one.
 std::optional<Verb> VerbNamed(const std::string& name);

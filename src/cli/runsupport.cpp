@@ -172,8 +172,11 @@ ErrorReport ReportOf(const ZorvantaError& e, const std::string& input, const std
         message = input + " changed while it was read";
     } else if (const auto* age = dynamic_cast<const AgeError*>(&e)) {
         message = input.empty() ? message : input + ": " + message;
+        // The advice names only a value the option takes.
         if (age->failure() == AgeFailure::WorkFactorTooLarge)
-            message += "; allow it with --max-work-factor " + std::to_string(age->workFactor());
+            message += age->workFactor() <= LargestMaxWorkFactor()
+                           ? "; allow it with --max-work-factor " + std::to_string(age->workFactor())
+                           : "; this machine's memory cannot hold its scrypt run";
     }
     return {message, exitcode::kRefused};
 }

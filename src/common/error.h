@@ -1,5 +1,6 @@
 #pragma once
 
+#include <new>
 #include <stdexcept>
 #include <string>
 
@@ -27,6 +28,17 @@ public:
 
 private:
     ErrorKind kind_;
+};
+
+// Memory the system did not give for a task that says which: a std::bad_alloc, handled as
+// every failure of the system is, but with its own message.
+class OutOfMemory : public std::bad_alloc {
+public:
+    explicit OutOfMemory(const std::string& message) : message_(message) {}
+    const char* what() const noexcept override { return message_.what(); }
+
+private:
+    std::runtime_error message_;  // copied without throwing
 };
 
 // An error's message as the error box shows it: a full stop is appended when the last

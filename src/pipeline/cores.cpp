@@ -1,6 +1,7 @@
 #include "pipeline/cores.h"
 
 #include <sched.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <thread>
@@ -16,4 +17,9 @@ std::size_t UsableCores()
 std::size_t WorkThreads(std::size_t requested)
 {
     return requested > 0 ? requested : UsableCores();
+}
+
+std::uint64_t PhysicalMemoryBytes()
+{
+    return static_cast<std::uint64_t>(::sysconf(_SC_PHYS_PAGES)) * static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
 }

@@ -204,6 +204,33 @@ TEST_F(Tampering, TheUntouchedFilesOpenWhole)
     ASSERT_EQ(::link(dir_.path("linked").c_str(), dir_.path("twin").c_str()), 0);
     PipeInput pipe(dir_.path("pipe"));
     pipe.Write({reinterpret_cast<const char*>(file_[0].data()), 1000});
-    EXPECT_THROW(DecryptAgeFile(dir_.path("pipe"), dir_.path("linked"), unlocking_), ZorvantaError);
+    const auto refusal = FailureOf([&] { DecryptAgeFile(dir_.path("pipe"), dir_.path("linked"), unlocking_); });
+    ASSERT_TRUE(refusal);
+    EXPECT_EQ(refusal->failure(), AgeFailure::StreamInPlace);
     EXPECT_EQ(ReadFile(dir_.path("twin")), (Bytes{1, 2, 3}));
+}
+
+TEST(CraftedPayload, AnEmptyLastChunkAfterAFullOneIsRefusedForWhatItIs)
+{
+    const TempDir dir;
+    SecretBytes fileKey = GenerateFileKey();
+    const std::string header = WriteHeader({WrapX25519(fileKey, ParseRecipient(PrintedRecipient("key1.txt")))}, fileKey);
+    Bytes file(header.begin(), header.end());
+    const std::array<std::uint8_t, kPayloadNonceBytes> nonce{};
+    file.insert(file.end(), nonce.begin(), nonce.end());
+    const PayloadCipher cipher(fileKey, nonce);
+    const Bytes plain = Pattern(kChunk);
+    file.resize(file.size() + kSealed + kTagBytes);
+    std::uint8_t* chunks = file.data() + header.size() + nonce.size();
+    cipher.Seal(0, false, plain.data(), kChunk, chunks);
+    cipher.Seal(1, true, plain.data(), 0, chunks + kSealed);
+    WriteFile(dir.path("in"), file);
+
+    Unlocking unlocking;
+    unlocking.identities.push_back(StoredIdentity("key1.txt"));
+    const auto failure = FailureOf([&] { CheckAgeFile(dir.path("in"), unlocking); });
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->failure(), AgeFailure::ChunkFailed);
+    EXPECT_EQ(failure->what(), "chunk 2 (at byte " + std::to_string(header.size() + nonce.size() + kSealed) +
+                                   ") is an empty last chunk after data, which the format forbids");
 }

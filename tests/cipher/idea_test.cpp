@@ -83,27 +83,33 @@ TEST(Idea, MultiplyModulo65537AndItsInverse)
     }
 }
 
-// The eight-block path has its own multiplication; sweeping the first word through every value
-// drives each of its cases (a zero factor, both zero, a borrow) against the one-block path.
-TEST(Idea, EightBlockDecryptionEqualsOneBlockDecryptionForEveryFirstWord)
+// The vector paths have their own multiplication; sweeping the first word through every value
+// drives each of its cases (a zero factor, both zero, a borrow) against the one-block path, on
+// every vector width the processor offers.
+TEST(Idea, VectorDecryptionEqualsOneBlockDecryptionForEveryFirstWord)
 {
-    static_assert(TZC_idea::kParallelBlocks == 8);
-    for (const Bytes& key : {Bytes(16, 0), kStandardKey}) {
-        TZC_idea idea;
-        idea.Init(key.data(), 128, nullptr);
-        std::uint8_t in[64], batch[64], single[8];
-        const std::uint8_t zeroMasks[64] = {};
-        for (std::uint32_t first = 0; first <= 0xFFFF; first += 8) {
-            for (std::uint32_t i = 0; i < 8; ++i) {
-                const std::uint32_t word = first + i;
-                const std::uint8_t block[8] = {std::uint8_t(word >> 8), std::uint8_t(word), 0, std::uint8_t(i),
-                                               std::uint8_t(word), 0xFF, std::uint8_t(word >> 8), std::uint8_t(word)};
-                std::memcpy(in + 8 * i, block, 8);
-            }
-            idea.DecryptBlocksXor(in, batch, 8, zeroMasks);
-            for (int i = 0; i < 8; ++i) {
-                idea.DecryptBlock(in + 8 * i, single);
-                ASSERT_EQ(ToHex(batch + 8 * i, 8), ToHex(single, 8)) << "key " << ToHex(key) << " word " << first + i;
+    constexpr std::uint32_t kBlocks = 16;  // one AVX2 batch, two SSE2 batches
+    for (const auto transforms : {TZC_idea::Transforms::Sse2, TZC_idea::Transforms::Avx2}) {
+        for (const Bytes& key : {Bytes(16, 0), kStandardKey}) {
+            TZC_idea idea(transforms);
+            if (idea.InUse() != transforms) continue;  // not offered by this processor
+            idea.Init(key.data(), 128, nullptr);
+            std::uint8_t in[8 * kBlocks], batch[8 * kBlocks], single[8];
+            const std::uint8_t zeroMasks[8 * kBlocks] = {};
+            for (std::uint32_t first = 0; first <= 0xFFFF; first += kBlocks) {
+                for (std::uint32_t i = 0; i < kBlocks; ++i) {
+                    const std::uint32_t word = first + i;
+                    const std::uint8_t block[8] = {std::uint8_t(word >> 8), std::uint8_t(word), 0, std::uint8_t(i),
+                                                   std::uint8_t(word), 0xFF, std::uint8_t(word >> 8),
+                                                   std::uint8_t(word)};
+                    std::memcpy(in + 8 * i, block, 8);
+                }
+                idea.DecryptBlocksXor(in, batch, kBlocks, zeroMasks);
+                for (std::uint32_t i = 0; i < kBlocks; ++i) {
+                    idea.DecryptBlock(in + 8 * i, single);
+                    ASSERT_EQ(ToHex(batch + 8 * i, 8), ToHex(single, 8))
+                        << "key " << ToHex(key) << " word " << first + i << " width " << static_cast<int>(transforms);
+                }
             }
         }
     }

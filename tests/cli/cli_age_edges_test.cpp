@@ -1,17 +1,36 @@
 // zorvanta-cli's age commands at their edges: a secret key given where a recipient belongs is
-// never shown, not even in part.
+// never shown, not even in part; work factors stay within what age tools open and what the
+// machine's memory holds; each refusal is told as one, with its exit status.
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cctype>
 
+#include "age/agecrypto.h"
+#include "age/base64.h"
+#include "age/header.h"
 #include "cli/clicases.h"
+#include "cli/options.h"
+#include "support/pipeinput.h"
 
 namespace {
 std::string Lower(std::string text)
 {
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
     return text;
+}
+
+// An age file whose only stanza is a scrypt one of that work factor (which is refused before it
+// would open).
+Bytes ScryptFile(int workFactor)
+{
+    const Stanza stanza{"scrypt", {EncodeBase64(Bytes(16, 7), false), std::to_string(workFactor)}, Bytes(32, 9)};
+    const std::string header = WriteHeader({stanza}, SecretBytes(16, 1));
+    Bytes file(header.begin(), header.end());
+    file.resize(file.size() + 16 + 32, 5);
+    return file;
 }
 
 // The identity line of a key file.
@@ -50,4 +69,58 @@ TEST(CliAgeEdges, ASecretKeyWhereARecipientBelongsIsNeverShown)
         for (const std::string& arg : c.args) args.push_back(InFolder(arg, dir));
         EXPECT_EQ(Lower(RunCliWith(args).err).find(secretPart), std::string::npos) << c.what;
     }
+}
+
+TEST(CliAgeEdges, WorkFactorsStayWithinWhatAgeToolsOpenAndTheMemoryHolds)
+{
+    const TempDir dir;
+    WriteFile(dir.path("plain"), Sample(10));
+    const std::string encrypt = "--work-factor takes a whole number from 1 to 22 (age tools refuse a file of a larger one)\n";
+    const Case cases[] = {
+        {"23", {"encrypt", "--format", "age", "--work-factor", "23", "--passphrase-hex", "00", "{}/plain", "{}/x.age"},
+         2, Text::Err, encrypt},
+        {"0", {"encrypt", "--format", "age", "--work-factor", "0", "--passphrase-hex", "00", "{}/plain", "{}/x.age"},
+         2, Text::Err, encrypt},
+        {"31 to open", {"decrypt", "--max-work-factor", "31", "{}/x.age", "{}/new"}, 2, Text::Err,
+         "--max-work-factor takes a whole number from 1 to 30\n"},
+    };
+    for (const Case& c : cases) ExpectCase(c, dir);
+    if (LargestWorkFactorInMemory() < 30) {
+        const std::string largest = std::to_string(LargestWorkFactorInMemory() + 1);
+        ExpectCase({"beyond the memory", {"check", "--max-work-factor", largest, "{}/x.age"}, 2, Text::Err,
+                    "zorvanta-cli: --max-work-factor " + largest + " needs "},
+                   dir);
+    }
+
+    // The advice to raise --max-work-factor names only a value that the option takes.
+    for (const int workFactor : {23, 31}) {
+        WriteFile(dir.path("wf.age"), ScryptFile(workFactor));
+        const CliRun run = RunCliWith({"check", "--passphrase-hex", "00", dir.path("wf.age")});
+        EXPECT_EQ(run.status, 1);
+        const std::string above = "the passphrase's work factor " + std::to_string(workFactor) + " is above the limit of 22";
+        EXPECT_NE(run.err.find(above), std::string::npos) << run.err;
+        const std::string advice = workFactor <= LargestMaxWorkFactor()
+                                       ? "; allow it with --max-work-factor " + std::to_string(workFactor) + "\n"
+                                       : "; this machine's memory cannot hold its scrypt run\n";
+        EXPECT_TRUE(run.err.ends_with(advice)) << run.err;
+    }
+}
+
+TEST(CliAgeEdges, AStreamIntoAnOutputWrittenInPlaceIsARefusal)
+{
+    const TempDir dir;
+    WriteFile(dir.path("plain"), Sample(10));
+    const std::string key = DataPath("age/key1.txt");
+    const std::string keyText = TextOf(key);
+    const std::size_t start = keyText.find("age1");
+    const std::string recipient = keyText.substr(start, keyText.find('\n', start) - start);
+    ASSERT_EQ(RunCliWith({"encrypt", "-q", "-r", recipient, dir.path("plain"), dir.path("x.age")}).status, 0);
+    WriteFile(dir.path("linked"), Sample(5));
+    ASSERT_EQ(::link(dir.path("linked").c_str(), dir.path("twin").c_str()), 0);  // so written in place
+    PipeInput pipe(dir.path("pipe"));
+    pipe.Write(TextOf(dir.path("x.age")));
+    ExpectCase({"stream in place", {"decrypt", "-f", "-i", key, "-", "{}/linked"}, 1, Text::Err,
+                "zorvanta-cli: standard input: {}/linked is written in place", {},
+                CliScript{.standardInput = "{}/pipe"}},
+               dir);
 }
