@@ -225,6 +225,7 @@ bool MadeFiles::Has(const std::string& path) const
 
 std::optional<std::string> ResealTask::OutputOf(const BatchFile& file) const
 {
+    if (settings_.outputPath) return settings_.outputPath;
     return OutputPathFor(file, settings_.outputFolder) + std::string(kAgeSuffix);
 }
 
@@ -267,4 +268,15 @@ FileReport ResealTask::Run(const BatchFile& file, const BatchJob& job) const
     made_.Add(outputPath);
     if (!output.file.NotKept().empty()) options.observer->Notice(output.file.NotKept());
     return Finished(settings_, resealing, BatchOutcome::Done, options);
+}
+
+FileReport ResealFileTo(const std::string& inputName, const std::string& outputName, ResealSettings settings,
+                        const BatchJob& job)
+{
+    BatchFile file{inputName, inputName.substr(inputName.rfind('/') + 1)};
+    struct stat info;
+    if (::stat(inputName.c_str(), &info) == 0) file.size = static_cast<std::uint64_t>(info.st_size);
+    settings.outputFolder.reset();
+    settings.outputPath = outputName;
+    return ResealTask(std::move(settings)).Run(file, job);
 }

@@ -28,6 +28,7 @@ struct ResealSettings {
     AgeProtection protection;                  // of the new files
     Unlocking unlocking;                       // opens them again: the new passphrase, or identities
     std::optional<std::string> outputFolder;   // nullopt: each NAME.age beside its NAME
+    std::optional<std::string> outputPath;     // one file's age file, named as its user chose
     bool deleteOriginals = false;
 };
 
@@ -53,3 +54,7 @@ private:
     ResealSettings settings_;
     mutable MadeFiles made_;  // a NAME.age this run made is no file "done before this run"
 };
+
+// The same move for one file, into the age file outputName, on the calling thread.
+FileReport ResealFileTo(const std::string& inputName, const std::string& outputName, ResealSettings settings,
+                        const BatchJob& job);

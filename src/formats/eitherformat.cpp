@@ -1,5 +1,9 @@
 #include "formats/eitherformat.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 
@@ -26,6 +30,13 @@ bool WritesAge(const std::string& outputName)
     return HasAgeSuffix(lower);
 }
 
+void RequireAgePassphrase(const SecretBytes& typed)
+{
+    if (typed.empty())
+        throw ZorvantaError("An age file needs a passphrase: no age tool opens one under the empty passphrase",
+                            ErrorKind::Refused);
+}
+
 FileOpResult EncryptEitherFormat(const std::string& inputName, const std::string& outputName,
                                  const SecretBytes& typed, TZC_blockcipher& cipher, const FileOpOptions& options)
 {
@@ -36,10 +47,7 @@ FileOpResult EncryptEitherFormat(const std::string& inputName, const std::string
         protection = std::move(age);
     }
     return WithNamedFiles(inputName, outputName, 0, options, [&](RunInput input, RunOutput output) {
-        // age refuses to open a file under the empty passphrase.
-        if (typed.empty() && std::holds_alternative<AgeProtection>(protection))
-            throw ZorvantaError("An age file needs a passphrase: no age tool opens one under the empty passphrase",
-                                ErrorKind::Refused);
+        if (std::holds_alternative<AgeProtection>(protection)) RequireAgePassphrase(typed);
         return EncryptOpened(std::move(input), std::move(output), protection, options);
     });
 }
@@ -56,4 +64,24 @@ FileOpResult DecryptEitherFormat(const std::string& inputName, const std::string
             throw;
         }
     });
+}
+
+std::optional<std::string> LegacyCipherOfFile(const std::string& name, const SecretBytes& typed)
+{
+    const int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return std::nullopt;
+    std::vector<std::uint8_t> first(kFormatPeekBytes);
+    std::size_t taken = 0;
+    struct stat info;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        ssize_t got = 0;
+        while (taken < first.size() && (got = ::pread(fd, first.data() + taken, first.size() - taken,
+                                                      static_cast<off_t>(taken))) > 0)
+            taken += static_cast<std::size_t>(got);
+    }
+    ::close(fd);
+    first.resize(taken);
+    if (IsAge(FormatOf(first))) return std::nullopt;
+    const auto fitting = FindLegacyCipher(first, PassphraseBytes(AsText(typed)));
+    return fitting ? std::optional<std::string>(*fitting) : std::nullopt;
 }

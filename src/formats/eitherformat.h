@@ -9,6 +9,7 @@
 // Outcomes as the legacy engine gives them; a wrong passphrase is WrongPassphrase in either
 // format. Any other refusal of an age file raises AgeError, which the window words.
 
+#include <optional>
 #include <string>
 
 #include "cipher/cipherbase.h"
@@ -17,7 +18,15 @@
 
 bool WritesAge(const std::string& outputName);
 
+// Raises the error that refuses the empty passphrase for an age file: age opens no such file.
+void RequireAgePassphrase(const SecretBytes& typed);
+
 FileOpResult EncryptEitherFormat(const std::string& inputName, const std::string& outputName,
                                  const SecretBytes& typed, TZC_blockcipher& cipher, const FileOpOptions& options = {});
 FileOpResult DecryptEitherFormat(const std::string& inputName, const std::string& outputName,
                                  const SecretBytes& typed, TZC_blockcipher& cipher, const FileOpOptions& options = {});
+
+// The legacy cipher whose check block for the typed passphrase begins the file name: nullopt
+// for an age file, one too short, one no cipher fits, and anything but a regular file, which is
+// not read (a pipe would block).
+std::optional<std::string> LegacyCipherOfFile(const std::string& name, const SecretBytes& typed);

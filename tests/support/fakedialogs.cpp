@@ -14,6 +14,16 @@ void FakeDialogs::Error(QWidget* parent, const QString& text, const QString& des
     errors.push_back(text);
 }
 
+bool FakeDialogs::Question(QWidget* parent, const QString& text)
+{
+    lastParent = parent;
+    questions.push_back(text);
+    if (questionAnswers.empty()) return true;
+    const bool yes = questionAnswers.front();
+    questionAnswers.pop_front();
+    return yes;
+}
+
 std::optional<QString> FakeDialogs::OpenFile(QWidget* parent, const FileDialogRequest& request)
 {
     return NextFileAnswer(parent, request);

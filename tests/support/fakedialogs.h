@@ -19,6 +19,7 @@ class FakeDialogs final : public Dialogs {
 public:
     void Information(QWidget* parent, const QString& text, const QString& description = {}) override;
     void Error(QWidget* parent, const QString& text, const QString& description = {}) override;
+    bool Question(QWidget* parent, const QString& text) override;
     std::optional<QString> OpenFile(QWidget* parent, const FileDialogRequest& request) override;
     std::optional<QString> SaveFile(QWidget* parent, const FileDialogRequest& request) override;
     void OpenAddress(QWidget* parent, const QString& verb, const QString& address, ShowMode show) override;
@@ -26,9 +27,12 @@ public:
     // The answers of the next file dialogs, in order; a null string, or none left, means the
     // user cancels.
     std::deque<QString> fileAnswers;
+    // The answers of the next questions, in order; none left means Yes, the default button.
+    std::deque<bool> questionAnswers;
 
     std::vector<QString> informations;
     std::vector<QString> errors;
+    std::vector<QString> questions;
     QString lastDescription;  // of the last box
     std::vector<FileDialogRequest> fileRequests;
     std::vector<ShellRequest> shellRequests;

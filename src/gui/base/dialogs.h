@@ -29,6 +29,8 @@ public:
     // tells screen readers what the box is about (its window and file); empty for none.
     virtual void Information(QWidget* parent, const QString& text, const QString& description = {}) = 0;
     virtual void Error(QWidget* parent, const QString& text, const QString& description = {}) = 0;
+    // Modal, centred likewise, with Yes (the default button) and No; true for Yes.
+    virtual bool Question(QWidget* parent, const QString& text) = 0;
 
     // The full name of the chosen file, or nothing when the user cancels. The open dialog
     // accepts a name that does not exist; the save dialog replaces a file without asking.

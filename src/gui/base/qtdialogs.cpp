@@ -20,13 +20,13 @@ constexpr int kKeyGuardMs = 500;
 // Room a window manager's title bar takes beside the caption: the icon and the buttons.
 constexpr int kTitleBarButtonsWidth = 120;
 
-// A modal box with one OK button, centred over its parent's window (on the screen when that is
+// A modal box (one OK button unless told otherwise), centred over its parent's window (on the screen when that is
 // hidden), and wide enough for its caption in the title bar.
 class CentredMessageBox : public QMessageBox {
 public:
     CentredMessageBox(Icon icon, const QString& caption, const QString& text, QWidget* parent,
-                      const QString& description)
-        : QMessageBox(icon, caption, text, QMessageBox::Ok, parent)
+                      const QString& description, StandardButtons buttons = QMessageBox::Ok)
+        : QMessageBox(icon, caption, text, buttons, parent)
     {
         setAccessibleDescription(description);
         // QMessageBox sizes itself to its layout, whatever its minimum width says.
@@ -128,6 +128,15 @@ public:
     void Error(QWidget* parent, const QString& text, const QString& description) override
     {
         CentredMessageBox(QMessageBox::Critical, ApplicationTitle(), text, parent, description).exec();
+    }
+
+    bool Question(QWidget* parent, const QString& text) override
+    {
+        CentredMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), text, parent, {},
+                              QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes;
     }
 
     std::optional<QString> OpenFile(QWidget* parent, const FileDialogRequest& request) override

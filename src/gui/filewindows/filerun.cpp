@@ -2,7 +2,31 @@
 
 #include <system_error>
 
+#include "batch/reseal.h"
+#include "fileenc/passphrase.h"
 #include "formats/eitherformat.h"
+
+namespace {
+// The move of a legacy file to age under the typed passphrase, as reseal makes it; an existing
+// age file is not replaced.
+FileOpResult MoveToAge(const FileJob& job, const BatchJob& options)
+{
+    RequireAgePassphrase(job.passphrase);
+    ResealSettings settings;
+    settings.legacyPassphrase = PassphraseBytes(AsText(job.passphrase));
+    settings.protection.passphrase = job.passphrase;
+    settings.unlocking.passphrase = [&job] { return std::optional<SecretBytes>(job.passphrase); };
+    const FileReport report = ResealFileTo(job.inputName, job.outputName, std::move(settings), options);
+    switch (report.outcome) {
+    case BatchOutcome::Done:
+    case BatchOutcome::AlreadyDone: return FileOpResult::Encrypted;
+    case BatchOutcome::Stopped: return FileOpResult::Cancelled;
+    default:
+        if (report.error) std::rethrow_exception(report.error);
+        throw ZorvantaError(report.detail);
+    }
+}
+}  // namespace
 
 FileRun::FileRun(FileJob job) : job_(std::move(job))
 {
@@ -62,8 +86,14 @@ void FileRun::Work()
 {
     try {
         const FileOpOptions options{.observer = this};
-        const auto run = job_.operation == FileOperation::Encrypt ? EncryptEitherFormat : DecryptEitherFormat;
-        outcome_ = run(job_.inputName, job_.outputName, job_.passphrase, *job_.cipher, options);
+        if (job_.moveToAge) {
+            outcome_ = MoveToAge(job_, {options, {.observer = &stopOnly_}});
+        } else {
+            const auto run = job_.operation == FileOperation::Encrypt ? EncryptEitherFormat : DecryptEitherFormat;
+            outcome_ = run(job_.inputName, job_.outputName, job_.passphrase, *job_.cipher, options);
+            if (outcome_ == FileOpResult::WrongPassphrase)
+                fittingCipher_ = LegacyCipherOfFile(job_.inputName, job_.passphrase);
+        }
     } catch (...) {
         error_ = std::current_exception();
     }

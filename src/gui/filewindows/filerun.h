@@ -27,6 +27,9 @@ struct FileJob {
     std::string outputName;
     SecretBytes passphrase;  // as typed, UTF-8
     std::unique_ptr<TZC_blockcipher> cipher;
+    // An encryption of a legacy file (under this passphrase) that moves it to the age file
+    // instead: decrypted in memory only, the age file read back and verified before it counts.
+    bool moveToAge = false;
 };
 
 class FileRun final : public QObject, private FileOpObserver {
@@ -47,6 +50,9 @@ public:
     bool Ended() const noexcept { return ended_; }
     // After Finished: the engine's outcome, or the error it raised, raised again here.
     FileOpResult Outcome() const;
+    // After Finished, for a decryption refused with WrongPassphrase: the legacy cipher whose
+    // check block does fit the passphrase, if any.
+    const std::optional<std::string>& FittingCipher() const { return fittingCipher_; }
 
 signals:
     // The latest figures; total is unknown for a pipe.
@@ -59,16 +65,28 @@ private:
         std::optional<std::uint64_t> total;
     };
 
+    // Stops the run's further readings (the check of a moved file) without reporting progress.
+    class StopOnly final : public FileOpObserver {
+    public:
+        explicit StopOnly(const std::atomic<bool>& cancelled) : cancelled_(cancelled) {}
+        bool Continue(std::uint64_t, std::optional<std::uint64_t>) override { return !cancelled_; }
+
+    private:
+        const std::atomic<bool>& cancelled_;
+    };
+
     bool Continue(std::uint64_t done, std::optional<std::uint64_t> total) override;  // on the worker
     void Work();  // on the worker
     void ReportProgress();
 
     std::atomic<bool> cancelled_{false};
+    StopOnly stopOnly_{cancelled_};
     std::mutex progressMutex_;
     Progress latest_;              // guarded by progressMutex_
     bool progressQueued_ = false;  // guarded by progressMutex_
     FileOpResult outcome_ = FileOpResult::Cancelled;
     std::exception_ptr error_;
+    std::optional<std::string> fittingCipher_;
     bool ended_ = false;  // set on this object's thread with Finished
     FileJob job_;         // the worker's until it ends
     std::thread worker_;  // last: started once everything above exists

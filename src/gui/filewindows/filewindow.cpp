@@ -211,10 +211,16 @@ void FileEncryptionWindow::RunFileOperation(FileOperation operation)
 {
     // The run in progress holds the names and the component; an outcome not yet shown comes first.
     if (Running() || outcomePending_) return;
-    run_ = std::make_unique<FileRun>(FileJob{operation, FileName(CInFileBox), FileName(COutFileBox),
-                                             PassphraseOf(CPassphraseBox), CreateCipher(SelectedCipher().Algorithm())});
+    const SecretBytes passphrase = PassphraseOf(CPassphraseBox);
+    const bool writesAge = operation == FileOperation::Encrypt && WritesAge(FileName(COutFileBox));
+    // Encrypting a legacy file to age would wrap its weak ciphertext: moving it is offered.
+    const auto legacyCipher = writesAge ? LegacyCipherOfFile(FileName(CInFileBox), passphrase) : std::nullopt;
+    const bool moveToAge =
+        legacyCipher && dialogs_.Question(this, QString::fromStdString(MoveToAgeQuestion(*legacyCipher)));
+    run_ = std::make_unique<FileRun>(FileJob{operation, FileName(CInFileBox), FileName(COutFileBox), passphrase,
+                                             CreateCipher(SelectedCipher().Algorithm()), moveToAge});
     runOperation_ = operation;
-    runWritesAge_ = operation == FileOperation::Encrypt && WritesAge(FileName(COutFileBox));
+    runWritesAge_ = writesAge;
     runDescription_ = windowTitle() + ": " + CInFileBox->text() + " to " + COutFileBox->text();
     connect(run_.get(), &FileRun::Finished, this, [this] {
         // Whether the user is at this window, asked before its progress dialog goes.
@@ -285,8 +291,8 @@ void FileEncryptionWindow::ShowOutcome()
     }
     const MessageWording wording = runOperation_ == FileOperation::Encrypt ? design_.encryptWording
                                                                            : MessageWording::Standard;
-    dialogs_.Information(this, QString::fromStdString(OutcomeText(result, runOperation_, wording, runWritesAge_)),
-                         runDescription_);
+    const std::string text = OutcomeText(result, runOperation_, wording, runWritesAge_, run_->FittingCipher());
+    dialogs_.Information(this, QString::fromStdString(text), runDescription_);
     switch (result) {
     case FileOpResult::NoInputName:
         CInFileBox->setFocus();

@@ -1,12 +1,28 @@
 #include "gui/filewindows/outcometext.h"
 
 #include <cctype>
+#include <string_view>
+#include <utility>
 
 #include "age/ageerror.h"
 #include "formats/outcometext.h"
 #include "gui/base/guard.h"
 
 namespace {
+// The file window of each cipher that has one, by the caption of its button on the main window.
+constexpr std::pair<std::string_view, std::string_view> kCipherWindows[] = {
+    {"Blowfish", "Blowfish Encryption"}, {"Gost", "Gost Encryption"},         {"IDEA", "IDEA Encryption"},
+    {"Rijndael", "Rijndael Encryption"}, {"Misty1", "Misty 1 Encryption"},    {"Twofish", "Twofish Encryption"},
+    {"Cast256", "Cast 256 Encryption"},
+};
+
+std::string WhereItOpens(const std::string& algorithm)
+{
+    for (const auto& [cipher, window] : kCipherWindows)
+        if (cipher == algorithm) return "The file opens in the " + std::string(window) + " window.";
+    return "The file opens with zorvanta-cli decrypt --cipher " + algorithm + ".";
+}
+
 std::string Sentence(std::string text)
 {
     if (!text.empty()) text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
@@ -29,12 +45,15 @@ std::optional<std::string> AgeFailureText(const AgeError& e)
 }
 }  // namespace
 
-std::string OutcomeText(FileOpResult result, FileOperation operation, MessageWording wording, bool wroteAge)
+std::string OutcomeText(FileOpResult result, FileOperation operation, MessageWording wording, bool wroteAge,
+                        const std::optional<std::string>& fittingCipher)
 {
     const bool gostsOwn = result == FileOpResult::OutputOpenFailed && operation == FileOperation::Encrypt &&
                           wording == MessageWording::Gost;
     const std::string message = gostsOwn ? "Unable to open then Output File" : FileOpMessage(result, operation);
-    return result == FileOpResult::Encrypted && wroteAge ? message + " (age format)" : message;
+    if (result == FileOpResult::Encrypted && wroteAge) return message + " (age format)";
+    if (result == FileOpResult::WrongPassphrase && fittingCipher) return message + "\n" + WhereItOpens(*fittingCipher);
+    return message;
 }
 
 std::string ErrorText(const std::exception_ptr& error)

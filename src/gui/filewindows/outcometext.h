@@ -12,8 +12,14 @@
 // The Gost window words one message differently; every other window uses Standard.
 enum class MessageWording { Standard, Gost };
 
-// The information box's text for a run's result; an age file written says so.
-std::string OutcomeText(FileOpResult result, FileOperation operation, MessageWording wording, bool wroteAge);
+// The information box's text for a run's result; an age file written says so, and a wrong
+// passphrase for this window's cipher names where the file opens when another cipher's check
+// block fits (fittingCipher, an algorithm).
+std::string OutcomeText(FileOpResult result, FileOperation operation, MessageWording wording, bool wroteAge,
+                        const std::optional<std::string>& fittingCipher = std::nullopt);
+
+// The question before a legacy file (of cipher, an algorithm) is encrypted to an age file.
+std::string MoveToAgeQuestion(const std::string& cipher);
 
 // The error box's text for what a run raised: as for any error, or for an age file that did not open, what it means here (the file is damaged and nothing
 // was written, the detail on a line of its own; or it opens with a key file, and how).
