@@ -56,6 +56,11 @@ std::string OutcomeText(FileOpResult result, FileOperation operation, MessageWor
     return message;
 }
 
+std::string MoveToAgeQuestion(const std::string& cipher)
+{
+    return "This file is already encrypted (" + cipher + "). Move it to age instead?";
+}
+
 std::string ErrorText(const std::exception_ptr& error)
 {
     try {
