@@ -27,7 +27,7 @@ using Bytes = std::vector<std::uint8_t>;
 // same first bytes as the engine's.
 std::optional<Bytes> Binary(std::span<const std::uint8_t> file)
 {
-    const auto first = file.first(std::min(file.size(), kFormatPeekBytes));
+    const auto first = file.first(std::min(file.size(), kAgeDetectBytes));
     if (!LooksLikeAge(first)) return std::nullopt;
     if (!IsArmored(first)) return Bytes(file.begin(), file.end());
     Bytes binary;

@@ -20,27 +20,10 @@
 namespace {
 using KdfPtr = std::unique_ptr<EVP_KDF, OpenSslDeleter<EVP_KDF, EVP_KDF_free>>;
 using KdfCtxPtr = std::unique_ptr<EVP_KDF_CTX, OpenSslDeleter<EVP_KDF_CTX, EVP_KDF_CTX_free>>;
-using CipherCtxPtr = std::unique_ptr<EVP_CIPHER_CTX, OpenSslDeleter<EVP_CIPHER_CTX, EVP_CIPHER_CTX_free>>;
 
 OSSL_PARAM OctetParam(const char* name, std::span<const std::uint8_t> bytes)
 {
     return OSSL_PARAM_construct_octet_string(name, const_cast<std::uint8_t*>(bytes.data()), bytes.size());
-}
-
-// One context per thread, set up for ChaCha20-Poly1305 once: each call then only loads its
-// key and nonce, which keeps 64 KiB chunks fast. OpenSSL wipes the key when the thread ends.
-EVP_CIPHER_CTX* ChaChaContext(ChaChaKey key, ChaChaNonce nonce, int encrypt)
-{
-    thread_local const CipherCtxPtr context = [] {
-        CipherCtxPtr created(EVP_CIPHER_CTX_new());
-        if (!created) ThrowLibraryFailure("EVP_CIPHER_CTX_new");
-        Require(EVP_CipherInit_ex2(created.get(), EVP_chacha20_poly1305(), nullptr, nullptr, 1, nullptr),
-                "ChaCha20-Poly1305 set-up");
-        return created;
-    }();
-    Require(EVP_CipherInit_ex2(context.get(), nullptr, key.data(), nonce.data(), encrypt, nullptr),
-            "ChaCha20-Poly1305 key set-up");
-    return context.get();
 }
 
 // EVP_CipherUpdate counts in int, so very long inputs go in pieces.
@@ -175,26 +158,61 @@ void RandomBytes(std::span<std::uint8_t> out)
     Require(RAND_bytes(out.data(), static_cast<int>(out.size())), "RAND_bytes");
 }
 
-void SealChaCha(ChaChaKey key, ChaChaNonce nonce, const std::uint8_t* in, std::size_t n, std::uint8_t* out)
+ChaChaContext::ChaChaContext() : context_(EVP_CIPHER_CTX_new())
 {
-    EVP_CIPHER_CTX* context = ChaChaContext(key, nonce, 1);
+    if (!context_) ThrowLibraryFailure("EVP_CIPHER_CTX_new");
+    if (EVP_CipherInit_ex2(context_, EVP_chacha20_poly1305(), nullptr, nullptr, 1, nullptr) != 1) {
+        EVP_CIPHER_CTX_free(context_);
+        ThrowLibraryFailure("ChaCha20-Poly1305 set-up");
+    }
+}
+
+ChaChaContext::~ChaChaContext()
+{
+    EVP_CIPHER_CTX_free(context_);
+}
+
+EVP_CIPHER_CTX* ChaChaContext::Load(ChaChaKey key, ChaChaNonce nonce, int encrypt)
+{
+    Require(EVP_CipherInit_ex2(context_, nullptr, key.data(), nonce.data(), encrypt, nullptr),
+            "ChaCha20-Poly1305 key set-up");
+    return context_;
+}
+
+void SealChaCha(ChaChaContext& chacha, ChaChaKey key, ChaChaNonce nonce, const std::uint8_t* in, std::size_t n,
+                std::uint8_t* out)
+{
+    EVP_CIPHER_CTX* context = chacha.Load(key, nonce, 1);
     CipherUpdate(context, in, n, out);
     int written = 0;
     Require(EVP_CipherFinal_ex(context, out + n, &written), "ChaCha20-Poly1305");
     Require(EVP_CIPHER_CTX_ctrl(context, EVP_CTRL_AEAD_GET_TAG, kChaChaTagBytes, out + n), "ChaCha20-Poly1305 tag");
 }
 
-bool OpenChaCha(ChaChaKey key, ChaChaNonce nonce, const std::uint8_t* in, std::size_t n, std::uint8_t* out)
+void SealChaCha(ChaChaKey key, ChaChaNonce nonce, const std::uint8_t* in, std::size_t n, std::uint8_t* out)
+{
+    ChaChaContext context;
+    SealChaCha(context, key, nonce, in, n, out);
+}
+
+bool OpenChaCha(ChaChaContext& chacha, ChaChaKey key, ChaChaNonce nonce, const std::uint8_t* in, std::size_t n,
+                std::uint8_t* out)
 {
     if (n < kChaChaTagBytes) return false;
     const std::size_t length = n - kChaChaTagBytes;
-    EVP_CIPHER_CTX* context = ChaChaContext(key, nonce, 0);
+    EVP_CIPHER_CTX* context = chacha.Load(key, nonce, 0);
     CipherUpdate(context, in, length, out);
     Require(EVP_CIPHER_CTX_ctrl(context, EVP_CTRL_AEAD_SET_TAG, kChaChaTagBytes,
                                 const_cast<std::uint8_t*>(in + length)),
             "ChaCha20-Poly1305 tag");
     int written = 0;
     return EVP_CipherFinal_ex(context, out + length, &written) == 1;
+}
+
+bool OpenChaCha(ChaChaKey key, ChaChaNonce nonce, const std::uint8_t* in, std::size_t n, std::uint8_t* out)
+{
+    ChaChaContext context;
+    return OpenChaCha(context, key, nonce, in, n, out);
 }
 
 std::array<std::uint8_t, kX25519Bytes> X25519PublicOf(const SecretBytes& secret)

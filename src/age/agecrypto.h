@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <utility>
 
 #include "platform/secretbytes.h"
 
@@ -52,11 +53,30 @@ private:
     struct evp_md_ctx_st* context_;
 };
 
+// A ChaCha20-Poly1305 context, set up once, so that each chunk only loads its key and nonce.
+// It holds the last key it was given until it is destroyed, when OpenSSL cleanses it: a run
+// keeps one per thread and destroys them with its file, so no key outlives the file. One
+// thread at a time.
+class ChaChaContext {
+public:
+    ChaChaContext();
+    ~ChaChaContext();
+    ChaChaContext(ChaChaContext&& other) noexcept : context_(std::exchange(other.context_, nullptr)) {}
+    ChaChaContext& operator=(ChaChaContext&&) = delete;
+    struct evp_cipher_ctx_st* Load(ChaChaKey key, ChaChaNonce nonce, int encrypt);
+
+private:
+    struct evp_cipher_ctx_st* context_;
+};
+
 // ChaCha20-Poly1305 (RFC 7539) without associated data; the 16-byte tag follows the n bytes
-// of ciphertext. Safe to call from several threads at once.
-void SealChaCha(ChaChaKey key, ChaChaNonce nonce, const std::uint8_t* in, std::size_t n,
+// of ciphertext. Without a context, each call sets up one of its own.
+void SealChaCha(ChaChaContext& context, ChaChaKey key, ChaChaNonce nonce, const std::uint8_t* in, std::size_t n,
                 std::uint8_t* out /* n + 16 bytes */);
+void SealChaCha(ChaChaKey key, ChaChaNonce nonce, const std::uint8_t* in, std::size_t n, std::uint8_t* out);
 // n counts the tag; false when the tag does not fit, and out (n - 16 bytes) is then garbage.
+bool OpenChaCha(ChaChaContext& context, ChaChaKey key, ChaChaNonce nonce, const std::uint8_t* in, std::size_t n,
+                std::uint8_t* out);
 bool OpenChaCha(ChaChaKey key, ChaChaNonce nonce, const std::uint8_t* in, std::size_t n, std::uint8_t* out);
 
 // X25519 (RFC 7748) on 32-byte secrets.

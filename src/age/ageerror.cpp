@@ -2,7 +2,24 @@
 
 #include <utility>
 
-AgeError::AgeError(AgeFailure failure, std::string message) : ZorvantaError(std::move(message)), failure_(failure) {}
+namespace {
+// A file that is damaged or was tampered with, rather than not opened with what opens it.
+ErrorKind KindOf(AgeFailure failure)
+{
+    switch (failure) {
+    case AgeFailure::HeaderDamaged:
+    case AgeFailure::ChunkFailed:
+    case AgeFailure::Truncated:
+    case AgeFailure::TrailingData: return ErrorKind::Damaged;
+    default: return ErrorKind::Refused;
+    }
+}
+}  // namespace
+
+AgeError::AgeError(AgeFailure failure, std::string message)
+    : ZorvantaError(std::move(message), KindOf(failure)), failure_(failure)
+{
+}
 
 AgeError AgeError::NotAgeFile()
 {

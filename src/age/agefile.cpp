@@ -94,9 +94,9 @@ SecretBytes FileKeyOf(const Header& header, const Unlocking* unlocking, std::opt
 {
     if (!known) {
         known = UnlockFileKey(header, *unlocking);
-    } else if (HeaderMac(header.macInput, *known) != header.mac) {
+    } else if (!SecretEquals(HeaderMac(header.macInput, *known), header.mac)) {
         throw AgeError::HeaderDamaged();
-    } else if (unlocking && UnlockFileKey(header, *unlocking) != *known) {
+    } else if (unlocking && !SecretEquals(UnlockFileKey(header, *unlocking), *known)) {
         throw AgeError::HeaderDamaged();
     }
     return *known;
@@ -146,7 +146,9 @@ std::optional<SealedKeys> Seal(ByteSource& source, ByteSink& file, const AgeProt
 
 FileOpResult Encrypt(RunInput input, RunOutput output, const AgeProtection& protection, const FileOpOptions& options)
 {
-    FileSource source(input.file.fd.get(), input.name, *options.calls);
+    // Bytes already taken to tell a format are the plaintext's first.
+    FileSource file(input.file.fd.get(), input.name, *options.calls, input.taken.size());
+    PrefixedSource source(input.taken, file);
     OutputSink sink(output.file, output.name);
     if (!Seal(source, sink, protection, SizeOf(input.file.info), options)) return FileOpResult::Cancelled;
     FinishRun(input, output, options);
@@ -192,7 +194,7 @@ FileOpResult EncryptOpenedAgeFile(RunInput input, RunOutput output, const AgePro
 FileOpResult DecryptAgeFile(const std::string& inputName, const std::string& outputName, const Unlocking& unlocking,
                             const FileOpOptions& options)
 {
-    return WithNamedFiles(inputName, outputName, kFormatPeekBytes, options, [&](RunInput input, RunOutput output) {
+    return WithNamedFiles(inputName, outputName, kAgeDetectBytes, options, [&](RunInput input, RunOutput output) {
         return DecryptOpenedAgeFile(std::move(input), std::move(output), unlocking, options);
     });
 }
@@ -217,7 +219,7 @@ FileOpResult DecryptOpenedAgeFile(RunInput input, RunOutput output, const Unlock
 FileOpResult CheckAgeFile(const std::string& inputName, const Unlocking& unlocking, const FileOpOptions& options)
 {
     if (inputName.empty()) return FileOpResult::NoInputName;
-    auto opened = OpenRunInput(inputName, kFormatPeekBytes, *options.calls);
+    auto opened = OpenRunInput(inputName, kAgeDetectBytes, *options.calls);
     if (const auto* refusal = std::get_if<RunRefusal>(&opened)) return refusal->result;
     return CheckOpenedAgeFile(std::move(std::get<RunInput>(opened)), unlocking, options);
 }
@@ -243,7 +245,7 @@ std::optional<SealedKeys> SealAgeStream(ByteSource& source, ByteSink& sink, cons
 bool OpenAgeStream(ByteSource& source, ByteSink& sink, const Unlocking* unlocking, const SecretBytes* knownKey,
                    std::optional<std::uint64_t> total, const FileOpOptions& options)
 {
-    std::vector<std::uint8_t> firstBytes(kFormatPeekBytes);
+    std::vector<std::uint8_t> firstBytes(kAgeDetectBytes);
     firstBytes.resize(source.Read(firstBytes.data(), firstBytes.size()));
     PrefixedSource whole(firstBytes, source);
     std::optional<SecretBytes> fileKey;
@@ -256,7 +258,7 @@ SecretBytes DecryptAgeBytes(const SecretBytes& file, const Unlocking& unlocking)
     MemorySource source(file);
     SecretSink sink;
     std::optional<SecretBytes> fileKey;
-    DecryptStream(source, std::span(file).first(std::min(file.size(), kFormatPeekBytes)), sink, &unlocking,
+    DecryptStream(source, std::span(file).first(std::min(file.size(), kAgeDetectBytes)), sink, &unlocking,
                   file.size(), FileOpOptions{}, fileKey);
     return std::move(sink.bytes);
 }

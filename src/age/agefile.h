@@ -27,17 +27,13 @@ struct AgeProtection {
     bool armor = false;
 };
 
-// How many first bytes tell an age file from any other: the version line, or the armor's
-// BEGIN line after some whitespace.
-inline constexpr std::size_t kFormatPeekBytes = 64;
-
 // An existing output is replaced.
 FileOpResult EncryptAgeFile(const std::string& inputName, const std::string& outputName,
                             const AgeProtection& protection, const FileOpOptions& options = {});
 FileOpResult DecryptAgeFile(const std::string& inputName, const std::string& outputName, const Unlocking& unlocking,
                             const FileOpOptions& options = {});
-// The same on files already opened; a decrypted input's first bytes were taken to tell its
-// format.
+// The same on files already opened; a decrypted input's first bytes (kAgeDetectBytes, or
+// more) were taken to tell its format.
 FileOpResult EncryptOpenedAgeFile(RunInput input, RunOutput output, const AgeProtection& protection,
                                   const FileOpOptions& options = {});
 FileOpResult DecryptOpenedAgeFile(RunInput input, RunOutput output, const Unlocking& unlocking,

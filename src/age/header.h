@@ -49,7 +49,8 @@ std::string WriteHeader(const std::vector<Stanza>& stanzas, const SecretBytes& f
 // HMAC-SHA-256 under HKDF(ikm = file key, salt = empty, info = "header").
 std::array<std::uint8_t, 32> HeaderMac(std::string_view macInput, const SecretBytes& fileKey);
 
-// Format detection from a file's first bytes (64 are enough): the binary version line, or
-// the armor's BEGIN line after optional whitespace.
+// Format detection from a file's first kAgeDetectBytes: the binary version line, or the
+// armor's BEGIN line after optional whitespace.
+inline constexpr std::size_t kAgeDetectBytes = 64;
 bool LooksLikeAge(std::span<const std::uint8_t> firstBytes);
 bool IsArmored(std::span<const std::uint8_t> firstBytes);

@@ -2,8 +2,6 @@
 
 #include <array>
 
-#include "age/agecrypto.h"
-
 namespace {
 // An 11-byte big-endian chunk counter, then 1 for the last chunk and 0 for every other.
 std::array<std::uint8_t, kChaChaNonceBytes> ChunkNonce(std::uint64_t counter, bool last)
@@ -20,14 +18,28 @@ PayloadCipher::PayloadCipher(const SecretBytes& fileKey, std::span<const std::ui
 {
 }
 
+void PayloadCipher::Seal(ChaChaContext& context, std::uint64_t counter, bool last, const std::uint8_t* in,
+                         std::size_t n, std::uint8_t* out) const
+{
+    SealChaCha(context, ChaChaKey(key_.data(), kChaChaKeyBytes), ChunkNonce(counter, last), in, n, out);
+}
+
 void PayloadCipher::Seal(std::uint64_t counter, bool last, const std::uint8_t* in, std::size_t n,
                          std::uint8_t* out) const
 {
-    SealChaCha(ChaChaKey(key_.data(), kChaChaKeyBytes), ChunkNonce(counter, last), in, n, out);
+    ChaChaContext context;
+    Seal(context, counter, last, in, n, out);
+}
+
+bool PayloadCipher::Open(ChaChaContext& context, std::uint64_t counter, bool last, const std::uint8_t* in,
+                         std::size_t n, std::uint8_t* out) const
+{
+    return OpenChaCha(context, ChaChaKey(key_.data(), kChaChaKeyBytes), ChunkNonce(counter, last), in, n, out);
 }
 
 bool PayloadCipher::Open(std::uint64_t counter, bool last, const std::uint8_t* in, std::size_t n,
                          std::uint8_t* out) const
 {
-    return OpenChaCha(ChaChaKey(key_.data(), kChaChaKeyBytes), ChunkNonce(counter, last), in, n, out);
+    ChaChaContext context;
+    return Open(context, counter, last, in, n, out);
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "age/ageerror.h"
+#include "common/wipe.h"
 
 namespace {
 // How many chunks a batch of count bytes holds: the last batch has at least one, and a short
@@ -19,18 +20,22 @@ PayloadBatches::PayloadBatches(const PayloadCipher& cipher, std::size_t threads,
     : cipher_(cipher), pool_(threads > 1 ? std::make_unique<WorkerPool>(threads - 1) : nullptr),
       payloadOffset_(payloadOffset)
 {
+    contexts_.resize(pool_ ? pool_->Capacity() : 1);
 }
 
 template <class Work>
 void PayloadBatches::ForEachChunk(std::size_t chunks, Work work)
 {
     const std::size_t tasks = pool_ ? std::min(chunks, pool_->Capacity()) : 1;
+    // The cipher's assembly leaves key material on the stacks of threads that live on.
     if (tasks <= 1) {
-        for (std::size_t i = 0; i < chunks; ++i) work(i);
+        for (std::size_t i = 0; i < chunks; ++i) work(contexts_[0], i);
+        WipeStackBelow();
         return;
     }
     pool_->Run(tasks, [&](std::size_t task) {
-        for (std::size_t i = chunks * task / tasks; i < chunks * (task + 1) / tasks; ++i) work(i);
+        for (std::size_t i = chunks * task / tasks; i < chunks * (task + 1) / tasks; ++i) work(contexts_[task], i);
+        WipeStackBelow();
     });
 }
 
@@ -38,10 +43,10 @@ std::span<const std::uint8_t> PayloadBatches::Seal(const std::uint8_t* in, std::
                                                    std::uint8_t* out)
 {
     const std::size_t chunks = ChunksIn(count, kPayloadChunkBytes, last);
-    ForEachChunk(chunks, [&](std::size_t i) {
+    ForEachChunk(chunks, [&](ChaChaContext& context, std::size_t i) {
         const std::size_t start = i * kPayloadChunkBytes;
         const std::size_t n = std::min(kPayloadChunkBytes, count - start);
-        cipher_.Seal(counter_ + i, last && i == chunks - 1, in + start, n, out + i * kSealedChunkBytes);
+        cipher_.Seal(context, counter_ + i, last && i == chunks - 1, in + start, n, out + i * kSealedChunkBytes);
     });
     counter_ += chunks;
     return {out, count + chunks * kTagBytes};
@@ -52,10 +57,10 @@ std::span<const std::uint8_t> PayloadBatches::Open(const std::uint8_t* in, std::
 {
     const std::size_t chunks = ChunksIn(count, kSealedChunkBytes, last);
     std::vector<Opened> opened(chunks, Opened::Yes);
-    ForEachChunk(chunks, [&](std::size_t i) {
+    ForEachChunk(chunks, [&](ChaChaContext& context, std::size_t i) {
         const std::size_t start = i * kSealedChunkBytes;
         const std::size_t n = std::min(kSealedChunkBytes, count - start);
-        opened[i] = OpenChunk(counter_ + i, last && i == chunks - 1, in + start, n, out + i * kPayloadChunkBytes);
+        opened[i] = OpenChunk(context, counter_ + i, last && i == chunks - 1, in + start, n, out + i * kPayloadChunkBytes);
     });
     const auto failed = std::ranges::find_if(opened, [](Opened o) { return o != Opened::Yes; });
     if (failed != opened.end()) Refuse(counter_ + static_cast<std::uint64_t>(failed - opened.begin()), *failed);
@@ -66,13 +71,13 @@ std::span<const std::uint8_t> PayloadBatches::Open(const std::uint8_t* in, std::
 // The final chunk of the file must open as the last; one that opens only as an inner chunk
 // shows the file was cut after it. An inner chunk that opens only as the last shows bytes were
 // added after the end. Only an empty file has an empty last chunk.
-PayloadBatches::Opened PayloadBatches::OpenChunk(std::uint64_t counter, bool final, const std::uint8_t* in,
-                                                 std::size_t n, std::uint8_t* out) const
+PayloadBatches::Opened PayloadBatches::OpenChunk(ChaChaContext& context, std::uint64_t counter, bool final,
+                                                 const std::uint8_t* in, std::size_t n, std::uint8_t* out) const
 {
     if (n < kTagBytes) return Opened::EndsEarly;
-    if (cipher_.Open(counter, final, in, n, out))
+    if (cipher_.Open(context, counter, final, in, n, out))
         return final && n == kTagBytes && counter > 0 ? Opened::EmptyAfterData : Opened::Yes;
-    if (cipher_.Open(counter, !final, in, n, out)) return final ? Opened::EndsEarly : Opened::GoesOn;
+    if (cipher_.Open(context, counter, !final, in, n, out)) return final ? Opened::EndsEarly : Opened::GoesOn;
     return Opened::Failed;
 }
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <vector>
 
 #include "age/payload.h"
 #include "pipeline/workerpool.h"
@@ -29,14 +30,19 @@ public:
 private:
     enum class Opened : std::uint8_t { Yes, Failed, EndsEarly, GoesOn, EmptyAfterData };
 
-    // Runs work(i) for chunks 0 .. chunks - 1 of the batch, split across the threads.
+    // Runs work(context, i) for chunks 0 .. chunks - 1 of the batch, split across the threads,
+    // each thread with a context of its own.
     template <class Work>
     void ForEachChunk(std::size_t chunks, Work work);
-    Opened OpenChunk(std::uint64_t counter, bool final, const std::uint8_t* in, std::size_t n, std::uint8_t* out) const;
+    Opened OpenChunk(ChaChaContext& context, std::uint64_t counter, bool final, const std::uint8_t* in, std::size_t n,
+                     std::uint8_t* out) const;
     [[noreturn]] void Refuse(std::uint64_t counter, Opened why) const;
 
     const PayloadCipher& cipher_;
     std::unique_ptr<WorkerPool> pool_;  // only when more than one thread shares a batch
+    // One per thread that shares a batch: they hold the payload key, and go with this object
+    // at the end of the file.
+    std::vector<ChaChaContext> contexts_;
     std::uint64_t payloadOffset_;
     std::uint64_t counter_ = 0;  // the first chunk of the next batch
 };

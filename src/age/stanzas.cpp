@@ -1,6 +1,5 @@
 #include "age/stanzas.h"
 
-#include <openssl/crypto.h>
 
 #include <algorithm>
 #include <array>
@@ -248,6 +247,6 @@ SecretBytes UnlockFileKey(const Header& header, const Unlocking& unlocking)
     SecretBytes fileKey =
         passphrase ? UnlockScrypt(stanzas.front(), unlocking) : UnlockByKeys(stanzas, unlocking.identities);
     const auto mac = HeaderMac(header.macInput, fileKey);
-    if (CRYPTO_memcmp(mac.data(), header.mac.data(), mac.size()) != 0) throw AgeError::HeaderDamaged();
+    if (!SecretEquals(mac, header.mac)) throw AgeError::HeaderDamaged();
     return fileKey;
 }

@@ -94,25 +94,21 @@ std::function<std::optional<SecretBytes>()> Giving(SecretBytes passphrase)
 PlannedBatch PlanEncrypt(AgeProtection protection, std::optional<std::string> outputFolder)
 {
     const std::size_t jobs = DefaultJobs(&protection);
-    FileTaskSettings settings;
-    settings.age = std::move(protection);
-    settings.outputFolder = outputFolder;
-    return {std::make_unique<FileTask>(FileTaskKind::Encrypt, std::move(settings)), "encrypted", jobs,
-            std::move(outputFolder)};
+    return {std::make_unique<FileTask>(EncryptWork{std::move(protection)}, FileTaskOutput{outputFolder}), "encrypted",
+            jobs, std::move(outputFolder)};
 }
 
 PlannedBatch PlanDecrypt(std::optional<SecretBytes> typed, std::vector<Identity> identities,
                          std::optional<std::string> outputFolder)
 {
-    FileTaskSettings settings;
+    Opening opening;
     if (typed) {
-        settings.legacyPassphrase = PassphraseBytes(AsText(*typed));
-        settings.unlocking.passphrase = Giving(std::move(*typed));
+        opening.legacyPassphrase = PassphraseBytes(AsText(*typed));
+        opening.unlocking.passphrase = Giving(std::move(*typed));
     }
-    settings.unlocking.identities = std::move(identities);
-    settings.outputFolder = outputFolder;
-    return {std::make_unique<FileTask>(FileTaskKind::Decrypt, std::move(settings)), "decrypted", DefaultJobs(nullptr),
-            std::move(outputFolder)};
+    opening.unlocking.identities = std::move(identities);
+    return {std::make_unique<FileTask>(DecryptWork{std::move(opening)}, FileTaskOutput{outputFolder}), "decrypted",
+            DefaultJobs(nullptr), std::move(outputFolder)};
 }
 
 PlannedBatch PlanMove(const SecretBytes& legacyTyped, AgeProtection protection,

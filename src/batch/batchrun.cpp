@@ -13,11 +13,8 @@
 #include <thread>
 #include <unordered_map>
 
-#include "age/ageerror.h"
+#include "common/error.h"
 #include "pipeline/cores.h"
-#include "platform/outputfile.h"
-#include "platform/posixfile.h"
-#include "platform/stoprequest.h"
 
 namespace {
 // A file's end, or a notice, from a job to the batch's thread.
@@ -171,33 +168,21 @@ private:
 };
 }  // namespace
 
-namespace {
-// Whether an age file that failed so is damaged or was tampered with, rather than not opened
-// with what opens it.
-bool FailsAuthentication(AgeFailure failure)
-{
-    return failure == AgeFailure::HeaderDamaged || failure == AgeFailure::ChunkFailed ||
-           failure == AgeFailure::Truncated || failure == AgeFailure::TrailingData;
-}
-}  // namespace
-
 BatchOutcome OutcomeOfError(const std::exception_ptr& error)
 {
     try {
         std::rethrow_exception(error);
-    } catch (const StopRequested&) {
-        return BatchOutcome::Stopped;
-    } catch (const OutputExists&) {
-        return BatchOutcome::Skipped;
-    } catch (const IoError&) {
-        return BatchOutcome::Failed;
-    } catch (const InputChanged&) {
-        return BatchOutcome::Skipped;
-    } catch (const AgeError& e) {
-        return FailsAuthentication(e.failure()) ? BatchOutcome::Failed : BatchOutcome::Skipped;
+    } catch (const ZorvantaError& e) {
+        switch (e.kind()) {
+        case ErrorKind::Refused: return BatchOutcome::Skipped;
+        case ErrorKind::Stopped: return BatchOutcome::Stopped;
+        case ErrorKind::Damaged:
+        case ErrorKind::Io:
+        case ErrorKind::Internal: break;
+        }
     } catch (...) {
-        return BatchOutcome::Failed;
     }
+    return BatchOutcome::Failed;
 }
 
 std::optional<SharedOutput> FindSharedOutput(const std::vector<BatchFile>& files, const BatchTask& task)

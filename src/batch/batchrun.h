@@ -74,9 +74,9 @@ struct BatchSummary {
     double seconds = 0;
 };
 
-// A refusal (an existing output, a changed input, a file that does not open) skips a file;
-// an I/O error, a failure of the system or an age file that fails its authentication
-// (damaged, cut short or tampered with) fails it; a stop request stops it.
+// By the error's kind: a refusal (an existing output, a changed input, a file that does not
+// open) skips a file; an I/O error, a failure of the system or a file that fails its
+// authentication (damaged, cut short or tampered with) fails it; a stop request stops it.
 BatchOutcome OutcomeOfError(const std::exception_ptr& error);
 
 // jobs: files at once, at least one; each run's work is shared by the threads of the cores

@@ -4,11 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
-#include "fileenc/checkblock.h"
+#include "formats/outcometext.h"
 #include "platform/ioerror.h"
 #include "platform/outputfile.h"
 
@@ -88,6 +87,7 @@ std::variant<RunOutput, FileReport> OpenBatchOutput(const BatchFile& file, const
         if (refusal->cause == EWOULDBLOCK) return Skip(path + " is being written in place by another run");
         return cannotCreate(refusal->cause);
     }
+    TellWrittenInPlace(std::get<RunOutput>(created), options);
     return std::move(std::get<RunOutput>(created));
 }
 
@@ -101,19 +101,4 @@ std::size_t HashingSource::Read(std::uint8_t* buffer, std::size_t count)
     const std::size_t read = source_.Read(buffer, count);
     digest_.Update(buffer, read);
     return read;
-}
-
-std::optional<std::string_view> LegacyCipherOf(std::span<const std::uint8_t> firstBytes, const SecretBytes& passphrase,
-                                               const std::optional<std::string>& named)
-{
-    if (firstBytes.size() < kCheckBlockBytes) return std::nullopt;
-    const auto all = AllCiphers();
-    auto candidates = all;
-    if (named) {
-        const auto entry = std::ranges::find(all, std::string_view(*named), &CipherEntry::algorithm);
-        candidates = entry == all.end() ? all.first(0) : std::span(&*entry, 1);
-    }
-    const auto matching = CiphersMatchingBlock(firstBytes.first(kCheckBlockBytes), passphrase, candidates);
-    if (matching.empty()) return std::nullopt;
-    return matching.front();
 }

@@ -1,25 +1,18 @@
 #pragma once
 
-// What the batch tasks share: where an output goes, digests of what passes through, and the
-// legacy cipher a file's check block names.
+// What the batch tasks share: where an output goes and digests of what passes through.
 
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <string>
-#include <string_view>
 #include <variant>
 
 #include "age/agecrypto.h"
 #include "batch/batchrun.h"
 #include "batch/batchwalk.h"
-#include "cipher/registry.h"
 #include "pipeline/bytestream.h"
 #include "pipeline/runfiles.h"
 #include "platform/secretbytes.h"
-
-// The name an age file takes after its plaintext's (NAME.age).
-inline constexpr std::string_view kAgeSuffix = ".age";
 
 // A file's output before any suffix: beside the file, or under folder at the file's place
 // below the path it was found under.
@@ -70,8 +63,3 @@ public:
 private:
     Sha256 digest_;
 };
-
-// The legacy cipher whose check block for passphrase begins firstBytes: among all ciphers,
-// or only the one named (an algorithm, nullopt: any). nullopt when none fits.
-std::optional<std::string_view> LegacyCipherOf(std::span<const std::uint8_t> firstBytes, const SecretBytes& passphrase,
-                                               const std::optional<std::string>& named);

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/fileidentity.h"
+
 namespace {
 struct Walker {
     bool recursive;
@@ -68,11 +70,6 @@ BatchWalk WalkPaths(const std::vector<std::string>& paths, bool recursive)
 }
 
 namespace {
-bool SameFile(const struct stat& a, const struct stat& b)
-{
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
 // The folders from the nearest existing one of path up to the root, the first one first.
 std::vector<struct stat> FoldersUpFrom(const std::string& path)
 {

@@ -10,11 +10,12 @@
 #include <variant>
 
 #include "age/ageerror.h"
-#include "age/header.h"
 #include "batch/batchsupport.h"
 #include "fileenc/checkblock.h"
 #include "fileenc/plaintextsource.h"
+#include "formats/fileformat.h"
 #include "pipeline/runfiles.h"
+#include "platform/fileidentity.h"
 #include "platform/ioerror.h"
 #include "platform/readlease.h"
 
@@ -93,7 +94,7 @@ ExistingOpening OpenExisting(const std::string& path, const Unlocking& unlocking
 bool StillAsRead(const struct stat& now, const struct stat& read)
 {
     const auto same = [](const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; };
-    return now.st_dev == read.st_dev && now.st_ino == read.st_ino && now.st_size == read.st_size &&
+    return SameFile(now, read) && now.st_size == read.st_size &&
            same(now.st_mtim, read.st_mtim) && same(now.st_ctim, read.st_ctim);
 }
 
@@ -248,8 +249,8 @@ FileReport ResealTask::Run(const BatchFile& file, const BatchJob& job) const
     auto opened = OpenBatchInput(file, kFormatPeekBytes, options);
     if (auto* report = std::get_if<FileReport>(&opened)) return std::move(*report);
     RunInput& input = std::get<RunInput>(opened);
-    if (LooksLikeAge(input.taken)) return {BatchOutcome::PassedOver, {}, nullptr};
-    const auto algorithm = LegacyCipherOf(input.taken, settings_.legacyPassphrase, settings_.cipher);
+    if (IsAge(FormatOf(input.taken))) return {BatchOutcome::PassedOver, {}, nullptr};
+    const auto algorithm = FindLegacyCipher(input.taken, settings_.legacyPassphrase, settings_.cipher);
     if (!algorithm) return Skip(kNotLegacy);
 
     Resealing resealing{file, input, *OutputOf(file)};

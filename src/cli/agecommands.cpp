@@ -9,6 +9,7 @@
 #include "cli/passphrasesource.h"
 #include "cli/printable.h"
 #include "cli/progress.h"
+#include "formats/dispatch.h"
 #include "platform/namedfailure.h"
 #include "platform/outputfile.h"
 
@@ -42,7 +43,7 @@ void WriteKeyFileOf(const Command& command, const FileName& output, const Secret
     } catch (const OutputExists&) {
         throw ExistsRefusal(output);
     }
-    if (!notKept) throw OutputRefusal(output, errno, FileOperation::Encrypt, MessageWording::Standard);
+    if (!notKept) throw OutputRefusal(output, errno, FileOperation::Encrypt);
     if (!notKept->empty()) err << kPrefix << Printable(*notKept) << '\n';
 }
 
@@ -59,14 +60,13 @@ int EncryptAge(Command& command, CliEnvironment& env, const std::pair<FileName, 
 {
     const auto& [input, output] = names;
     RunInput opened = OpenForReading(input, 0);
-    RunOutput written = OpenForWriting(command, opened, output, FileOperation::Encrypt, MessageWording::Standard);
-    const AgeProtection protection = ProtectionOf(command, env, &output);
+    RunOutput written = OpenForWriting(command, opened, output, FileOperation::Encrypt, env);
+    const Protection protection = ProtectionOf(command, env, &output);
     RunObserver observer(StopSignal(env), ShowsProgress(command, env, input) ? &env.err : nullptr,
                          env.errColumns, env.err);
-    const FileOpResult result =
-        EncryptOpenedAgeFile(std::move(opened), std::move(written), protection, {&observer});
+    const FileOpResult result = EncryptOpened(std::move(opened), std::move(written), protection, {&observer});
     observer.EndLine();
-    return ReportOutcome(result, FileOperation::Encrypt, MessageWording::Standard, command, env);
+    return ReportOutcome(result, FileOperation::Encrypt, command, env);
 }
 
 int DecryptAge(Command& command, CliEnvironment& env, RunInput input, RunOutput output,
@@ -74,21 +74,22 @@ int DecryptAge(Command& command, CliEnvironment& env, RunInput input, RunOutput 
 {
     if (!IsAutoCipher(command.cipher))
         throw UsageError{"--cipher is for the legacy format; an age file needs none"};
-    const Unlocking unlocking = UnlockingOf(command, env);
+    Opening opening;
+    opening.unlocking = UnlockingOf(command, env);
     RunObserver observer(StopSignal(env), ShowsProgress(command, env, names.first) ? &env.err : nullptr,
                          env.errColumns, env.err);
-    const FileOpResult result =
-        DecryptOpenedAgeFile(std::move(input), std::move(output), unlocking, {&observer});
+    const FileOpResult result = DecryptOpened(std::move(input), std::move(output), opening, {&observer});
     observer.EndLine();
-    return ReportOutcome(result, FileOperation::Decrypt, MessageWording::Standard, command, env);
+    return ReportOutcome(result, FileOperation::Decrypt, command, env);
 }
 
 int CheckAge(Command& command, CliEnvironment& env, RunInput input, const FileName& name)
 {
-    const Unlocking unlocking = UnlockingOf(command, env);
+    Opening opening;
+    opening.unlocking = UnlockingOf(command, env);
     RunObserver observer(StopSignal(env), ShowsProgress(command, env, name) ? &env.err : nullptr,
                          env.errColumns, env.err);
-    const FileOpResult result = CheckOpenedAgeFile(std::move(input), unlocking, {&observer});
+    const FileOpResult result = CheckOpened(std::move(input), opening, {&observer});
     observer.EndLine();
     if (result == FileOpResult::Cancelled) throw Interrupted{StopSignal(env).load()};
     if (!command.quiet) env.err << kPrefix << name.Shown() << ": opens, and every chunk authenticates (age)\n";

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 
+#include "age/agecrypto.h"
 #include "age/ageerror.h"
 #include "batch/batchplan.h"
 #include "batch/filetasks.h"
@@ -21,15 +22,10 @@ namespace {
 // What an error that skipped or failed a file says, naming the file it concerns.
 std::string ErrorText(const std::exception_ptr& error, const std::string& path)
 {
-    const FileName file{path, path, path};
     try {
         std::rethrow_exception(error);
-    } catch (const AgeError& e) {
-        return AgeRefusal(e, file).message;
-    } catch (const OutputExists& e) {
-        return ExistsRefusal({e.path(), e.path(), e.path()}).message;
-    } catch (const IoError& e) {
-        return IoErrorMessage(e, path);
+    } catch (const ZorvantaError& e) {
+        return ReportOf(e, path, path).message;
     } catch (const OutOfMemory& e) {
         return e.what();
     } catch (const std::bad_alloc&) {
@@ -152,40 +148,41 @@ int Reseal(Command& command, CliEnvironment& env)
 }
 
 // decrypt and check: the passphrase is read once, unless identities alone are given.
-void SetOpening(Command& command, CliEnvironment& env, FileTaskSettings& settings)
+Opening OpeningOf(Command& command, CliEnvironment& env)
 {
-    settings.cipher = CipherAlgorithm(command);
-    settings.unlocking.identities = IdentitiesOf(command, env);
-    settings.unlocking.maxWorkFactor = command.maxWorkFactor.value_or(kDefaultMaxWorkFactor);
-    if (!command.identityFiles.empty() && !HasPassphraseOption(command)) return;
+    Opening opening;
+    opening.cipher = CipherAlgorithm(command);
+    opening.unlocking.identities = IdentitiesOf(command, env);
+    opening.unlocking.maxWorkFactor = command.maxWorkFactor.value_or(kDefaultMaxWorkFactor);
+    if (!command.identityFiles.empty() && !HasPassphraseOption(command)) return opening;
     PassphraseForms passphrase = ObtainPassphraseForms(command, env);
-    settings.legacyPassphrase = std::move(passphrase.legacy);
-    settings.unlocking.passphrase = Giving(std::move(passphrase.utf8));
+    opening.legacyPassphrase = std::move(passphrase.legacy);
+    opening.unlocking.passphrase = Giving(std::move(passphrase.utf8));
+    return opening;
 }
 
 int FileBatch(Command& command, CliEnvironment& env)
 {
     if (command.output) throw UsageError{"-o names one output; give --output-dir DIR for many files"};
-    FileTaskSettings settings;
-    settings.outputFolder = command.outputDir;
-    settings.replace = command.force;
+    const FileTaskOutput output{command.outputDir, command.force};
     if (command.verb == Verb::Encrypt) {
         if (WantsAge(command)) {
-            settings.age = ProtectionOf(command, env, nullptr);
-        } else {
-            if (command.cipher.empty()) throw UsageError{"give --cipher NAME, or --format age"};
-            if (IsAutoCipher(command.cipher)) throw UsageError{"--cipher auto is for decrypt and check"};
-            settings.cipher = CipherAlgorithm(command);
-            settings.legacyPassphrase = ObtainPassphrase(command, env, PassphraseForm::Legacy, true).bytes;
+            AgeProtection protection = ProtectionOf(command, env, nullptr);
+            const std::size_t jobs = DefaultJobs(&protection);
+            return RunTask(command, env, FileTask(EncryptWork{std::move(protection)}, output), "encrypted", jobs);
         }
-        const std::size_t jobs = DefaultJobs(settings.age ? &*settings.age : nullptr);
-        return RunTask(command, env, FileTask(FileTaskKind::Encrypt, std::move(settings)), "encrypted", jobs);
+        if (command.cipher.empty()) throw UsageError{"give --cipher NAME, or --format age"};
+        if (IsAutoCipher(command.cipher)) throw UsageError{"--cipher auto is for decrypt and check"};
+        LegacyProtection protection{ObtainPassphrase(command, env, PassphraseForm::Legacy, true).bytes,
+                                    *CipherAlgorithm(command)};
+        return RunTask(command, env, FileTask(EncryptWork{std::move(protection)}, output), "encrypted",
+                       DefaultJobs(nullptr));
     }
-    SetOpening(command, env, settings);
+    Opening opening = OpeningOf(command, env);
     const std::size_t jobs = DefaultJobs(nullptr);
     if (command.verb == Verb::Decrypt)
-        return RunTask(command, env, FileTask(FileTaskKind::Decrypt, std::move(settings)), "decrypted", jobs);
-    return RunTask(command, env, FileTask(FileTaskKind::Check, std::move(settings)), "open", jobs);
+        return RunTask(command, env, FileTask(DecryptWork{std::move(opening)}, output), "decrypted", jobs);
+    return RunTask(command, env, FileTask(CheckWork{std::move(opening)}), "open", jobs);
 }
 }  // namespace
 

@@ -5,7 +5,6 @@
 #include <span>
 #include <system_error>
 
-#include "age/agefile.h"
 #include "cli/agecommands.h"
 #include "cli/keyfiles.h"
 #include "cli/batchcommands.h"
@@ -19,23 +18,18 @@
 #include "cli/selftest.h"
 #include "cli/usage.h"
 #include "fileenc/checkblock.h"
-#include "fileenc/fileop.h"
-#include "platform/ioerror.h"
+#include "formats/dispatch.h"
+#include "formats/fileformat.h"
+#include "formats/outcometext.h"
 #include "platform/stoprequest.h"
 
 namespace {
-// The ciphers whose check block for the passphrase is the file's first bytes.
-std::vector<std::string_view> MatchingCiphers(const RunInput& input, const SecretBytes& passphrase)
+void HintOtherCipher(std::span<const std::uint8_t> firstBytes, const SecretBytes& passphrase, std::ostream& err)
 {
-    if (input.taken.size() < kCheckBlockBytes) throw IoError(iocode::kReadBeyondEnd, 0, input.name);
-    return CiphersMatchingBlock(std::span(input.taken).first(kCheckBlockBytes), passphrase);
-}
-
-void HintOtherCipher(const std::vector<std::string_view>& matching, std::ostream& err)
-{
-    if (matching.empty()) return;
-    err << kPrefix << "this file was encrypted with " << matching[0] << "; use --cipher "
-        << CipherOptionName(matching[0]) << '\n';
+    const auto fitting = FindLegacyCipher(firstBytes, passphrase);
+    if (!fitting) return;
+    err << kPrefix << "this file was encrypted with " << *fitting << "; use --cipher " << CipherOptionName(*fitting)
+        << '\n';
 }
 
 std::string WrongPassphrase(const FileName& input)
@@ -49,20 +43,15 @@ void RefuseAgeOptions(const Command& command, const FileName& input)
     if (!command.identityFiles.empty() || command.maxWorkFactor) throw Refusal{input.Shown() + ": not an age file"};
 }
 
-// The legacy cipher of a file: the one named, or the first whose check block fits, named on
-// standard error.
-const CipherEntry& LegacyCipher(const Command& command, const FileName& input,
-                                const std::vector<std::string_view>& matching, std::ostream& err)
+// The named cipher, or else the first whose check block fits, named on standard error; nullopt
+// when none fits.
+std::optional<std::string> LegacyCipher(const Command& command, const FileName& input, const RunInput& opened,
+                                        const SecretBytes& passphrase, std::ostream& err)
 {
-    if (!IsAutoCipher(command.cipher)) return NamedCipher(command.cipher);
-    if (matching.empty()) throw Refusal{WrongPassphrase(input) + " (no cipher fits)"};
-    if (!command.quiet) err << kPrefix << input.Shown() << ": encrypted with " << matching[0] << '\n';
-    return *FindCipher(matching[0]);
-}
-
-MessageWording WordingOf(const CipherEntry& cipher)
-{
-    return cipher.algorithm == "Gost" ? MessageWording::Gost : MessageWording::Standard;
+    if (!IsAutoCipher(command.cipher)) return std::string(NamedCipher(command.cipher).algorithm);
+    const auto fitting = FindLegacyCipher(opened.taken, passphrase);
+    if (fitting && !command.quiet) err << kPrefix << input.Shown() << ": encrypted with " << *fitting << '\n';
+    return fitting ? std::optional<std::string>(*fitting) : std::nullopt;
 }
 
 int EncryptLegacy(Command& command, CliEnvironment& env, const std::pair<FileName, FileName>& names)
@@ -72,16 +61,15 @@ int EncryptLegacy(Command& command, CliEnvironment& env, const std::pair<FileNam
     if (IsAutoCipher(command.cipher)) throw UsageError{"--cipher auto is for decrypt and check"};
     const CipherEntry& entry = NamedCipher(command.cipher);
     RunInput opened = OpenForReading(input, 0);
-    RunOutput written = OpenForWriting(command, opened, output, FileOperation::Encrypt, WordingOf(entry));
-    const ObtainedPassphrase passphrase = ObtainPassphrase(command, env, PassphraseForm::Legacy, true);
+    RunOutput written = OpenForWriting(command, opened, output, FileOperation::Encrypt, env);
+    ObtainedPassphrase passphrase = ObtainPassphrase(command, env, PassphraseForm::Legacy, true);
     RefusePassphraseFileAsOutput(passphrase, output);
-    const auto cipher = entry.create();
+    const Protection protection = LegacyProtection{std::move(passphrase.bytes), std::string(entry.algorithm)};
     RunObserver observer(StopSignal(env), ShowsProgress(command, env, input) ? &env.err : nullptr,
                          env.errColumns, env.err);
-    const FileOpResult result =
-        EncryptOpenedFile(std::move(opened), std::move(written), passphrase.bytes, *cipher, {&observer});
+    const FileOpResult result = EncryptOpened(std::move(opened), std::move(written), protection, {&observer});
     observer.EndLine();
-    return ReportOutcome(result, FileOperation::Encrypt, WordingOf(entry), command, env);
+    return ReportOutcome(result, FileOperation::Encrypt, command, env);
 }
 
 int DecryptLegacy(Command& command, CliEnvironment& env, RunInput input, RunOutput output,
@@ -90,20 +78,22 @@ int DecryptLegacy(Command& command, CliEnvironment& env, RunInput input, RunOutp
     RefuseAgeOptions(command, names.first);
     const ObtainedPassphrase passphrase = ObtainPassphrase(command, env, PassphraseForm::Legacy, false);
     RefusePassphraseFileAsOutput(passphrase, names.second);
-    const auto matching = MatchingCiphers(input, passphrase.bytes);
-    const CipherEntry& entry = LegacyCipher(command, names.first, matching, env.err);
-    const auto cipher = entry.create();
+    Opening opening;
+    opening.legacyPassphrase = passphrase.bytes;
+    opening.cipher = LegacyCipher(command, names.first, input, passphrase.bytes, env.err);
+    const bool named = !IsAutoCipher(command.cipher);
+    const std::vector<std::uint8_t> firstBytes = input.taken;
     RunObserver observer(StopSignal(env), ShowsProgress(command, env, names.first) ? &env.err : nullptr,
                          env.errColumns, env.err);
-    const FileOpResult result =
-        DecryptOpenedFile(std::move(input), std::move(output), passphrase.bytes, *cipher, {&observer});
+    const FileOpResult result = DecryptOpened(std::move(input), std::move(output), opening, {&observer});
     observer.EndLine();
     if (result == FileOpResult::WrongPassphrase) {
+        if (!named) throw Refusal{WrongPassphrase(names.first) + " (no cipher fits)"};
         env.err << kPrefix << WrongPassphrase(names.first) << '\n';
-        HintOtherCipher(matching, env.err);
+        HintOtherCipher(firstBytes, passphrase.bytes, env.err);
         return exitcode::kRefused;
     }
-    return ReportOutcome(result, FileOperation::Decrypt, WordingOf(entry), command, env);
+    return ReportOutcome(result, FileOperation::Decrypt, command, env);
 }
 
 int RunFileCommand(Command& command, CliEnvironment& env)
@@ -113,7 +103,7 @@ int RunFileCommand(Command& command, CliEnvironment& env)
     const auto& [input, output] = names;
     const FileOperation operation = command.verb == Verb::Encrypt ? FileOperation::Encrypt : FileOperation::Decrypt;
     if (const auto refusal = RefusedNames(input.path, output.path))
-        return ReportOutcome(*refusal, operation, MessageWording::Standard, command, env);
+        return ReportOutcome(*refusal, operation, command, env);
     return ReportingFileErrors(input, output, env, [&] {
         if (command.verb == Verb::Encrypt) {
             if (WantsAge(command)) return EncryptAge(command, env, names);
@@ -121,26 +111,28 @@ int RunFileCommand(Command& command, CliEnvironment& env)
             throw UsageError{"give --cipher NAME, or --format age"};
         }
         RunInput opened = OpenForReading(input);
-        RunOutput written = OpenForWriting(command, opened, output, operation, MessageWording::Standard);
-        if (LooksLikeAge(opened.taken)) return DecryptAge(command, env, std::move(opened), std::move(written), names);
+        RunOutput written = OpenForWriting(command, opened, output, operation, env);
+        if (IsAge(FormatOf(opened.taken))) return DecryptAge(command, env, std::move(opened), std::move(written), names);
         return DecryptLegacy(command, env, std::move(opened), std::move(written), names);
     });
 }
 
-int CheckLegacy(Command& command, CliEnvironment& env, const RunInput& opened, const FileName& input)
+int CheckLegacy(Command& command, CliEnvironment& env, RunInput opened, const FileName& input)
 {
     RefuseAgeOptions(command, input);
-    const CipherEntry* named = IsAutoCipher(command.cipher) ? nullptr : &NamedCipher(command.cipher);
-    const ObtainedPassphrase passphrase = ObtainPassphrase(command, env, PassphraseForm::Legacy, false);
-    const auto matching = MatchingCiphers(opened, passphrase.bytes);
-    const bool fits = named ? std::ranges::find(matching, named->algorithm) != matching.end() : !matching.empty();
-    if (!fits) {
+    Opening opening;
+    if (!IsAutoCipher(command.cipher)) opening.cipher = NamedCipher(command.cipher).algorithm;
+    opening.legacyPassphrase = ObtainPassphrase(command, env, PassphraseForm::Legacy, false).bytes;
+    const std::vector<std::uint8_t> firstBytes = opened.taken;
+    if (CheckOpened(std::move(opened), opening) == FileOpResult::WrongPassphrase) {
         env.err << kPrefix << WrongPassphrase(input) << '\n';
-        if (named) HintOtherCipher(matching, env.err);
+        if (opening.cipher) HintOtherCipher(firstBytes, *opening.legacyPassphrase, env.err);
         return exitcode::kRefused;
     }
-    if (!command.quiet)
-        env.err << kPrefix << input.Shown() << ": " << PassphraseFitsNote(named ? named->algorithm : matching[0]) << '\n';
+    if (!command.quiet) {
+        const auto fitting = FindLegacyCipher(firstBytes, *opening.legacyPassphrase, opening.cipher);
+        env.err << kPrefix << input.Shown() << ": " << PassphraseFitsNote(fitting.value_or("")) << '\n';
+    }
     return exitcode::kSuccess;
 }
 
@@ -151,8 +143,8 @@ int RunCheck(Command& command, CliEnvironment& env)
     const FileName input = Input(command.names[0], env);
     return ReportingFileErrors(input, input, env, [&] {
         RunInput opened = OpenForReading(input);
-        if (LooksLikeAge(opened.taken)) return CheckAge(command, env, std::move(opened), input);
-        return CheckLegacy(command, env, opened, input);
+        if (IsAge(FormatOf(opened.taken))) return CheckAge(command, env, std::move(opened), input);
+        return CheckLegacy(command, env, std::move(opened), input);
     });
 }
 
@@ -193,8 +185,9 @@ int Failed(CliEnvironment& env)
         return report(e.message, exitcode::kRefused);
     } catch (const Unavailable& e) {
         return report(e.message, exitcode::kIoError);
-    } catch (const IoError& e) {
-        return report(IoErrorMessage(e, "zorvanta-cli"), exitcode::kIoError);
+    } catch (const ZorvantaError& e) {
+        const ErrorReport told = ReportOf(e, {}, {});
+        return report(told.message, told.status);
     } catch (const OutOfMemory& e) {
         return report(e.what(), exitcode::kIoError);
     } catch (const std::bad_alloc&) {

@@ -9,6 +9,7 @@
 #include "cli/passphraseline.h"
 #include "cli/usage.h"
 #include "fileenc/passphrase.h"
+#include "platform/fileidentity.h"
 #include "platform/ownstream.h"
 #include "platform/posixfile.h"
 
@@ -46,11 +47,6 @@ struct Reading {
     int fd;
     bool own;  // a descriptor this process holds, whose stream or offset others share
 };
-
-bool SameFile(const struct stat& a, const struct stat& b)
-{
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
 
 // Reading the passphrase must not take bytes from the input: the two may not be one pipe,
 // socket or terminal, nor one file through descriptors whose offset this process shares.

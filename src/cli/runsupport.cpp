@@ -8,16 +8,14 @@
 #include <cstring>
 #include <variant>
 
+#include "age/ageerror.h"
 #include "cli/printable.h"
+#include "formats/outcometext.h"
+#include "platform/fileidentity.h"
 #include "platform/ownstream.h"
+#include "platform/ioerror.h"
+#include "platform/outputfile.h"
 #include "platform/posixfile.h"
-
-namespace {
-bool SameFile(const struct stat& a, const struct stat& b)
-{
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-}  // namespace
 
 namespace {
 // "-", or a name of the process's own descriptor fd (/dev/stdin, /proc/self/fd/0), is called
@@ -79,47 +77,34 @@ RunInput OpenForReading(const FileName& input, std::size_t peekBytes)
     return std::move(std::get<RunInput>(opened));
 }
 
-Refusal AgeRefusal(const AgeError& e, const FileName& input)
-{
-    std::string message = input.Shown() + ": " + e.what();
-    // The advice names only a value the option takes.
-    if (e.failure() == AgeFailure::WorkFactorTooLarge)
-        message += e.workFactor() <= LargestMaxWorkFactor()
-                       ? "; allow it with --max-work-factor " + std::to_string(e.workFactor())
-                       : "; this machine's memory cannot hold its scrypt run";
-    return Refusal{message};
-}
-
-Refusal ChangedRefusal(const FileName& input)
-{
-    return Refusal{input.Shown() + " changed while it was read"};
-}
-
 Refusal ExistsRefusal(const FileName& output)
 {
     return Refusal{output.Shown() + " exists; use --force to replace it"};
 }
 
-Refusal OutputRefusal(const FileName& output, int cause, FileOperation operation, MessageWording wording)
+Refusal OutputRefusal(const FileName& output, int cause, FileOperation operation)
 {
     if (cause == EEXIST) return ExistsRefusal(output);
     if (cause == EWOULDBLOCK)
         return Refusal{output.Shown() + " is being written in place by another run; try again when it has ended"};
-    return Refusal{output.Shown() + ": " + FileOpMessage(FileOpResult::OutputOpenFailed, operation, wording) + " (" +
+    return Refusal{output.Shown() + ": " + FileOpMessage(FileOpResult::OutputOpenFailed, operation) + " (" +
                    std::strerror(cause) + ")"};
 }
 
 RunOutput OpenForWriting(const Command& command, const RunInput& input, const FileName& output,
-                         FileOperation operation, MessageWording wording)
+                         FileOperation operation, CliEnvironment& env)
 {
     const auto existing = command.force ? OutputFile::Existing::Replace : OutputFile::Existing::Refuse;
     auto opened = OpenRunOutput(input, output.path, HostCalls(), existing);
     if (const auto* refusal = std::get_if<RunRefusal>(&opened)) {
         if (refusal->result == FileOpResult::SameNames)
-            throw Refusal{FileOpMessage(refusal->result, operation, wording)};
-        throw OutputRefusal(output, refusal->cause, operation, wording);
+            throw Refusal{FileOpMessage(refusal->result, operation)};
+        throw OutputRefusal(output, refusal->cause, operation);
     }
-    return std::move(std::get<RunOutput>(opened));
+    RunOutput& written = std::get<RunOutput>(opened);
+    if (written.file.WritesInPlace())
+        env.err << kPrefix << output.Shown() << ": written in place (" << written.file.InPlaceReason() << ")\n";
+    return std::move(written);
 }
 
 void RefusePassphraseFileAsOutput(const ObtainedPassphrase& passphrase, const FileName& output)
@@ -145,30 +130,53 @@ const std::atomic<int>& StopSignal(const CliEnvironment& env)
     return env.stopSignal ? *env.stopSignal : never;
 }
 
-int ReportOutcome(FileOpResult result, FileOperation operation, MessageWording wording, const Command& command,
-                  CliEnvironment& env)
+int ReportOutcome(FileOpResult result, FileOperation operation, const Command& command, CliEnvironment& env)
 {
     switch (result) {
     case FileOpResult::Encrypted:
     case FileOpResult::Decrypted:
-        if (!command.quiet) env.err << FileOpMessage(result, operation, wording) << '\n';
+        if (!command.quiet) env.err << FileOpMessage(result, operation) << '\n';
         return exitcode::kSuccess;
     case FileOpResult::Cancelled: throw Interrupted{StopSignal(env).load()};
-    default: throw Refusal{FileOpMessage(result, operation, wording)};
+    default: throw Refusal{FileOpMessage(result, operation)};
     }
 }
 
-int ReportIoError(const IoError& e, const std::string& fallbackName, CliEnvironment& env)
-{
-    // A failure that a stop request brought about is the stop's.
-    if (const int signal = StopSignal(env).load()) throw Interrupted{signal};
-    env.err << kPrefix << IoErrorMessage(e, fallbackName) << '\n';
-    return exitcode::kIoError;
-}
-
+namespace {
+// "NAME: the error's text. (the system's reason)"; the error's own name, else fallbackName.
 std::string IoErrorMessage(const IoError& e, const std::string& fallbackName)
 {
-    std::string message = (e.path().empty() ? fallbackName : e.path()) + ": " + WithFullStop(e.what());
+    const std::string& name = e.path().empty() ? fallbackName : e.path();
+    std::string message = (name.empty() ? "" : name + ": ") + WithFullStop(e.what());
     if (e.hostError() != 0) message += " (" + std::string(std::strerror(e.hostError())) + ")";
     return Printable(message);
+}
+}  // namespace
+
+ErrorReport ReportOf(const ZorvantaError& e, const std::string& input, const std::string& output)
+{
+    switch (e.kind()) {
+    case ErrorKind::Refused:
+    case ErrorKind::Damaged: break;
+    case ErrorKind::Io:
+        if (const auto* io = dynamic_cast<const IoError*>(&e))
+            return {IoErrorMessage(*io, io->code() == iocode::kReadBeyondEnd ? input : output), exitcode::kIoError};
+        return {WithFullStop(e.what()), exitcode::kIoError};
+    case ErrorKind::Internal:
+    case ErrorKind::Stopped: return {"internal error: " + WithFullStop(e.what()), exitcode::kInternal};
+    }
+    std::string message = e.what();
+    if (const auto* exists = dynamic_cast<const OutputExists*>(&e)) {
+        message = (exists->path().empty() ? output : exists->path()) + " exists; use --force to replace it";
+    } else if (dynamic_cast<const InputChanged*>(&e)) {
+        message = input + " changed while it was read";
+    } else if (const auto* age = dynamic_cast<const AgeError*>(&e)) {
+        message = input.empty() ? message : input + ": " + message;
+        // The advice names only a value the option takes.
+        if (age->failure() == AgeFailure::WorkFactorTooLarge)
+            message += age->workFactor() <= LargestMaxWorkFactor()
+                           ? "; allow it with --max-work-factor " + std::to_string(age->workFactor())
+                           : "; this machine's memory cannot hold its scrypt run";
+    }
+    return {message, exitcode::kRefused};
 }

@@ -14,11 +14,10 @@
 #include "cli/cli.h"
 #include "cli/options.h"
 #include "cli/passphrasesource.h"
-#include "age/ageerror.h"
 #include "cli/usage.h"
+#include "formats/fileformat.h"
 #include "pipeline/fileoutcome.h"
 #include "pipeline/runfiles.h"
-#include "platform/ioerror.h"
 
 inline constexpr const char* kPrefix = "zorvanta-cli: ";
 
@@ -40,23 +39,20 @@ bool IsAutoCipher(const std::string& cipher);
 std::optional<struct stat> StatOf(const std::string& path);
 bool IsRegularFile(const std::string& path);
 
-// How many first bytes tell the format: an age file's first line, or a legacy check block.
-inline constexpr std::size_t kFormatBytes = 64;
-
 // Opens the input and takes its first peekBytes; Refusal naming the system's reason when it
 // does not open.
-RunInput OpenForReading(const FileName& input, std::size_t peekBytes = kFormatBytes);
+RunInput OpenForReading(const FileName& input, std::size_t peekBytes = kFormatPeekBytes);
 // Opens the output, which replaces an existing file only with --force; Refusal when the
 // output is the input, exists, or does not open (naming the system's reason).
+// An output written in place (see OutputFile) says so on standard error, with the reason, since
+// a failure then leaves the target cut short.
 RunOutput OpenForWriting(const Command& command, const RunInput& input, const FileName& output,
-                         FileOperation operation, MessageWording wording);
-// "NAME changed while it was read".
-Refusal ChangedRefusal(const FileName& input);
+                         FileOperation operation, CliEnvironment& env);
 // "NAME exists; use --force to replace it".
 Refusal ExistsRefusal(const FileName& output);
 // Why an output does not open, from the host's reason: it exists, another run writes it in
 // place, or the system's reason.
-Refusal OutputRefusal(const FileName& output, int cause, FileOperation operation, MessageWording wording);
+Refusal OutputRefusal(const FileName& output, int cause, FileOperation operation);
 
 void RefusePassphraseFileAsOutput(const ObtainedPassphrase& passphrase, const FileName& output);
 
@@ -65,32 +61,29 @@ const std::atomic<int>& StopSignal(const CliEnvironment& env);
 
 // The engine's outcome as a message and an exit status; the refusals of the names, but not the
 // wrong passphrase, which each format tells in its own way.
-int ReportOutcome(FileOpResult result, FileOperation operation, MessageWording wording, const Command& command,
-                  CliEnvironment& env);
-// Unless the error names its file, fallbackName is named. Interrupted once a stop was requested.
-int ReportIoError(const IoError& e, const std::string& fallbackName, CliEnvironment& env);
-// "NAME: the error's text. (the system's reason)".
-std::string IoErrorMessage(const IoError& e, const std::string& fallbackName);
+int ReportOutcome(FileOpResult result, FileOperation operation, const Command& command, CliEnvironment& env);
 
-// The refusal of an age file, naming it and, for a work factor beyond the limit, the option
-// that allows it.
-Refusal AgeRefusal(const AgeError& e, const FileName& input);
+// What an error of the engines says, and the exit status of its kind (not for a stop
+// request's error, which its caller tells). It names the file it concerns: the one it names
+// itself, else input for an age file's refusal, a changed input or a read past the end, else
+// output. Either name may be empty when there is none.
+struct ErrorReport {
+    std::string message;
+    int status;
+};
+ErrorReport ReportOf(const ZorvantaError& e, const std::string& input, const std::string& output);
 
-// Runs a file command, telling the failures of its files: an age file's refusal, an output
-// that came to exist, an input that changed, an I/O error (unless the error names its file, a
-// read past the end names the input, any other the output).
+// Runs a file command, telling the errors of its files (see ReportOf). A stop request's
+// error, or any once a stop was requested, is left to the caller.
 template <class Run>
 int ReportingFileErrors(const FileName& input, const FileName& output, CliEnvironment& env, Run run)
 {
     try {
         return run();
-    } catch (const AgeError& e) {
-        throw AgeRefusal(e, input);
-    } catch (const OutputExists&) {
-        throw ExistsRefusal(output);
-    } catch (const InputChanged&) {
-        throw ChangedRefusal(input);
-    } catch (const IoError& e) {
-        return ReportIoError(e, e.code() == iocode::kReadBeyondEnd ? input.Shown() : output.Shown(), env);
+    } catch (const ZorvantaError& e) {
+        if (e.kind() == ErrorKind::Stopped || StopSignal(env).load()) throw;
+        const ErrorReport report = ReportOf(e, input.Shown(), output.Shown());
+        env.err << kPrefix << report.message << '\n';
+        return report.status;
     }
 }

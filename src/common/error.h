@@ -4,11 +4,30 @@
 #include <stdexcept>
 #include <string>
 
-// The one error type of the whole program: it carries the message the user sees.
+// What a failure means for the run it ended, decided where it is raised, so that every front
+// end tells it the same way: a batch counts its file by it, the command line chooses its exit
+// status by it.
+enum class ErrorKind {
+    Internal,  // a fault of the program, or a library failing: nothing a user can mend
+    Refused,   // the input or output is not one the run takes (a foreign file, a wrong key, an
+               // output that exists, an input that changed); nothing was made
+    Damaged,   // the input fails its authentication: damaged, cut short or tampered with
+    Io,        // a read or write failed in mid-run
+    Stopped,   // a stop request ended the run
+};
+
+// The one error type of the whole program: it carries the message the user sees and its kind.
 // Every layer raises it; the shell's guard shows it in the error box.
 class ZorvantaError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit ZorvantaError(const std::string& message, ErrorKind kind = ErrorKind::Internal)
+        : std::runtime_error(message), kind_(kind)
+    {
+    }
+    ErrorKind kind() const noexcept { return kind_; }
+
+private:
+    ErrorKind kind_;
 };
 
 // Memory the system did not give for a task that says which: a std::bad_alloc, handled as

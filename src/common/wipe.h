@@ -13,3 +13,9 @@ void SecureFillObject(T& object, std::uint8_t value) noexcept
 {
     SecureFill(&object, sizeof object, value);
 }
+
+// Overwrites kWipedStackBytes of the stack below the caller's frame: what the functions it
+// called left there, such as a library's key material spilled by its assembly, which would
+// otherwise stay in the memory of a thread that lives on.
+inline constexpr std::size_t kWipedStackBytes = 64 * 1024;
+void WipeStackBelow() noexcept;

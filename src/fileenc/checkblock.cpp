@@ -27,7 +27,7 @@ std::vector<std::string_view> CiphersMatchingBlock(std::span<const std::uint8_t>
         const auto cipher = entry.create();
         ComputeCheckBlock(passphrase, *cipher, computed.data());
         cipher->Burn();
-        if (std::ranges::equal(computed, stored)) matching.push_back(entry.algorithm);
+        if (SecretEquals(computed, stored)) matching.push_back(entry.algorithm);
     }
     return matching;
 }

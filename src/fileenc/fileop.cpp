@@ -52,7 +52,7 @@ FileOpResult Run(FileOperation operation, RunInput input, RunOutput output, cons
         SecretBytes stored(kCheckBlockBytes);
         if (source.Read(stored.data(), kCheckBlockBytes) != kCheckBlockBytes)
             throw IoError(iocode::kReadBeyondEnd, 0, input.name);
-        if (stored != checkBlock) return FileOpResult::WrongPassphrase;
+        if (!SecretEquals(stored, checkBlock)) return FileOpResult::WrongPassphrase;
     }
     if (!TransformBody(operation, source, sink, SizeOf(input.file.info), cipher, options)) return FileOpResult::Cancelled;
     FinishRun(input, output, options);

@@ -6,77 +6,29 @@
 
 #include <algorithm>
 #include <cctype>
-#include <string_view>
+#include <vector>
 
 #include "age/ageerror.h"
-#include "age/agefile.h"
-#include "age/header.h"
-#include "fileenc/checkblock.h"
-#include "fileenc/fileop.h"
 #include "fileenc/passphrase.h"
-#include "pipeline/runfiles.h"
-#include "platform/posixfile.h"
+#include "formats/dispatch.h"
+#include "formats/fileformat.h"
 
 namespace {
-FileOpResult DecryptAge(RunInput input, RunOutput output, const SecretBytes& typed, const FileOpOptions& options)
+Opening OpeningOf(const SecretBytes& typed, const TZC_blockcipher& cipher)
 {
-    Unlocking unlocking;
-    unlocking.passphrase = [&typed] { return std::optional<SecretBytes>(typed); };
-    try {
-        return DecryptOpenedAgeFile(std::move(input), std::move(output), unlocking, options);
-    } catch (const AgeError& e) {
-        if (e.failure() == AgeFailure::IncorrectPassphrase) return FileOpResult::WrongPassphrase;
-        throw;
-    }
-}
-}  // namespace
-
-bool WritesAge(const std::string& outputName)
-{
-    constexpr std::string_view suffix = ".age";
-    return outputName.size() > suffix.size() &&
-           std::equal(suffix.begin(), suffix.end(), outputName.end() - suffix.size(),
-                      [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
+    Opening opening;
+    opening.unlocking.passphrase = [&typed] { return std::optional<SecretBytes>(typed); };
+    opening.legacyPassphrase = PassphraseBytes(AsText(typed));
+    opening.cipher = cipher.Algorithm();
+    return opening;
 }
 
-bool IsAgeFile(const std::string& path)
-{
-    const auto input = OpenInput(path);
-    if (!input || !S_ISREG(input->info.st_mode)) return false;
-    std::uint8_t first[kFormatPeekBytes];
-    return LooksLikeAge(std::span(first, ReadFull(input->fd.get(), first, sizeof first)));
-}
-
-void RequireAgePassphrase(const SecretBytes& typed)
-{
-    if (typed.empty()) throw ZorvantaError("An age file needs a passphrase: no age tool opens one under the empty passphrase");
-}
-
-FileOpResult EncryptEitherFormat(const std::string& inputName, const std::string& outputName,
-                                 const SecretBytes& typed, TZC_blockcipher& cipher, const FileOpOptions& options)
-{
-    if (!WritesAge(outputName)) return EncryptFile(inputName, outputName, PassphraseBytes(AsText(typed)), cipher, options);
-    AgeProtection protection;
-    protection.passphrase = typed;
-    return WithNamedFiles(inputName, outputName, 0, options, [&](RunInput input, RunOutput output) {
-        RequireAgePassphrase(typed);
-        return EncryptOpenedAgeFile(std::move(input), std::move(output), protection, options);
-    });
-}
-
-FileOpResult DecryptEitherFormat(const std::string& inputName, const std::string& outputName,
-                                 const SecretBytes& typed, TZC_blockcipher& cipher, const FileOpOptions& options)
-{
-    return WithNamedFiles(inputName, outputName, kFormatPeekBytes, options, [&](RunInput input, RunOutput output) {
-        if (LooksLikeAge(input.taken)) return DecryptAge(std::move(input), std::move(output), typed, options);
-        return DecryptOpenedFile(std::move(input), std::move(output), PassphraseBytes(AsText(typed)), cipher, options);
-    });
-}
-
-std::optional<std::string> LegacyCipherOfFile(const std::string& name, const SecretBytes& typed)
+// The first bytes that tell a file's format; none for anything but a regular file, which is not
+// read (a pipe would block).
+std::vector<std::uint8_t> FirstBytesOfRegularFile(const std::string& name)
 {
     const int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return std::nullopt;
+    if (fd < 0) return {};
     std::vector<std::uint8_t> first(kFormatPeekBytes);
     std::size_t taken = 0;
     struct stat info;
@@ -88,9 +40,62 @@ std::optional<std::string> LegacyCipherOfFile(const std::string& name, const Sec
     }
     ::close(fd);
     first.resize(taken);
-    if (taken < kCheckBlockBytes || LooksLikeAge(first)) return std::nullopt;
-    const auto fitting =
-        CiphersMatchingBlock(std::span(first).first(kCheckBlockBytes), PassphraseBytes(AsText(typed)));
-    if (fitting.empty()) return std::nullopt;
-    return std::string(fitting.front());
+    return first;
+}
+}  // namespace
+
+bool WritesAge(const std::string& outputName)
+{
+    std::string lower = outputName;
+    std::ranges::transform(lower, lower.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return HasAgeSuffix(lower);
+}
+
+bool IsAgeFile(const std::string& path)
+{
+    return IsAge(FormatOf(FirstBytesOfRegularFile(path)));
+}
+
+void RequireAgePassphrase(const SecretBytes& typed)
+{
+    if (typed.empty())
+        throw ZorvantaError("An age file needs a passphrase: no age tool opens one under the empty passphrase",
+                            ErrorKind::Refused);
+}
+
+FileOpResult EncryptEitherFormat(const std::string& inputName, const std::string& outputName,
+                                 const SecretBytes& typed, TZC_blockcipher& cipher, const FileOpOptions& options)
+{
+    Protection protection = LegacyProtection{PassphraseBytes(AsText(typed)), cipher.Algorithm()};
+    if (WritesAge(outputName)) {
+        AgeProtection age;
+        age.passphrase = typed;
+        protection = std::move(age);
+    }
+    return WithNamedFiles(inputName, outputName, 0, options, [&](RunInput input, RunOutput output) {
+        if (std::holds_alternative<AgeProtection>(protection)) RequireAgePassphrase(typed);
+        return EncryptOpened(std::move(input), std::move(output), protection, options);
+    });
+}
+
+FileOpResult DecryptEitherFormat(const std::string& inputName, const std::string& outputName,
+                                 const SecretBytes& typed, TZC_blockcipher& cipher, const FileOpOptions& options)
+{
+    const Opening opening = OpeningOf(typed, cipher);
+    return WithNamedFiles(inputName, outputName, kFormatPeekBytes, options, [&](RunInput input, RunOutput output) {
+        try {
+            return DecryptOpened(std::move(input), std::move(output), opening, options);
+        } catch (const AgeError& e) {
+            if (e.failure() == AgeFailure::IncorrectPassphrase) return FileOpResult::WrongPassphrase;
+            throw;
+        }
+    });
+}
+
+std::optional<std::string> LegacyCipherOfFile(const std::string& name, const SecretBytes& typed)
+{
+    const std::vector<std::uint8_t> first = FirstBytesOfRegularFile(name);
+    if (IsAge(FormatOf(first))) return std::nullopt;
+    const auto fitting = FindLegacyCipher(first, PassphraseBytes(AsText(typed)));
+    return fitting ? std::optional<std::string>(*fitting) : std::nullopt;
 }

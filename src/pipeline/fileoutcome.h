@@ -23,13 +23,6 @@ enum class FileOpResult {
 
 enum class FileOperation { Encrypt, Decrypt };
 
-// The Gost window words one message differently; every other caller uses Standard.
-enum class MessageWording { Standard, Gost };
-
-// The text of the information box for an outcome.
-std::string FileOpMessage(FileOpResult result, FileOperation operation,
-                          MessageWording wording = MessageWording::Standard);
-
 // Told how far a run has come, at most once per chunk, always on the thread that started the
 // run; it may ask the run to stop.
 class FileOpObserver {
@@ -39,8 +32,9 @@ public:
     // known (a regular file), nullopt for a pipe. Returns false to stop the run, which then
     // ends Cancelled.
     virtual bool Continue(std::uint64_t done, std::optional<std::uint64_t> total) = 0;
-    // Told once, at the end of a run that kept its output, what the output's file system did
-    // not keep (a file mode) in a sentence naming the file.
+    // Told, in a sentence naming the file, that the output is written in place and why (before
+    // anything is written, by the runs that open their files themselves), and at the end of a
+    // run that kept its output what its file system did not keep (a file mode).
     virtual void Notice(const std::string& message) { (void)message; }
 };
 

@@ -34,6 +34,12 @@ std::variant<RunOutput, RunRefusal> OpenRunOutput(const RunInput& input, const s
     return RunOutput{outputName, std::move(*output)};
 }
 
+void TellWrittenInPlace(const RunOutput& output, const FileOpOptions& options)
+{
+    if (output.file.WritesInPlace() && options.observer)
+        options.observer->Notice(output.name + ": written in place (" + std::string(output.file.InPlaceReason()) + ")");
+}
+
 void FinishRun(RunInput& input, RunOutput& output, const FileOpOptions& options)
 {
     RequireUnchanged(input.file, input.name);

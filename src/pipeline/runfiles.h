@@ -44,6 +44,10 @@ std::variant<RunOutput, RunRefusal> OpenRunOutput(const RunInput& input, const s
                                                   const SystemCalls& calls,
                                                   OutputFile::Existing existing = OutputFile::Existing::Replace);
 
+// Tells the observer, before anything is written, when output is written in place: a failure
+// then leaves the target cut short.
+void TellWrittenInPlace(const RunOutput& output, const FileOpOptions& options);
+
 // Runs run(RunInput, RunOutput) on the named files, which may replace an existing output; the
 // outcome that refuses them otherwise.
 template <class Run>
@@ -55,6 +59,7 @@ FileOpResult WithNamedFiles(const std::string& inputName, const std::string& out
     if (const auto* refusal = std::get_if<RunRefusal>(&input)) return refusal->result;
     auto output = OpenRunOutput(std::get<RunInput>(input), outputName, *options.calls);
     if (const auto* refusal = std::get_if<RunRefusal>(&output)) return refusal->result;
+    TellWrittenInPlace(std::get<RunOutput>(output), options);
     return run(std::move(std::get<RunInput>(input)), std::move(std::get<RunOutput>(output)));
 }
 

@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <utility>
 
-IoError::IoError(int code, int hostError, std::string path)
-    : ZorvantaError(IoErrorText(code)), code_(code), hostError_(hostError), path_(std::move(path))
+IoError::IoError(int code, int hostError, std::string path, ErrorKind kind)
+    : ZorvantaError(IoErrorText(code), kind), code_(code), hostError_(hostError), path_(std::move(path))
 {
 }
 

@@ -21,7 +21,8 @@ inline constexpr int kHostErrorBase = 1000;
 // known, for front ends that tell the user more than the code.
 class IoError : public ZorvantaError {
 public:
-    explicit IoError(int code, int hostError = 0, std::string path = {});
+    // kind: Io, but Refused for a failure that only means a file was not what the run takes.
+    explicit IoError(int code, int hostError = 0, std::string path = {}, ErrorKind kind = ErrorKind::Io);
     // The code for errno, with errno itself kept.
     static IoError FromErrno(int error, std::string path = {});
 

@@ -15,6 +15,7 @@
 #include <random>
 #include <utility>
 
+#include "platform/fileidentity.h"
 #include "platform/ownstream.h"
 #include "platform/stoprequest.h"
 #include "platform/xattrcopy.h"
@@ -109,7 +110,7 @@ FileDescriptor OpenFolder(const std::string& path)
 bool OutputFile::IsSameFile(const std::string& name, const struct stat& input)
 {
     struct stat info;
-    return ::stat(name.c_str(), &info) == 0 && info.st_dev == input.st_dev && info.st_ino == input.st_ino;
+    return ::stat(name.c_str(), &info) == 0 && SameFile(info, input);
 }
 
 std::optional<OutputFile> OutputFile::Open(const std::string& name, const SystemCalls& calls, Existing existing)
@@ -153,18 +154,21 @@ std::optional<OutputFile> OutputFile::OpenRegular(const std::string& name, const
     if (target.existing.get() < 0 || ::fstat(target.existing.get(), &target.info) != 0) return std::nullopt;
     if (!S_ISREG(target.info.st_mode)) return Failing(EINVAL);
     // A rename would leave the other names with the old bytes.
-    if (target.info.st_nlink > 1 || target.folder.get() < 0) return InPlace(target, calls);
+    if (target.info.st_nlink > 1) return InPlace(target, calls, "it has other hard links");
+    if (target.folder.get() < 0) return InPlace(target, calls, "its folder cannot be opened");
     return CreateBeside(target, calls);
 }
 
-std::optional<OutputFile> OutputFile::InPlace(const Target& target, const SystemCalls& calls)
+std::optional<OutputFile> OutputFile::InPlace(const Target& target, const SystemCalls& calls, const char* reason)
 {
     FileDescriptor existing(::fcntl(target.existing.get(), F_DUPFD_CLOEXEC, 0));
     if (existing.get() < 0) return std::nullopt;
     // Two runs writing one file in place at once would mix their bytes. A file system without
     // locks leaves the file unlocked.
     if (::flock(existing.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) return std::nullopt;
-    return OutputFile(Way::InPlace, std::move(existing), target.name, calls);
+    OutputFile output(Way::InPlace, std::move(existing), target.name, calls);
+    output.inPlaceReason_ = reason;
+    return output;
 }
 
 std::optional<OutputFile> OutputFile::CreateBeside(Target& target, const SystemCalls& calls)
@@ -177,11 +181,13 @@ std::optional<OutputFile> OutputFile::CreateBeside(Target& target, const SystemC
     int error = ProcAvailable() ? output.CreateAnonymous() : EOPNOTSUPP;
     if (TemporaryFilesUnsupported(error)) error = output.CreateNamed();
     if (error != 0) {
-        if (FolderRefused(error) && target.replacing()) return InPlace(target, calls);
+        if (FolderRefused(error) && target.replacing()) return InPlace(target, calls, "its folder cannot be written");
         return Failing(error);
     }
     if (target.replacing()) {
-        if (!output.CarryOver(target)) return InPlace(target, calls);  // output's destructor removes the new file
+        // output's destructor removes the new file
+        if (!output.CarryOver(target))
+            return InPlace(target, calls, "its owner, group or extended attributes cannot be carried over");
         output.finalMode_ = target.info.st_mode & 07777;
     }
     return output;
@@ -246,7 +252,7 @@ OutputFile::OutputFile(OutputFile&& other) noexcept
       folder_(std::move(other.folder_)), base_(std::move(other.base_)), replacing_(other.replacing_),
       mayReplace_(other.mayReplace_), temporaryName_(std::exchange(other.temporaryName_, {})),
       cleanup_(std::move(other.cleanup_)), finalMode_(other.finalMode_), truncated_(other.truncated_),
-      notKept_(std::move(other.notKept_))
+      inPlaceReason_(other.inPlaceReason_), notKept_(std::move(other.notKept_))
 {
 }
 

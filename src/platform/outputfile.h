@@ -26,6 +26,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/hostcalls.h"
 #include "platform/ioerror.h"
@@ -34,7 +35,10 @@
 // Raised by Commit when a file has appeared under the name of an output that may not replace one.
 class OutputExists : public IoError {
 public:
-    explicit OutputExists(std::string path) : IoError(IoCodeForErrno(EEXIST), EEXIST, std::move(path)) {}
+    explicit OutputExists(std::string path)
+        : IoError(IoCodeForErrno(EEXIST), EEXIST, std::move(path), ErrorKind::Refused)
+    {
+    }
 };
 
 class OutputFile {
@@ -67,6 +71,9 @@ public:
     FileDescriptor ReadBack();
     // The target itself is written (truncated at the first Write), not a new file named at Commit.
     bool WritesInPlace() const noexcept { return way_ == Way::InPlace; }
+    // Why it is written in place, as a sentence's end ("it has other hard links"); empty when
+    // it is not.
+    std::string_view InPlaceReason() const noexcept { return inPlaceReason_; }
     // Gives a file that this output creates no permissions for group and others (a key file),
     // whatever the umask or the replaced file allowed.
     void RestrictToOwner() noexcept { finalMode_ &= ~mode_t{077}; }
@@ -91,7 +98,7 @@ private:
     {
     }
     static std::optional<OutputFile> OpenRegular(const std::string& name, const SystemCalls& calls);
-    static std::optional<OutputFile> InPlace(const Target& target, const SystemCalls& calls);
+    static std::optional<OutputFile> InPlace(const Target& target, const SystemCalls& calls, const char* reason);
     static std::optional<OutputFile> CreateBeside(Target& target, const SystemCalls& calls);
     int CreateAnonymous();
     int CreateNamed();
@@ -115,5 +122,6 @@ private:
     CleanupSlot cleanup_;         // Named: removes temporaryName_ on a terminating signal
     mode_t finalMode_ = 0;        // Anonymous, Named: set at Commit
     bool truncated_ = false;      // InPlace
+    const char* inPlaceReason_ = "";  // InPlace
     std::string notKept_;
 };

@@ -24,7 +24,7 @@ std::optional<InputFile> OpenInput(const std::string& name);
 // Raised when an input changed while it was read: a run on it must not pretend otherwise.
 class InputChanged : public ZorvantaError {
 public:
-    explicit InputChanged(const std::string& name) : ZorvantaError(name + " changed while it was read") {}
+    explicit InputChanged(const std::string& name) : ZorvantaError(name + " changed while it was read", ErrorKind::Refused) {}
 };
 
 // Raises InputChanged when input, a regular file read to its end, is no longer as it was when

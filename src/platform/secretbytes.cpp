@@ -1,5 +1,6 @@
 #include "platform/secretbytes.h"
 
+#include <openssl/crypto.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -53,4 +54,9 @@ void FreeSecretPages(void* block, std::size_t count) noexcept
     } else {
         ::operator delete(block, std::align_val_t(PageBytes()));
     }
+}
+
+bool SecretEquals(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) noexcept
+{
+    return a.size() == b.size() && CRYPTO_memcmp(a.data(), b.data(), a.size()) == 0;
 }

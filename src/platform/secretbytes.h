@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -51,6 +52,11 @@ inline void WipeString(std::string& text) noexcept
     text.resize(text.capacity());  // within the capacity: no allocation
     SecureFill(text.data(), text.size(), 0);
 }
+
+// Whether two secrets (a MAC, a key, a check block) are equal, in a time that does not tell
+// where they differ (CRYPTO_memcmp); every such comparison goes through here. Of another
+// size: false, as the sizes are no secret.
+bool SecretEquals(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) noexcept;
 
 inline std::string_view AsText(const SecretBytes& bytes) noexcept
 {

@@ -23,7 +23,9 @@ struct Slot {
     int folder = -1;
     char name[NAME_MAX + 1] = {};
 };
-constexpr int kSlots = 64;
+// A file under a temporary name is an output in the making, one at a time for each job: enough
+// for the most jobs a batch runs (--jobs 1024), and for the program's own files besides.
+constexpr int kSlots = 1024 + 64;
 Slot slots[kSlots];
 static_assert(std::atomic<int>::is_always_lock_free);
 

@@ -19,7 +19,7 @@ const std::atomic<int>& StopRequest() noexcept;
 // Raised where a wait ended because a stop was requested.
 class StopRequested : public ZorvantaError {
 public:
-    explicit StopRequested(int signal) : ZorvantaError("stopped by a signal"), signal_(signal) {}
+    explicit StopRequested(int signal) : ZorvantaError("stopped by a signal", ErrorKind::Stopped), signal_(signal) {}
     int signal() const noexcept { return signal_; }
 
 private:

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -21,6 +22,26 @@
 #include "support/tempdir.h"
 
 namespace {
+// Whether the process is in the system call of that number now (waiting in it).
+bool InSystemCall(pid_t pid, long number)
+{
+    std::ifstream syscall("/proc/" + std::to_string(pid) + "/syscall");
+    long current = -1;
+    return syscall >> current && current == number;
+}
+
+// Whether signal is pending for the process, not yet delivered.
+bool SignalPending(pid_t pid, int signal)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    bool pending = false;
+    for (std::string line; std::getline(status, line);) {
+        if (!line.starts_with("SigPnd:") && !line.starts_with("ShdPnd:")) continue;
+        const unsigned long long mask = std::stoull(line.substr(line.find(':') + 1), nullptr, 16);
+        pending = pending || (mask >> (signal - 1)) & 1;
+    }
+    return pending;
+}
 const std::string kKey = "7077";  // "pw"
 
 // A file for one process's standard error.
@@ -211,13 +232,14 @@ TEST(CliAdversity, OneStopSignalEndsAWaitingRunAtOnceAndLeavesNoFile)
         if (c.ignoredAtStart) ::signal(c.signal, SIG_DFL);
         ::close(input[0]);
         if (c.fifoOutput) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));  // waiting for a reader
+            ASSERT_TRUE(Eventually([&] { return InSystemCall(pid, SYS_openat); })) << "not waiting for a reader";
         } else {
             ASSERT_TRUE(Eventually([&] { return dir.Entries().size() == 2; })) << "no temporary file";
         }
         ::kill(pid, c.signal);
         if (c.ignoredAtStart) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            // Caught, the signal would be pending until its handler ran; ignored, it never is.
+            ASSERT_TRUE(Eventually([&] { return !SignalPending(pid, c.signal); }));
             ::close(input[1]);  // the end of the input ends the run
             EXPECT_EQ(WaitForCli(pid), 0);
             EXPECT_EQ(log.Text(), "File Encrypted\n");

@@ -1,6 +1,8 @@
 // Unusual inputs through zorvanta-cli: odd names, folders, extreme passphrases from every source.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <climits>
 
 #include "cli/clirun.h"
@@ -78,4 +80,16 @@ TEST(CliEdgeInputs, EmptyAndTenThousandCharacterPassphrasesFromEverySource)
     const CliRun shorter = RunWithSecret(Command("decrypt", {}, dir.path("enc"), dir.path("dec")), longText.substr(1));
     EXPECT_EQ(shorter.status, 1);
     EXPECT_EQ(shorter.err, "zorvanta-cli: " + dir.path("enc") + ": Incorrect Passphrase\n");
+}
+
+TEST(CliEdgeInputs, AnOutputWrittenInPlaceSaysSoAndWhy)
+{
+    TempDir dir;
+    WriteFile(dir.path("plain"), Sample(1000));
+    WriteFile(dir.path("out"), {'o', 'l', 'd'});
+    ASSERT_EQ(::link(dir.path("out").c_str(), dir.path("other name").c_str()), 0);
+    const CliRun run = RunCliWith(Command("encrypt", {"--passphrase-hex=41"}, dir.path("plain"), dir.path("out")));
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "zorvanta-cli: " + dir.path("out") + ": written in place (it has other hard links)\nFile Encrypted\n");
+    EXPECT_EQ(ReadFile(dir.path("other name")).size(), 1032u);
 }

@@ -155,23 +155,6 @@ TEST_F(FileProcedure, OutcomesOfNamesAndOpening)
     EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"IN", "enc", "in"}));
 }
 
-TEST_F(FileProcedure, MessagesOfEveryOutcome)
-{
-    using R = FileOpResult;
-    const auto E = FileOperation::Encrypt, D = FileOperation::Decrypt;
-    EXPECT_EQ(FileOpMessage(R::NoInputName, E), "No Filenames selected!!");
-    EXPECT_EQ(FileOpMessage(R::NoOutputName, D), "No Filenames selected!!");
-    EXPECT_EQ(FileOpMessage(R::SameNames, E), "File to be Encrypted/Decrypted and Output File must be different");
-    EXPECT_EQ(FileOpMessage(R::SameNames, D), "The Output Filename must be different from the Input Filename");
-    EXPECT_EQ(FileOpMessage(R::InputOpenFailed, E), "Unable to open the Input File");
-    EXPECT_EQ(FileOpMessage(R::OutputOpenFailed, E), "Unable to open the Output File");
-    EXPECT_EQ(FileOpMessage(R::OutputOpenFailed, E, MessageWording::Gost), "Unable to open then Output File");
-    EXPECT_EQ(FileOpMessage(R::OutputOpenFailed, D, MessageWording::Gost), "Unable to open the Output File");
-    EXPECT_EQ(FileOpMessage(R::WrongPassphrase, D), "Incorrect Passphrase");
-    EXPECT_EQ(FileOpMessage(R::Encrypted, E), "File Encrypted");
-    EXPECT_EQ(FileOpMessage(R::Decrypted, D), "File Decrypted");
-}
-
 TEST_F(FileProcedure, ReadOnlyInputEncrypts)
 {
     WriteFile(Path("in"), Pattern(100));

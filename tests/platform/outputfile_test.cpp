@@ -182,11 +182,13 @@ TEST(OutputFile, InPlaceTargetKeepsItsInodeAndIsTruncatedOnlyByWriting)
         const SystemCalls* calls;
         bool hardLink;
         bool otherOwner;
+        const char* reason;  // as the output tells it
     };
     const Case cases[] = {
-        {"hard link", &HostCalls(), true, false},
-        {"read-only folder", &folderReadOnly, false, false},
-        {"owner not carried over", &chownRefused, false, true},
+        {"hard link", &HostCalls(), true, false, "it has other hard links"},
+        {"read-only folder", &folderReadOnly, false, false, "its folder cannot be written"},
+        {"owner not carried over", &chownRefused, false, true,
+         "its owner, group or extended attributes cannot be carried over"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.why);
@@ -208,6 +210,8 @@ TEST(OutputFile, InPlaceTargetKeepsItsInodeAndIsTruncatedOnlyByWriting)
         {
             auto output = OutputFile::Open(target, *c.calls);
             ASSERT_TRUE(output);
+            EXPECT_TRUE(output->WritesInPlace());
+            EXPECT_EQ(output->InPlaceReason(), c.reason);
             EXPECT_EQ(ReadFile(target), kOld);
             output->Commit();
         }

@@ -34,3 +34,16 @@ TEST(SecretBytes, LiveInPagesThatACoreDumpLeavesOut)
         EXPECT_NE(FlagsOfMappingAt(bytes->data()).find(" dd"), std::string::npos) << FlagsOfMappingAt(bytes->data());
     }
 }
+
+TEST(SecretEquals, EqualOnlyWhenEveryByteAndTheSizeAre)
+{
+    const SecretBytes key(32, 0x42);
+    SecretBytes first = key, last = key;
+    first.front() ^= 1;
+    last.back() ^= 0x80;
+    EXPECT_TRUE(SecretEquals(key, SecretBytes(32, 0x42)));
+    EXPECT_FALSE(SecretEquals(key, first));
+    EXPECT_FALSE(SecretEquals(key, last));
+    EXPECT_FALSE(SecretEquals(key, std::span(key).first(31)));
+    EXPECT_TRUE(SecretEquals({}, {}));
+}

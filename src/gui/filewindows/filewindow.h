@@ -28,6 +28,7 @@
 #include "gui/base/dialogs.h"
 #include "gui/base/toolwindow.h"
 #include "gui/filewindows/filerun.h"
+#include "gui/filewindows/outcometext.h"
 #include "gui/filewindows/runprogress.h"
 
 struct FileWindowDesign {

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "age/ageerror.h"
+#include "formats/outcometext.h"
 #include "gui/base/guard.h"
 
 namespace {
@@ -47,7 +48,9 @@ std::optional<std::string> AgeFailureText(const AgeError& e)
 std::string OutcomeText(FileOpResult result, FileOperation operation, MessageWording wording, bool wroteAge,
                         const std::optional<std::string>& fittingCipher)
 {
-    const std::string message = FileOpMessage(result, operation, wording);
+    const bool gostsOwn = result == FileOpResult::OutputOpenFailed && operation == FileOperation::Encrypt &&
+                          wording == MessageWording::Gost;
+    const std::string message = gostsOwn ? "Unable to open then Output File" : FileOpMessage(result, operation);
     if (result == FileOpResult::Encrypted && wroteAge) return message + " (age format)";
     if (result == FileOpResult::WrongPassphrase && fittingCipher) return message + "\n" + WhereItOpens(*fittingCipher);
     return message;

@@ -9,6 +9,9 @@
 
 #include "pipeline/fileoutcome.h"
 
+// The Gost window words one message differently; every other window uses Standard.
+enum class MessageWording { Standard, Gost };
+
 // The information box's text for a run's result; an age file written says so, and a wrong
 // passphrase for this window's cipher names where the file opens when another cipher's check
 // block fits (fittingCipher, an algorithm).

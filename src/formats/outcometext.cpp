@@ -1,6 +1,6 @@
-#include "pipeline/fileoutcome.h"
+#include "formats/outcometext.h"
 
-std::string FileOpMessage(FileOpResult result, FileOperation operation, MessageWording wording)
+std::string FileOpMessage(FileOpResult result, FileOperation operation)
 {
     const bool encrypting = operation == FileOperation::Encrypt;
     switch (result) {
@@ -10,9 +10,7 @@ std::string FileOpMessage(FileOpResult result, FileOperation operation, MessageW
         return encrypting ? "File to be Encrypted/Decrypted and Output File must be different"
                           : "The Output Filename must be different from the Input Filename";
     case FileOpResult::InputOpenFailed: return "Unable to open the Input File";
-    case FileOpResult::OutputOpenFailed:
-        return encrypting && wording == MessageWording::Gost ? "Unable to open then Output File"
-                                                             : "Unable to open the Output File";
+    case FileOpResult::OutputOpenFailed: return "Unable to open the Output File";
     case FileOpResult::WrongPassphrase: return "Incorrect Passphrase";
     case FileOpResult::Encrypted: return "File Encrypted";
     case FileOpResult::Decrypted: return "File Decrypted";
