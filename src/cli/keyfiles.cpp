@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -69,15 +70,29 @@ auto Naming(const std::string& name, Parse parse)
     }
 }
 
-// The passphrase from its sources or the terminal, asked only when a file needs it.
-Unlocking ByPassphrase(Command& command, CliEnvironment& env)
+// The passphrase from its sources or the terminal (showing prompt), asked only when a file
+// needs it.
+Unlocking ByPassphrase(Command& command, CliEnvironment& env, const std::string& prompt)
 {
     Unlocking unlocking;
-    unlocking.passphrase = [&command, &env]() -> std::optional<SecretBytes> {
-        return ObtainPassphrase(command, env, PassphraseForm::Utf8, false).bytes;
+    unlocking.passphrase = [&command, &env, prompt]() -> std::optional<SecretBytes> {
+        return ObtainPassphrase(command, env, PassphraseForm::Utf8, false, prompt).bytes;
     };
     unlocking.maxWorkFactor = command.maxWorkFactor.value_or(kDefaultMaxWorkFactor);
     return unlocking;
+}
+// The identities' text of a key file that is an age file; such a file must be protected by a
+// passphrase, since the identities it holds are what would open one made for a key.
+SecretBytes DecryptKeyFile(const SecretBytes& file, const std::string& name, Command& command, CliEnvironment& env)
+{
+    const std::string shown = name == "-" ? "standard input" : name;
+    try {
+        return DecryptAgeBytes(file, ByPassphrase(command, env, "Passphrase for key file " + shown + ": "));
+    } catch (const AgeError& e) {
+        if (e.failure() != AgeFailure::NoIdentityMatched && e.failure() != AgeFailure::UnsupportedKeyType) throw;
+        throw AgeError(AgeFailure::BadKey,
+                       "this key file is encrypted to a public key; key files must be protected by a passphrase");
+    }
 }
 }  // namespace
 
@@ -116,14 +131,19 @@ std::vector<Identity> IdentitiesIn(const std::string& name, Command& command, Cl
     };
     return Naming(name, [&] {
         // A key file may itself be an age file under a passphrase, as age allows.
-        if (LooksLikeAge(file.text)) file.text = DecryptAgeBytes(file.text, ByPassphrase(command, env));
+        if (LooksLikeAge(file.text)) file.text = DecryptKeyFile(file.text, name, command, env);
         return ParseIdentities(file.text, std::move(passphrase), publicLine);
     });
 }
 
-Unlocking UnlockingOf(Command& command, CliEnvironment& env)
+Unlocking UnlockingOf(Command& command, CliEnvironment& env, const FileName& input)
 {
-    Unlocking unlocking = ByPassphrase(command, env);
+    const auto& keyFiles = command.identityFiles;
+    if (input.IsStream() && std::find(keyFiles.begin(), keyFiles.end(), "-") != keyFiles.end())
+        throw UsageError{"standard input cannot be both the key file and the input"};
+    // Beside a key file, which may ask for a passphrase of its own, each prompt says for what.
+    Unlocking unlocking =
+        ByPassphrase(command, env, keyFiles.empty() ? "Passphrase: " : "Passphrase for " + input.Shown() + ": ");
     for (const std::string& name : command.identityFiles) {
         auto identities = IdentitiesIn(name, command, env);
         std::move(identities.begin(), identities.end(), std::back_inserter(unlocking.identities));
