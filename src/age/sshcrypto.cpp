@@ -31,20 +31,49 @@ BignumPtr Bignum(std::span<const std::uint8_t> bytes)
     return number;
 }
 
-// An RSA key from its numbers: public, or with d the whole key.
-PkeyPtr RsaKeyFrom(std::span<const std::uint8_t> n, std::span<const std::uint8_t> e, const SecretBytes* d)
+using BnCtxPtr = std::unique_ptr<BN_CTX, OpenSslDeleter<BN_CTX, BN_CTX_free>>;
+
+// x mod (prime - 1), a CRT exponent.
+BignumPtr ModPrimeLessOne(const BIGNUM* x, const BIGNUM* prime, BN_CTX* context)
 {
-    const BignumPtr bn = Bignum(n), be = Bignum(e), bd = d ? Bignum(*d) : nullptr;
-    const ParamBuildPtr build(OSSL_PARAM_BLD_new());
-    if (!build || OSSL_PARAM_BLD_push_BN(build.get(), OSSL_PKEY_PARAM_RSA_N, bn.get()) != 1 ||
-        OSSL_PARAM_BLD_push_BN(build.get(), OSSL_PKEY_PARAM_RSA_E, be.get()) != 1 ||
-        (bd && OSSL_PARAM_BLD_push_BN(build.get(), OSSL_PKEY_PARAM_RSA_D, bd.get()) != 1))
+    BignumPtr less(BN_dup(prime)), result(BN_secure_new());
+    if (!less || !result || BN_sub_word(less.get(), 1) != 1 || BN_mod(result.get(), x, less.get(), context) != 1)
         ThrowLibraryFailure("RSA key set-up");
+    return result;
+}
+
+void Push(const ParamBuildPtr& build, const char* name, const BIGNUM* number)
+{
+    if (OSSL_PARAM_BLD_push_BN(build.get(), name, number) != 1) ThrowLibraryFailure("RSA key set-up");
+}
+
+// An RSA key from its numbers: public, or with the secret ones the whole key.
+PkeyPtr RsaKeyFrom(std::span<const std::uint8_t> n, std::span<const std::uint8_t> e, const RsaSecretNumbers* secret)
+{
+    const ParamBuildPtr build(OSSL_PARAM_BLD_new());
+    if (!build) ThrowLibraryFailure("RSA key set-up");
+    const BignumPtr bn = Bignum(n), be = Bignum(e);
+    Push(build, OSSL_PKEY_PARAM_RSA_N, bn.get());
+    Push(build, OSSL_PKEY_PARAM_RSA_E, be.get());
+    BignumPtr d, p, q, iqmp, dmp1, dmq1;  // kept until the parameters are made from them
+    if (secret) {
+        const BnCtxPtr context(BN_CTX_secure_new());
+        if (!context) ThrowLibraryFailure("RSA key set-up");
+        d = Bignum(secret->d), p = Bignum(secret->p), q = Bignum(secret->q), iqmp = Bignum(secret->iqmp);
+        dmp1 = ModPrimeLessOne(d.get(), p.get(), context.get());
+        dmq1 = ModPrimeLessOne(d.get(), q.get(), context.get());
+        Push(build, OSSL_PKEY_PARAM_RSA_D, d.get());
+        Push(build, OSSL_PKEY_PARAM_RSA_FACTOR1, p.get());
+        Push(build, OSSL_PKEY_PARAM_RSA_FACTOR2, q.get());
+        Push(build, OSSL_PKEY_PARAM_RSA_EXPONENT1, dmp1.get());
+        Push(build, OSSL_PKEY_PARAM_RSA_EXPONENT2, dmq1.get());
+        Push(build, OSSL_PKEY_PARAM_RSA_COEFFICIENT1, iqmp.get());
+    }
     const ParamsPtr params(OSSL_PARAM_BLD_to_param(build.get()));
     const PkeyCtxPtr context(EVP_PKEY_CTX_new_from_name(nullptr, "RSA", nullptr));
     EVP_PKEY* key = nullptr;
     if (!params || !context || EVP_PKEY_fromdata_init(context.get()) != 1 ||
-        EVP_PKEY_fromdata(context.get(), &key, d ? EVP_PKEY_KEYPAIR : EVP_PKEY_PUBLIC_KEY, params.get()) != 1)
+        EVP_PKEY_fromdata(context.get(), &key, secret ? EVP_PKEY_KEYPAIR : EVP_PKEY_PUBLIC_KEY, params.get()) != 1)
         ThrowLibraryFailure("RSA key set-up");
     return PkeyPtr(key);
 }
@@ -105,9 +134,10 @@ RsaPrivateKey AdoptRsaKey(EVP_PKEY* key)
     return RsaPrivateKey(key, EVP_PKEY_free);
 }
 
-RsaPrivateKey RsaKeyFromNumbers(std::span<const std::uint8_t> n, std::span<const std::uint8_t> e, const SecretBytes& d)
+RsaPrivateKey RsaKeyFromNumbers(std::span<const std::uint8_t> n, std::span<const std::uint8_t> e,
+                                const RsaSecretNumbers& secret)
 {
-    return AdoptRsaKey(RsaKeyFrom(n, e, &d).release());
+    return AdoptRsaKey(RsaKeyFrom(n, e, &secret).release());
 }
 
 SshPublicKey PublicKeyOf(const RsaPrivateKey& key)

@@ -23,9 +23,14 @@ SecretBytes X25519ScalarOfEd25519(const SecretBytes& seed, std::span<const std::
 // An RSA private key held by OpenSSL, which wipes it when the last holder lets go.
 using RsaPrivateKey = std::shared_ptr<struct evp_pkey_st>;
 RsaPrivateKey AdoptRsaKey(struct evp_pkey_st* key);
-// From the numbers of OpenSSH's container (unsigned big-endian bytes).
+// The secret numbers of OpenSSH's container, unsigned big-endian bytes.
+struct RsaSecretNumbers {
+    SecretBytes d, iqmp, p, q;
+};
+// The key, with the exponents of the Chinese remainder theorem worked out (OpenSSH stores
+// none), which make a decryption about four times as fast.
 RsaPrivateKey RsaKeyFromNumbers(std::span<const std::uint8_t> n, std::span<const std::uint8_t> e,
-                                const SecretBytes& d);
+                                const RsaSecretNumbers& secret);
 // The public half, as an SSH key.
 SshPublicKey PublicKeyOf(const RsaPrivateKey& key);
 

@@ -96,10 +96,12 @@ SshPrivateKey PrivateOf(const SshPublicKey& key, std::span<const std::uint8_t> s
         const SecretBytes seed(secret->begin(), secret->begin() + kEd25519Bytes);
         return {X25519ScalarOfEd25519(seed, own), nullptr};
     }
-    const auto n = reader.String(), e = reader.String(), d = reader.String();
+    const auto n = reader.String(), e = reader.String(), d = reader.String(), iqmp = reader.String(),
+               p = reader.String(), q = reader.String();
     const RsaPublicParts parts = RsaPartsOf(key);
-    if (!d || !std::ranges::equal(*n, parts.n) || !std::ranges::equal(*e, parts.e)) throw Damaged();
-    return {{}, RsaKeyFromNumbers(*n, *e, SecretBytes(d->begin(), d->end()))};
+    if (!q || !std::ranges::equal(*n, parts.n) || !std::ranges::equal(*e, parts.e)) throw Damaged();
+    const auto secret = [](std::span<const std::uint8_t> number) { return SecretBytes(number.begin(), number.end()); };
+    return {{}, RsaKeyFromNumbers(*n, *e, {secret(*d), secret(*iqmp), secret(*p), secret(*q)})};
 }
 
 // A copy that ends in NUL, for the C interfaces that take strings.

@@ -284,3 +284,33 @@ TEST(CliBatch, EncryptDecryptAndCheckManyFilesIntoFolders)
     EXPECT_EQ(FilesBelow(fromAge), plain);
     EXPECT_EQ(FilesBelow(w.tree), plain);
 }
+
+// SSH keys serve the batch commands as they serve one file: a public key file to encrypt many
+// files to, its private key (readable by its owner alone) to decrypt and check them.
+TEST(CliBatch, SshKeysEncryptDecryptAndCheckManyFiles)
+{
+    const Workspace w;
+    const std::map<std::string, Bytes> plain = {{"p1", Sample(10)}, {"sub/p2", Sample(70000, 1)}};
+    for (const auto& [name, bytes] : plain) {
+        fs::create_directories(fs::path(w.at(name)).parent_path());
+        WriteFile(w.at(name), bytes);
+    }
+    const std::string id = w.dir.path("id_rsa"), age = w.dir.path("age"), out = w.dir.path("out");
+    WriteFile(id, ReadFile(DataPath("age/ssh/rsa2048")));
+    fs::permissions(id, fs::perms::owner_read | fs::perms::owner_write);
+    const struct {
+        std::vector<std::string> args;
+        std::string summary;
+    } steps[] = {
+        {{"encrypt", "-R", DataPath("age/ssh/rsa2048.pub"), "--recursive", "--output-dir", age, w.tree},
+         "2 encrypted, 0 skipped, 0 failed"},
+        {{"decrypt", "-i", id, "--recursive", "--output-dir", out, age}, "2 decrypted, 0 skipped, 0 failed"},
+        {{"check", "-i", id, "--recursive", age}, "2 open, 0 skipped, 0 failed"},
+    };
+    for (const auto& [args, summary] : steps) {
+        const Ran ran = RunToEnd(args);
+        EXPECT_EQ(ran.status, 0) << ran.err;
+        EXPECT_NE(ran.err.find(summary), std::string::npos) << ran.err;
+    }
+    EXPECT_EQ(FilesBelow(out), plain);
+}
