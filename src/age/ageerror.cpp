@@ -33,6 +33,11 @@ AgeError AgeError::HeaderDamaged(std::string_view detail)
     return {AgeFailure::HeaderDamaged, std::move(message)};
 }
 
+AgeError AgeError::HeaderTooLarge(std::size_t limit)
+{
+    return {AgeFailure::HeaderTooLarge, "the header is larger than " + std::to_string(limit >> 20) + " MiB"};
+}
+
 AgeError AgeError::NoIdentityMatched()
 {
     return {AgeFailure::NoIdentityMatched, "no identity matched this file"};

@@ -10,6 +10,7 @@
 enum class AgeFailure {
     NotAgeFile,
     HeaderDamaged,
+    HeaderTooLarge,
     NoIdentityMatched,
     UnsupportedKeyType,
     IncorrectPassphrase,
@@ -28,6 +29,7 @@ public:
     // The failures whose text is fixed; detail, when given, is shown in parentheses.
     static AgeError NotAgeFile();
     static AgeError HeaderDamaged(std::string_view detail = {});
+    static AgeError HeaderTooLarge(std::size_t limit);
     static AgeError NoIdentityMatched();
     static AgeError PassphraseNeeded();  // NoIdentityMatched for a passphrase-protected file
     static AgeError UnsupportedKeyType(std::string_view names);

@@ -29,15 +29,16 @@ ReadHeader ReadAgeHeader(ByteSource& source)
 {
     std::vector<std::uint8_t> bytes;
     for (;;) {
-        const std::size_t old = bytes.size();
-        bytes.resize(old + kHeaderPieceBytes);
-        const std::size_t read = source.Read(bytes.data() + old, kHeaderPieceBytes);
+        // Each piece as large as all before, so that looking for the end stays linear.
+        const std::size_t old = bytes.size(), piece = std::max(kHeaderPieceBytes, old);
+        bytes.resize(old + piece);
+        const std::size_t read = source.Read(bytes.data() + old, piece);
         bytes.resize(old + read);
         if (const auto end = FindHeaderEnd(bytes)) {
             const auto split = bytes.begin() + static_cast<std::ptrdiff_t>(*end);
             return {ParseHeader({reinterpret_cast<const char*>(bytes.data()), *end}), {split, bytes.end()}, *end};
         }
-        if (read < kHeaderPieceBytes) throw bytes.empty() ? AgeError::NotAgeFile() : AgeError::Truncated();
+        if (read < piece) throw bytes.empty() ? AgeError::NotAgeFile() : AgeError::Truncated();
     }
 }
 

@@ -55,8 +55,12 @@ void ArmorDecoder::Feed(std::span<const std::uint8_t> text, std::vector<std::uin
         const bool blank = line_.empty() && IsWhitespace(c);
         if (state_ == State::AfterEnd) {
             if (!IsWhitespace(c)) throw AgeError::TrailingData();
+        } else if (state_ == State::BeforeBegin && lead_ == mark_ && mark_ < kByteOrderMark.size() &&
+                   c == kByteOrderMark[mark_]) {
+            lead_ = ++mark_;
         } else if (state_ == State::BeforeBegin && blank) {
-            continue;
+            if (mark_ % kByteOrderMark.size() != 0) throw BadArmor("a broken byte-order mark");
+            if (++lead_ > kMaxArmorLead) throw BadArmor("no BEGIN line within its first 1 MiB");
         } else if (c == '\n') {
             TakeLine(out);
         } else {
@@ -76,9 +80,11 @@ void ArmorDecoder::Finish()
     throw AgeError::Truncated();
 }
 
+// A last line without its line end may still have the CR of a CR LF.
 bool ArmorDecoder::AtEndLine() const
 {
-    return state_ == State::Body && sawData_ && line_ == kArmorEnd;
+    const std::string_view line = std::string_view(line_).substr(0, line_.size() - line_.ends_with('\r'));
+    return state_ == State::Body && sawData_ && line == kArmorEnd;
 }
 
 void ArmorDecoder::TakeLine(std::vector<std::uint8_t>& out)

@@ -15,6 +15,8 @@
 inline constexpr std::string_view kArmorBegin = "-----BEGIN AGE ENCRYPTED FILE-----";
 inline constexpr std::string_view kArmorEnd = "-----END AGE ENCRYPTED FILE-----";
 inline constexpr std::string_view kArmorWhitespace = " \t\r\n";
+// A UTF-8 byte-order mark, which an editor may put before the armor.
+inline constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 // Writes LF line ends. The armor of nothing is not valid armor; an age file is never empty.
 class ArmorEncoder {
@@ -30,7 +32,10 @@ private:
 };
 
 // Raises AgeError HeaderDamaged("bad armor: ...") for malformed armor and TrailingData for
-// anything but whitespace after the END line.
+// anything but whitespace after the END line. Before the BEGIN line it skips a byte-order mark
+// and up to kMaxArmorLead bytes of whitespace.
+inline constexpr std::size_t kMaxArmorLead = std::size_t{1} << 20;
+
 class ArmorDecoder {
 public:
     // Appends the bytes decoded from text to out.
@@ -44,6 +49,8 @@ private:
     bool AtEndLine() const;
 
     State state_ = State::BeforeBegin;
+    std::size_t lead_ = 0;      // bytes before the BEGIN line
+    std::size_t mark_ = 0;      // of them, the byte-order mark's at the start
     std::string line_;          // the line being read, without its line end
     bool sawData_ = false;      // a base64 line was read
     bool dataClosed_ = false;   // the last base64 line was read (short or padded): END must follow

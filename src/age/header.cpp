@@ -10,6 +10,8 @@
 namespace {
 constexpr std::string_view kIntro = "age-encryption.org/";
 constexpr std::string_view kVersionLine = "age-encryption.org/v1\n";
+// The version line after a transfer as text changed its line end.
+constexpr std::string_view kCrLfVersionLine = "age-encryption.org/v1\r\n";
 constexpr std::string_view kStanzaMark = "-> ";
 constexpr std::string_view kMacMark = "---";
 constexpr std::size_t kBodyColumns = 64;
@@ -31,6 +33,7 @@ public:
     explicit Lines(std::string_view text) : text_(text) {}
 
     std::size_t position() const { return pos_; }
+    std::size_t number() const { return number_ + 1; }  // of the next line, from 1
     bool AtEnd() const { return pos_ == text_.size(); }
     // The next line without consuming it; a last line without its LF counts as missing.
     std::string_view Peek() const
@@ -43,12 +46,14 @@ public:
     {
         const std::string_view line = Peek();
         pos_ += line.size() + 1;
+        ++number_;
         return line;
     }
 
 private:
     std::string_view text_;
     std::size_t pos_ = 0;
+    std::size_t number_ = 0;  // lines consumed
 };
 
 std::vector<std::string> Arguments(std::string_view line)
@@ -85,11 +90,13 @@ std::vector<std::uint8_t> Body(Lines& lines)
 
 Stanza ReadStanza(Lines& lines)
 {
+    const std::size_t line = lines.number();
     std::vector<std::string> args = Arguments(lines.Next().substr(kStanzaMark.size()));
     Stanza stanza{std::move(args.front()), {}, {}};
     args.erase(args.begin());
     stanza.args = std::move(args);
     stanza.body = Body(lines);
+    stanza.line = line;
     return stanza;
 }
 
@@ -105,6 +112,12 @@ std::array<std::uint8_t, 32> ReadMac(std::string_view line)
 }
 }  // namespace
 
+AgeError MalformedStanza(const Stanza& stanza)
+{
+    return AgeError::HeaderDamaged("the " + stanza.type + " stanza at line " + std::to_string(stanza.line) +
+                                   " is malformed");
+}
+
 std::optional<std::size_t> FindHeaderEnd(std::span<const std::uint8_t> bytes)
 {
     const std::string_view text = TextOf(bytes.first(std::min(bytes.size(), kMaxHeaderBytes)));
@@ -112,6 +125,9 @@ std::optional<std::size_t> FindHeaderEnd(std::span<const std::uint8_t> bytes)
     if (text.substr(0, introBytes) != kIntro.substr(0, introBytes)) throw AgeError::NotAgeFile();
     const std::size_t versionEnd = text.find('\n');
     if (versionEnd != std::string_view::npos) {
+        if (text.substr(0, versionEnd + 1) == kCrLfVersionLine)
+            throw AgeError::HeaderDamaged("its lines end in CR LF, as a transfer as text leaves them: copy the file "
+                                          "as it is");
         if (text.substr(0, versionEnd + 1) != kVersionLine)
             throw AgeError::HeaderDamaged("an age version other than v1");
         // Stanza lines start with "->" and body lines with base64, so the first line that
@@ -120,7 +136,7 @@ std::optional<std::size_t> FindHeaderEnd(std::span<const std::uint8_t> bytes)
         const std::size_t end = mac == std::string_view::npos ? mac : text.find('\n', mac + 1);
         if (end != std::string_view::npos) return end + 1;
     }
-    if (bytes.size() >= kMaxHeaderBytes) throw AgeError::HeaderDamaged("no end within its first 1 MiB");
+    if (bytes.size() >= kMaxHeaderBytes) throw AgeError::HeaderTooLarge(kMaxHeaderBytes);
     return std::nullopt;
 }
 
@@ -157,6 +173,10 @@ std::string WriteHeader(const std::vector<Stanza>& stanzas, const SecretBytes& f
     text.append(kMacMark);
     const std::string mac = EncodeBase64(HeaderMac(text, fileKey), false);
     text.append(" ").append(mac).append("\n");
+    if (text.size() > kMaxHeaderBytes)
+        throw AgeError(AgeFailure::HeaderTooLarge, "too many recipients: the header would be larger than " +
+                                                       std::to_string(kMaxHeaderBytes >> 20) +
+                                                       " MiB, which zorvanta does not open");
     return text;
 }
 
@@ -167,12 +187,16 @@ std::array<std::uint8_t, 32> HeaderMac(std::string_view macInput, const SecretBy
 
 bool LooksLikeAge(std::span<const std::uint8_t> firstBytes)
 {
-    return TextOf(firstBytes).starts_with(kVersionLine) || IsArmored(firstBytes);
+    const std::string_view text = TextOf(firstBytes);
+    return text.starts_with(kVersionLine) || text.starts_with(kCrLfVersionLine) || IsArmored(firstBytes);
 }
 
 bool IsArmored(std::span<const std::uint8_t> firstBytes)
 {
-    const std::string_view text = TextOf(firstBytes);
-    const std::size_t start = text.find_first_not_of(kArmorWhitespace);
-    return start != std::string_view::npos && text.substr(start).starts_with(kArmorBegin);
+    std::string_view text = TextOf(firstBytes);
+    if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
+    // Whitespace up to the end of the first bytes, or a BEGIN line cut there, begins only
+    // armor: no other format starts so, and the armor may follow any amount of it.
+    const std::size_t start = std::min(text.find_first_not_of(kArmorWhitespace), text.size());
+    return !text.empty() && kArmorBegin.starts_with(text.substr(start, kArmorBegin.size()));
 }

@@ -13,15 +13,24 @@
 #include <string_view>
 #include <vector>
 
+#include "age/ageerror.h"
 #include "platform/secretbytes.h"
 
 struct Stanza {
     std::string type;               // the first argument, e.g. "X25519"
     std::vector<std::string> args;  // the arguments after the type
     std::vector<std::uint8_t> body;
+    std::size_t line = 0;  // of its "->" line in the header read, from 1; 0 for one made here
 
-    bool operator==(const Stanza&) const = default;
+    bool operator==(const Stanza& other) const
+    {
+        return type == other.type && args == other.args && body == other.body;
+    }
 };
+
+// The AgeError HeaderDamaged of a stanza whose arguments or body its type does not allow,
+// naming it and its line.
+AgeError MalformedStanza(const Stanza& stanza);
 
 struct Header {
     std::vector<Stanza> stanzas;
@@ -29,8 +38,9 @@ struct Header {
     std::string macInput;  // the header's bytes up to and including "---"
 };
 
-// A longer header is refused as damaged, so that reading one never needs unbounded memory.
-inline constexpr std::size_t kMaxHeaderBytes = std::size_t{1} << 20;
+// A longer header is neither written nor read, so that reading one never needs unbounded
+// memory; 40,000 X25519 recipients fit.
+inline constexpr std::size_t kMaxHeaderBytes = std::size_t{4} << 20;
 
 // Where the header ends among the first bytes of a file: the length up to and including the
 // LF that ends the MAC line; nullopt while those bytes hold no complete header yet. Raises

@@ -40,6 +40,19 @@ std::string Now()
     std::string stamp(text);
     return stamp.insert(stamp.size() - 2, ":");  // RFC 3339: +01:00
 }
+
+// The identities' text of a key file that is an age file. It must be protected by a passphrase:
+// the identities it holds are what would open one made for a key.
+SecretBytes DecryptKeyFile(const SecretBytes& file, const Unlocking& unlocking)
+{
+    try {
+        return DecryptAgeBytes(file, unlocking);
+    } catch (const AgeError& e) {
+        if (e.failure() != AgeFailure::NoIdentityMatched && e.failure() != AgeFailure::UnsupportedKeyType) throw;
+        throw AgeError(AgeFailure::BadKey,
+                       "this key file is encrypted to a public key; key files must be protected by a passphrase");
+    }
+}
 }  // namespace
 
 KeyFile ReadKeyFile(const std::string& path)
@@ -56,7 +69,7 @@ KeyFile ReadKeyFile(const std::string& path)
 std::vector<Identity> OpenIdentityFile(KeyFile file, const std::string& path, const Unlocking& unlocking,
                                        KeyPassphrase sshPassphrase)
 {
-    if (LooksLikeAge(file.text)) file.text = DecryptAgeBytes(file.text, unlocking);
+    if (LooksLikeAge(file.text)) file.text = DecryptKeyFile(file.text, unlocking);
     const bool ssh = IsSshPrivateKey(AsText(file.text));
     const std::optional<std::string> publicLine = ssh && !path.empty() ? PublicKeyBeside(path) : std::nullopt;
     return ParseIdentities(file.text, std::move(sshPassphrase), publicLine);

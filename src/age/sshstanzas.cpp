@@ -95,7 +95,7 @@ void CheckSshStanza(const Stanza& stanza)
         wellFormed = share && share->size() == kX25519Bytes && stanza.body.size() == kFileKeyBytes + kChaChaTagBytes;
     }
     if (wellFormed && !ed25519) wellFormed = !stanza.body.empty();
-    if (!wellFormed) throw AgeError::HeaderDamaged("bad " + stanza.type + " stanza");
+    if (!wellFormed) throw MalformedStanza(stanza);
 }
 
 std::string DescribeSshStanza(const Stanza& stanza)

@@ -46,7 +46,7 @@ Share ShareOf(const Stanza& stanza)
 {
     const auto share = stanza.args.size() == 1 ? DecodeBase64(stanza.args[0], false) : std::nullopt;
     if (!share || share->size() != kX25519Bytes || stanza.body.size() != kWrappedKeyBytes)
-        throw AgeError::HeaderDamaged("bad X25519 stanza");
+        throw MalformedStanza(stanza);
     Share result;
     std::copy(share->begin(), share->end(), result.begin());
     return result;
@@ -77,7 +77,7 @@ ScryptParameters ScryptParametersOf(const Stanza& stanza)
         const auto workFactor = WorkFactor(stanza.args[1]);
         if (salt && salt->size() == kScryptSaltBytes && workFactor) return {std::move(*salt), *workFactor};
     }
-    throw AgeError::HeaderDamaged("bad scrypt stanza");
+    throw MalformedStanza(stanza);
 }
 
 SecretBytes UnlockScrypt(const Stanza& stanza, const Unlocking& unlocking)

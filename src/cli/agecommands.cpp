@@ -47,6 +47,15 @@ void WriteKeyFileOf(const Command& command, const FileName& output, const Secret
     if (!notKept->empty()) err << kPrefix << Printable(*notKept) << '\n';
 }
 
+// As age-keygen does: a secret key written to a regular file that others can read is pointed out.
+void WarnIfOthersCanRead(const FileName& output, std::ostream& err)
+{
+    const auto info = StatOf(output.path);
+    if (!info || !S_ISREG(info->st_mode) || (info->st_mode & (S_IRGRP | S_IROTH)) == 0) return;
+    err << kPrefix << "warning: " << output.Shown() << " holds the secret key and others can read it; keep it to "
+        << "its owner (chmod 600)\n";
+}
+
 int PrintRecipients(Command& command, CliEnvironment& env)
 {
     if (command.names.size() != 1 || command.output) throw UsageError{"keygen -y takes one FILE"};
@@ -75,7 +84,7 @@ int DecryptAge(Command& command, CliEnvironment& env, RunInput input, RunOutput 
     if (!IsAutoCipher(command.cipher))
         throw UsageError{"--cipher is for the legacy format; an age file needs none"};
     Opening opening;
-    opening.unlocking = UnlockingOf(command, env);
+    opening.unlocking = UnlockingOf(command, env, names.first);
     RunObserver observer(StopSignal(env), ShowsProgress(command, env, names.first) ? &env.err : nullptr,
                          env.errColumns, env.err);
     const FileOpResult result = DecryptOpened(std::move(input), std::move(output), opening, {&observer});
@@ -86,7 +95,7 @@ int DecryptAge(Command& command, CliEnvironment& env, RunInput input, RunOutput 
 int CheckAge(Command& command, CliEnvironment& env, RunInput input, const FileName& name)
 {
     Opening opening;
-    opening.unlocking = UnlockingOf(command, env);
+    opening.unlocking = UnlockingOf(command, env, name);
     RunObserver observer(StopSignal(env), ShowsProgress(command, env, name) ? &env.err : nullptr,
                          env.errColumns, env.err);
     const FileOpResult result = CheckOpened(std::move(input), opening, {&observer});
@@ -99,16 +108,20 @@ int CheckAge(Command& command, CliEnvironment& env, RunInput input, const FileNa
 int RunKeygen(Command& command, CliEnvironment& env)
 {
     if (command.publicKeys) return PrintRecipients(command, env);
+    if (HasPassphraseOption(command)) throw UsageError{"the passphrase options are for keygen -y"};
     if (!command.names.empty()) throw UsageError{"keygen takes no names; write to a file with -o FILE"};
     const X25519Identity identity = GenerateX25519Identity();
     const SecretBytes text = IdentityFileText(identity);
     if (!command.output && env.standardOutputClosed)
         throw Unavailable{"standard output is closed; write the identity to a file with -o FILE"};
+    const FileName output = Output(command.output.value_or("-"), env);
     if (command.output) {
-        WriteKeyFileOf(command, Output(*command.output, env), text, env.err);
+        WriteKeyFileOf(command, output, text, env.err);
     } else {
         env.out.write(reinterpret_cast<const char*>(text.data()), static_cast<std::streamsize>(text.size()));
+        env.out.flush();
     }
+    WarnIfOthersCanRead(output, env.err);
     env.err << "Public key: " << FormatRecipient(RecipientOf(identity)) << '\n';
     return exitcode::kSuccess;
 }

@@ -42,12 +42,13 @@ auto Naming(const std::string& name, Parse parse)
     }
 }
 
-// The passphrase from its sources or the terminal, asked only when a file needs it.
-Unlocking ByPassphrase(Command& command, CliEnvironment& env)
+// The passphrase from its sources or the terminal (showing prompt), asked only when a file
+// needs it.
+Unlocking ByPassphrase(Command& command, CliEnvironment& env, const std::string& prompt)
 {
     Unlocking unlocking;
-    unlocking.passphrase = [&command, &env]() -> std::optional<SecretBytes> {
-        return ObtainPassphrase(command, env, PassphraseForm::Utf8, false).bytes;
+    unlocking.passphrase = [&command, &env, prompt]() -> std::optional<SecretBytes> {
+        return ObtainPassphrase(command, env, PassphraseForm::Utf8, false, prompt).bytes;
     };
     unlocking.maxWorkFactor = command.maxWorkFactor.value_or(kDefaultMaxWorkFactor);
     return unlocking;
@@ -60,9 +61,10 @@ void RefuseKeysFromTheInputsStream(const Command& command)
     const auto fromStandardInput = [](const std::vector<std::string>& files) {
         return std::find(files.begin(), files.end(), "-") != files.end();
     };
-    for (const auto& [files, option] : {std::pair{&command.recipientsFiles, "-R"}, {&command.identityFiles, "-i"}})
+    for (const auto& [files, what] :
+         {std::pair{&command.recipientsFiles, "recipients file"}, {&command.identityFiles, "key file"}})
         if (fromStandardInput(*files))
-            throw UsageError{std::string(option) + " - and the input both read standard input; give one of them as a file"};
+            throw UsageError{std::string("standard input cannot be both the ") + what + " and the input"};
 }
 
 bool HasPassphraseOption(const Command& command)
@@ -96,14 +98,19 @@ std::vector<Identity> IdentitiesIn(const std::string& name, Command& command, Cl
         return ObtainPassphrase(command, env, PassphraseForm::Utf8, false, "Passphrase for " + name + ": ").bytes;
     };
     return Naming(name, [&] {
-        return OpenIdentityFile(std::move(file), name == "-" ? std::string() : name, ByPassphrase(command, env),
+        const std::string shown = name == "-" ? "standard input" : name;
+        return OpenIdentityFile(std::move(file), name == "-" ? std::string() : name,
+                                ByPassphrase(command, env, "Passphrase for key file " + shown + ": "),
                                 std::move(passphrase));
     });
 }
 
-Unlocking UnlockingOf(Command& command, CliEnvironment& env)
+Unlocking UnlockingOf(Command& command, CliEnvironment& env, const FileName& input)
 {
-    Unlocking unlocking = ByPassphrase(command, env);
+    const auto& keyFiles = command.identityFiles;
+    // Beside a key file, which may ask for a passphrase of its own, each prompt says for what.
+    Unlocking unlocking =
+        ByPassphrase(command, env, keyFiles.empty() ? "Passphrase: " : "Passphrase for " + input.Shown() + ": ");
     for (const std::string& name : command.identityFiles) {
         auto identities = IdentitiesIn(name, command, env);
         std::move(identities.begin(), identities.end(), std::back_inserter(unlocking.identities));

@@ -11,6 +11,7 @@
 #include "age/stanzas.h"
 #include "cli/cli.h"
 #include "cli/options.h"
+#include "cli/runsupport.h"
 
 // Every recipient of -r and -R, in order; the lines of -R files that were skipped are told on
 // err. UsageError for a -r that is not a recipient, Refusal for a file that does not open or
@@ -19,7 +20,8 @@ std::vector<Recipient> RecipientsOf(const Command& command, std::ostream& err);
 
 // How age files open for this command: the identities of every -i file, the passphrase from
 // its sources or the terminal (asked only when a file needs it) and the work factor allowed.
-Unlocking UnlockingOf(Command& command, CliEnvironment& env);
+// UsageError when -i - and the input are both standard input.
+Unlocking UnlockingOf(Command& command, CliEnvironment& env, const FileName& input);
 
 // The identities in one file; "-" reads standard input. A protected SSH key asks for its
 // passphrase (from the passphrase options or the terminal) only when a file needs it.

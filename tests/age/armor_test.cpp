@@ -66,6 +66,10 @@ TEST(Armor, RoundTripsAroundLineBoundariesInAnyPieces)
         }
         EXPECT_EQ(Dearmored(" \t\r\n\n" + text + "\n \r\n\t", 5), bytes) << n;
         EXPECT_EQ(Dearmored(text.substr(0, text.size() - 1), 5), bytes) << n << " without the last LF";
+        const std::string crlf = WithCrLf(text);
+        EXPECT_EQ(Dearmored(crlf.substr(0, crlf.size() - 1), 5), bytes) << n << " ending in CR";
+        EXPECT_EQ(Dearmored(std::string(kByteOrderMark) + text, 2), bytes) << n << " behind a byte-order mark";
+        EXPECT_EQ(Dearmored(std::string(kByteOrderMark) + std::string(5000, ' ') + text, 1000), bytes) << n;
     }
 }
 
@@ -101,6 +105,9 @@ TEST(Armor, MalformedArmorIsRefused)
         {"cut inside a line", good.substr(0, kBegin.size() + 30), AgeFailure::Truncated},
         {"nothing", "", AgeFailure::Truncated},
         {"only whitespace", " \n\n", AgeFailure::Truncated},
+        {"a broken byte-order mark", "\xEF\xBB \n" + good, AgeFailure::HeaderDamaged},
+        {"a byte-order mark after whitespace", " " + std::string(kByteOrderMark) + good, AgeFailure::HeaderDamaged},
+        {"too much whitespace before BEGIN", std::string(kMaxArmorLead + 1, '\n') + good, AgeFailure::HeaderDamaged},
     };
     for (const auto& [fault, text, failure] : cases)
         for (const std::size_t piece : {1, 1 << 20})

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "age/ageerror.h"
+#include "age/agefile.h"
 #include "age/base64.h"
 #include "age/header.h"
 #include "agefile.h"
@@ -138,7 +139,36 @@ TEST(Header, FirstBytesThatCannotBeAHeaderAreRefusedEarly)
     endless.resize(kMaxHeaderBytes - 1, 'A');
     EXPECT_FALSE(failureOf(endless));
     endless += 'A';
-    EXPECT_EQ(failureOf(endless), AgeFailure::HeaderDamaged);
+    EXPECT_EQ(failureOf(endless), AgeFailure::HeaderTooLarge);
+}
+
+TEST(Header, TwentyThousandRecipientsOpenAndALargerHeaderIsNeitherWrittenNorRead)
+{
+    const SecretBytes fileKey = GenerateFileKey();
+    std::vector<Stanza> stanzas{WrapX25519(fileKey, RecipientOf(StoredIdentity("key1.txt")))};
+    const Stanza other{"X25519", {EncodeBase64(Bytes(32, 3), false)}, Bytes(32, 4)};
+    stanzas.resize(20000, other);
+    const TempDir dir;
+    WriteFile(dir.path("many.age"), EncryptInMemory(Pattern(100), stanzas, fileKey));
+    Unlocking unlocking;
+    unlocking.identities.push_back(StoredIdentity("key1.txt"));
+    ASSERT_EQ(DecryptAgeFile(dir.path("many.age"), dir.path("plain"), unlocking), FileOpResult::Decrypted);
+    EXPECT_EQ(ReadFile(dir.path("plain")), Pattern(100));
+
+    stanzas.resize(kMaxHeaderBytes / 98 + 1, other);  // each takes 98 bytes
+    const auto written = FailureOf([&] { WriteHeader(stanzas, fileKey); });
+    ASSERT_TRUE(written);
+    EXPECT_EQ(written->failure(), AgeFailure::HeaderTooLarge);
+    EXPECT_STREQ(written->what(), "too many recipients: the header would be larger than 4 MiB, which zorvanta does "
+                                  "not open");
+
+    std::string endless = kVersion;
+    while (endless.size() <= kMaxHeaderBytes) endless += kStanza;
+    WriteFile(dir.path("large.age"), BytesOf(endless));
+    const auto read = FailureOf([&] { CheckAgeFile(dir.path("large.age"), unlocking); });
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->failure(), AgeFailure::HeaderTooLarge);
+    EXPECT_STREQ(read->what(), "the header is larger than 4 MiB");
 }
 
 TEST(Header, FormatDetectionFromFirstBytes)
@@ -153,8 +183,26 @@ TEST(Header, FormatDetectionFromFirstBytes)
     EXPECT_TRUE(LooksLikeAge(first64(armored)));
     EXPECT_TRUE(IsArmored(first64(armored)));
     EXPECT_TRUE(IsArmored(BytesOf(" \r\n\t\n-----BEGIN AGE ENCRYPTED FILE-----\n")));
+    // Behind a byte-order mark, and behind whitespace that fills the first bytes, or most of them.
+    Bytes marked = BytesOf(kByteOrderMark);
+    marked.insert(marked.end(), armored.begin(), armored.end());
+    EXPECT_TRUE(IsArmored(first64(marked)));
+    for (const std::size_t spaces : {40, 64, 200}) {
+        const Bytes spaced = BytesOf(std::string(spaces, ' ') + std::string(TextOf(armored)));
+        EXPECT_TRUE(IsArmored(first64(spaced))) << spaces;
+        EXPECT_TRUE(LooksLikeAge(first64(spaced))) << spaces;
+    }
+    // A binary file whose version line ends in CR LF is age, refused for its line ends.
+    std::string crlf = std::string(TextOf(binary));
+    crlf.insert(crlf.find('\n'), "\r");
+    EXPECT_TRUE(LooksLikeAge(first64(BytesOf(crlf))));
+    const auto mangled = FailureOf([&] { FindHeaderEnd(BytesOf(crlf)); });
+    ASSERT_TRUE(mangled);
+    EXPECT_STREQ(mangled->what(), "the header was changed or damaged (its lines end in CR LF, as a transfer as text "
+                                  "leaves them: copy the file as it is)");
 
     for (const char* other : {"", "age-encryption.org/v1", "age-encryption.org/v2\n", "-----BEGIN PGP MESSAGE-----\n",
+                              "\xEF\xBB\xBF  x", "  -----BEGIN PGP",
                               "x-----BEGIN AGE ENCRYPTED FILE-----\n", "\x8F\x12\x00\x41 legacy check block"}) {
         EXPECT_FALSE(LooksLikeAge(BytesOf(other))) << other;
         EXPECT_FALSE(IsArmored(BytesOf(other))) << other;

@@ -168,6 +168,11 @@ TEST_F(UnlockFaults, MessagesNameWhatTheUserNeeds)
     ASSERT_TRUE(unsupported);
     EXPECT_STREQ(unsupported->what(), "this file is for a key type zorvanta cannot use (tpm-p256, piv-p256)");
 
+    // A malformed stanza is named with its line, even after the one that opens.
+    const auto malformed = FailureOf([&] { Unlock({x25519_, WithBody(x25519_, 31)}, Keys()); });
+    ASSERT_TRUE(malformed);
+    EXPECT_STREQ(malformed->what(), "the header was changed or damaged (the X25519 stanza at line 4 is malformed)");
+
     for (const auto& noPassphrase : {std::function<std::optional<SecretBytes>()>{},
                                      std::function<std::optional<SecretBytes>()>{[] { return std::nullopt; }}}) {
         Unlocking unlocking = Keys();

@@ -1,12 +1,16 @@
 // zorvanta-cli's age commands at their edges: a secret key given where a recipient belongs is
 // never shown, not even in part; work factors stay within what age tools open and what the
-// machine's memory holds; each refusal is told as one, with its exit status.
+// machine's memory holds; each refusal is told as one, with its exit status; key files under a
+// passphrase, and the secret keys keygen writes.
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
+#include <sstream>
 
 #include "age/agecrypto.h"
 #include "age/base64.h"
@@ -123,4 +127,56 @@ TEST(CliAgeEdges, AStreamIntoAnOutputWrittenInPlaceIsARefusal)
                 "zorvanta-cli: standard input: {}/linked is written in place", {},
                 CliScript{.standardInput = "{}/pipe"}},
                dir);
+}
+
+TEST(CliAgeEdges, KeyFilesUnderAPassphraseAndTheKeysKeygenWrites)
+{
+    const TempDir dir;
+    const std::string key = DataPath("age/key1.txt");
+    const std::string keyText = TextOf(key);
+    const std::size_t start = keyText.find("age1");
+    const std::string recipient = keyText.substr(start, keyText.find('\n', start) - start);
+    WriteFile(dir.path("plain"), Sample(10));
+    const CliScript pw{.variables = {{"P", "pw"}}};
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"--format", "age", "--work-factor", "10", "--passphrase-env", "P", key, dir.path("key.age")},
+             {"--format", "age", "--work-factor", "10", "--passphrase-env", "P", dir.path("plain"), dir.path("pass.age")},
+             {"-r", recipient, key, dir.path("keyforkey.age")},
+             {"-r", recipient, dir.path("plain"), dir.path("x.age")}}) {
+        std::vector<std::string> command{"encrypt", "-q"};
+        command.insert(command.end(), args.begin(), args.end());
+        ASSERT_EQ(RunCliWith(command, pw).status, 0) << args.back();
+    }
+    WriteFile(dir.path("shared"), {});
+    ::chmod(dir.path("shared").c_str(), 0644);
+    const Case cases[] = {
+        {"keygen -y with a passphrase option", {"keygen", "-y", "--passphrase-env", "P", "{}/key.age"}, 0, Text::Out,
+         recipient + "\n", {}, pw},
+        {"keygen with a passphrase option", {"keygen", "--passphrase-env", "P"}, 2, Text::Err,
+         "zorvanta-cli: the passphrase options are for keygen -y\n", {}, pw},
+        {"a key file encrypted to a key", {"decrypt", "-i", "{}/keyforkey.age", "{}/x.age", "{}/new"}, 1, Text::Err,
+         "zorvanta-cli: {}/keyforkey.age: this key file is encrypted to a public key; key files must be protected by "
+         "a passphrase\n"},
+    };
+    for (const Case& c : cases) ExpectCase(c, dir);
+    // keygen into a file others can read warns; -o makes a file for its owner alone.
+    const CliRun shared = RunCliWith({"keygen"}, CliScript{.standardOutput = dir.path("shared")});
+    EXPECT_TRUE(shared.err.starts_with("zorvanta-cli: warning: standard output holds the secret key and others can "
+                                       "read it; keep it to its owner (chmod 600)\nPublic key: age1"))
+        << shared.err;
+    const CliRun own = RunCliWith({"keygen", "-o", dir.path("mine")});
+    EXPECT_TRUE(own.err.starts_with("Public key: age1")) << own.err;
+
+    // A key file and the file itself both under a passphrase: each prompt says for what.
+    std::vector<std::string> prompts;
+    std::ostringstream out, err;
+    CliEnvironment env{out, err, [&](const std::string& prompt) -> std::optional<SecretBytes> {
+                           prompts.push_back(prompt);
+                           return ToSecretBytes("pw");
+                       },
+                       [](const std::string&) -> std::optional<std::string> { return std::nullopt; }};
+    EXPECT_EQ(RunCli({"decrypt", "-i", dir.path("key.age"), dir.path("pass.age"), dir.path("new")}, env), 0)
+        << err.str();
+    EXPECT_EQ(prompts, (std::vector<std::string>{"Passphrase for key file " + dir.path("key.age") + ": ",
+                                                 "Passphrase for " + dir.path("pass.age") + ": "}));
 }

@@ -165,9 +165,9 @@ const Case kCases[] = {
      {{"new", {}}}},
     // A key file from standard input leaves nothing there for an input read from it too.
     {"-R - with standard input as the input", {"encrypt", "-R", "-", "-", "{}/new"}, 2, Text::Err,
-     "zorvanta-cli: -R - and the input both read standard input; give one of them as a file\n"},
+     "zorvanta-cli: standard input cannot be both the recipients file and the input\n"},
     {"-i - with standard input as the input", {"decrypt", "-i", "-", "-", "{}/new"}, 2, Text::Err,
-     "zorvanta-cli: -i - and the input both read standard input; give one of them as a file\n"},
+     "zorvanta-cli: standard input cannot be both the key file and the input\n"},
     {"SSH key", {"decrypt", "-i", "{}/ed25519", SshFile("ed25519.age"), "{}/new"}, 0, Text::Err, "File Decrypted\n",
      {{"new", kShort}}},
     {"protected SSH key at the prompt", {"decrypt", "-i", "{}/ed25519-protected", SshFile("ed25519-protected.age"),

@@ -16,7 +16,7 @@ _zorvanta_cli()
     local check_options="--cipher --identity --max-work-factor $batch_options $passphrase_options"
     local reseal_options="--cipher --recipient --recipients-file --work-factor --identity --new-passphrase-file
         --new-passphrase-fd --new-passphrase-env --delete-originals $batch_options $passphrase_options"
-    local keygen_options="--output --force --public --help"
+    local keygen_options="--output --force --public --passphrase-file --passphrase-fd --passphrase-env --passphrase-hex --help"
 
     if [[ $cword -eq 1 ]]; then
         COMPREPLY=($(compgen -W "$commands --help --version" -- "$cur"))
