@@ -30,18 +30,6 @@ bool InSystemCall(pid_t pid, long number)
     return syscall >> current && current == number;
 }
 
-// Whether signal is pending for the process, not yet delivered.
-bool SignalPending(pid_t pid, int signal)
-{
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    bool pending = false;
-    for (std::string line; std::getline(status, line);) {
-        if (!line.starts_with("SigPnd:") && !line.starts_with("ShdPnd:")) continue;
-        const unsigned long long mask = std::stoull(line.substr(line.find(':') + 1), nullptr, 16);
-        pending = pending || (mask >> (signal - 1)) & 1;
-    }
-    return pending;
-}
 const std::string kKey = "7077";  // "pw"
 
 // A file for one process's standard error.

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
 #include <map>
 #include <string>
 #include <thread>
@@ -85,4 +86,17 @@ bool Eventually(Predicate predicate, std::chrono::milliseconds limit = std::chro
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return true;
+}
+
+// Whether signal is pending for the process, not yet delivered.
+inline bool SignalPending(pid_t pid, int signal)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    bool pending = false;
+    for (std::string line; std::getline(status, line);) {
+        if (!line.starts_with("SigPnd:") && !line.starts_with("ShdPnd:")) continue;
+        const unsigned long long mask = std::stoull(line.substr(line.find(':') + 1), nullptr, 16);
+        pending = pending || (mask >> (signal - 1)) & 1;
+    }
+    return pending;
 }
