@@ -71,6 +71,11 @@ bool FileRun::Continue(std::uint64_t done, std::optional<std::uint64_t> total)
     return !cancelled_;
 }
 
+void FileRun::Notice(const std::string& message)
+{
+    notices_.push_back(message);
+}
+
 void FileRun::ReportProgress()
 {
     Progress progress;
