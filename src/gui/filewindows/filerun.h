@@ -10,15 +10,14 @@
 #include <cstdint>
 #include <exception>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <QObject>
 
 #include "cipher/cipherbase.h"
+#include "gui/base/workerthread.h"
 #include "pipeline/fileoutcome.h"
 #include "platform/secretbytes.h"
 
@@ -86,14 +85,12 @@ private:
 
     std::atomic<bool> cancelled_{false};
     StopOnly stopOnly_{cancelled_};
-    std::mutex progressMutex_;
-    Progress latest_;              // guarded by progressMutex_
-    bool progressQueued_ = false;  // guarded by progressMutex_
+    LatestFigures<Progress> latest_;
     FileOpResult outcome_ = FileOpResult::Cancelled;
     std::exception_ptr error_;
     std::optional<std::string> fittingCipher_;
     std::vector<std::string> notices_;  // the worker's until it ends
     bool ended_ = false;  // set on this object's thread with Finished
     FileJob job_;         // the worker's until it ends
-    std::thread worker_;  // last: started once everything above exists
+    WorkerThread worker_;  // last: started once everything above exists
 };
