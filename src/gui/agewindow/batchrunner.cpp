@@ -1,14 +1,8 @@
 #include "gui/agewindow/batchrunner.h"
 
-#include <system_error>
-
 BatchRunner::BatchRunner(BatchWalk walk, PlannedBatch plan) : walk_(std::move(walk)), plan_(std::move(plan))
 {
-    try {
-        worker_ = std::thread(&BatchRunner::Work, this);
-    } catch (const std::system_error&) {
-        Work();  // no thread to spare: the batch takes the window's thread
-    }
+    worker_.Start([this] { Work(); });
 }
 
 BatchRunner::~BatchRunner()
@@ -24,7 +18,7 @@ void BatchRunner::Cancel() noexcept
 
 void BatchRunner::Wait()
 {
-    if (worker_.joinable()) worker_.join();
+    worker_.Join();
 }
 
 std::string BatchRunner::SummaryLine() const
@@ -34,24 +28,14 @@ std::string BatchRunner::SummaryLine() const
 
 bool BatchRunner::Continue(std::uint64_t done, std::uint64_t total, std::size_t ended, std::size_t files)
 {
-    std::lock_guard lock(progressMutex_);
-    latest_ = {done, total, ended, files};
-    // One queued report at a time: a fast engine must not flood the event loop.
-    if (!progressQueued_) {
-        progressQueued_ = true;
+    if (latest_.Keep({done, total, ended, files}))
         QMetaObject::invokeMethod(this, &BatchRunner::ReportProgress, Qt::QueuedConnection);
-    }
     return !cancelled_;
 }
 
 void BatchRunner::ReportProgress()
 {
-    Figures figures;
-    {
-        std::lock_guard lock(progressMutex_);
-        figures = latest_;
-        progressQueued_ = false;
-    }
+    const Figures figures = latest_.Take();
     emit Progressed(figures.done, figures.total, figures.ended, figures.files);
 }
 

@@ -9,14 +9,13 @@
 #include <atomic>
 #include <cstdint>
 #include <exception>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <QObject>
 
 #include "batch/batchplan.h"
+#include "gui/base/workerthread.h"
 
 // A file's outcome as the window lists it.
 struct OutcomeRow {
@@ -57,13 +56,12 @@ private:
     BatchWalk walk_;
     PlannedBatch plan_;
     std::atomic<bool> cancelled_{false};
-    std::mutex progressMutex_;
     struct Figures {
         std::uint64_t done = 0, total = 0;
         std::size_t ended = 0, files = 0;
-    } latest_;                    // guarded by progressMutex_
-    bool progressQueued_ = false;  // guarded by progressMutex_
+    };
+    LatestFigures<Figures> latest_;
     std::string summary_;
     bool ended_ = false;  // set on this object's thread with Completed
-    std::thread worker_;  // last: started once everything above exists
+    WorkerThread worker_;  // last: started once everything above exists
 };

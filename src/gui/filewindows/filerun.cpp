@@ -1,7 +1,5 @@
 #include "gui/filewindows/filerun.h"
 
-#include <system_error>
-
 #include "batch/reseal.h"
 #include "fileenc/passphrase.h"
 #include "formats/eitherformat.h"
@@ -30,11 +28,7 @@ FileOpResult MoveToAge(const FileJob& job, const BatchJob& options)
 
 FileRun::FileRun(FileJob job) : job_(std::move(job))
 {
-    try {
-        worker_ = std::thread(&FileRun::Work, this);
-    } catch (const std::system_error&) {
-        Work();  // no thread to spare (a process at its limit): the run takes the window's thread
-    }
+    worker_.Start([this] { Work(); });
 }
 
 FileRun::~FileRun()
@@ -50,7 +44,7 @@ void FileRun::Cancel() noexcept
 
 void FileRun::Wait()
 {
-    if (worker_.joinable()) worker_.join();
+    worker_.Join();
 }
 
 FileOpResult FileRun::Outcome() const
@@ -61,24 +55,18 @@ FileOpResult FileRun::Outcome() const
 
 bool FileRun::Continue(std::uint64_t done, std::optional<std::uint64_t> total)
 {
-    std::lock_guard lock(progressMutex_);
-    latest_ = {done, total};
-    // One queued report at a time: a fast engine must not flood the event loop.
-    if (!progressQueued_) {
-        progressQueued_ = true;
-        QMetaObject::invokeMethod(this, &FileRun::ReportProgress, Qt::QueuedConnection);
-    }
+    if (latest_.Keep({done, total})) QMetaObject::invokeMethod(this, &FileRun::ReportProgress, Qt::QueuedConnection);
     return !cancelled_;
+}
+
+void FileRun::Notice(const std::string& message)
+{
+    notices_.push_back(message);
 }
 
 void FileRun::ReportProgress()
 {
-    Progress progress;
-    {
-        std::lock_guard lock(progressMutex_);
-        progress = latest_;
-        progressQueued_ = false;
-    }
+    const Progress progress = latest_.Take();
     emit Progressed(progress.done, progress.total);
 }
 

@@ -10,14 +10,14 @@
 #include <cstdint>
 #include <exception>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
+#include <vector>
 
 #include <QObject>
 
 #include "cipher/cipherbase.h"
+#include "gui/base/workerthread.h"
 #include "pipeline/fileoutcome.h"
 #include "platform/secretbytes.h"
 
@@ -53,6 +53,9 @@ public:
     // After Finished, for a decryption refused with WrongPassphrase: the legacy cipher whose
     // check block does fit the passphrase, if any.
     const std::optional<std::string>& FittingCipher() const { return fittingCipher_; }
+    // After Finished: what the engine told beside its outcome ("out: written in place (it has
+    // other hard links)"), in order.
+    const std::vector<std::string>& Notices() const { return notices_; }
 
 signals:
     // The latest figures; total is unknown for a pipe.
@@ -76,18 +79,18 @@ private:
     };
 
     bool Continue(std::uint64_t done, std::optional<std::uint64_t> total) override;  // on the worker
-    void Work();  // on the worker
+    void Notice(const std::string& message) override;  // on the worker
+    void Work();                                       // on the worker
     void ReportProgress();
 
     std::atomic<bool> cancelled_{false};
     StopOnly stopOnly_{cancelled_};
-    std::mutex progressMutex_;
-    Progress latest_;              // guarded by progressMutex_
-    bool progressQueued_ = false;  // guarded by progressMutex_
+    LatestFigures<Progress> latest_;
     FileOpResult outcome_ = FileOpResult::Cancelled;
     std::exception_ptr error_;
     std::optional<std::string> fittingCipher_;
+    std::vector<std::string> notices_;  // the worker's until it ends
     bool ended_ = false;  // set on this object's thread with Finished
     FileJob job_;         // the worker's until it ends
-    std::thread worker_;  // last: started once everything above exists
+    WorkerThread worker_;  // last: started once everything above exists
 };

@@ -263,7 +263,7 @@ void FileEncryptionWindow::changeEvent(QEvent* event)
 // An age file for recipients: the error box offers to open it in the window that takes key files.
 void FileEncryptionWindow::ShowRunError(const std::exception_ptr& error)
 {
-    const QString text = QString::fromStdString(ErrorText(error));
+    const QString text = QString::fromStdString(WithNotices(ErrorText(error), run_->Notices()));
     bool needsKeyFile = false;
     try {
         std::rethrow_exception(error);
@@ -292,7 +292,8 @@ void FileEncryptionWindow::ShowOutcome()
     }
     const MessageWording wording = runOperation_ == FileOperation::Encrypt ? design_.encryptWording
                                                                            : MessageWording::Standard;
-    const std::string text = OutcomeText(result, runOperation_, wording, runWritesAge_, run_->FittingCipher());
+    const std::string text = WithNotices(
+        OutcomeText(result, runOperation_, wording, runWritesAge_, run_->FittingCipher()), run_->Notices());
     dialogs_.Information(this, QString::fromStdString(text), runDescription_);
     switch (result) {
     case FileOpResult::NoInputName:

@@ -56,6 +56,13 @@ std::string OutcomeText(FileOpResult result, FileOperation operation, MessageWor
     return message;
 }
 
+std::string WithNotices(std::string text, const std::vector<std::string>& notices)
+{
+    if (!notices.empty()) text += "\n";
+    for (const std::string& notice : notices) text += "\n" + notice;
+    return text;
+}
+
 std::string MoveToAgeQuestion(const std::string& cipher)
 {
     return "This file is already encrypted (" + cipher + "). Move it to age instead?";

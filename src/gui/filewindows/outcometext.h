@@ -6,6 +6,7 @@
 #include <exception>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "pipeline/fileoutcome.h"
 
@@ -17,6 +18,10 @@ enum class MessageWording { Standard, Gost };
 // block fits (fittingCipher, an algorithm).
 std::string OutcomeText(FileOpResult result, FileOperation operation, MessageWording wording, bool wroteAge,
                         const std::optional<std::string>& fittingCipher = std::nullopt);
+
+// A box's text with what the engine told beside the run's outcome or error (an output written
+// in place, which a failure leaves cut short), each on a line of its own below it.
+std::string WithNotices(std::string text, const std::vector<std::string>& notices);
 
 // The question before a legacy file (of cipher, an algorithm) is encrypted to an age file.
 std::string MoveToAgeQuestion(const std::string& cipher);

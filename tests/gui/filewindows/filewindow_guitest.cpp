@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
 #include <functional>
 
@@ -239,6 +241,23 @@ TEST_F(FileWindow, WrongPassphraseAndShortFileThenTheWindowGoesOn)
     Run(window, window->CDecryptBtn, Path("sealed"), Path("out"), "right");
     EXPECT_EQ(dialogs.informations.back(), "File Decrypted");
     EXPECT_EQ(Read(Path("out")), "data");
+}
+
+// A replaced output with other hard links is written in place, so a failure cuts it short: the
+// outcome says so, and the error too.
+TEST_F(FileWindow, AnOutputWrittenInPlaceSaysSoInTheOutcomeAndTheError)
+{
+    Write(Path("plain"), "data");
+    Write(Path("short"), QByteArray(31, 'x'));
+    Write(Path("out"), "old output");
+    ASSERT_EQ(::link(QFile::encodeName(Path("out")).constData(), QFile::encodeName(Path("link")).constData()), 0);
+    const QString notice = "\n\n" + Path("out") + ": written in place (it has other hard links)";
+    FileEncryptionWindow* window = Open(kInstances[0]);
+    Run(window, window->CEncryptBtn, Path("plain"), Path("out"), "pw");
+    EXPECT_EQ(dialogs.informations, std::vector<QString>{"File Encrypted" + notice});
+    EXPECT_EQ(Read(Path("link")).size(), 4 + 32) << "both names hold the new file";
+    Run(window, window->CDecryptBtn, Path("short"), Path("out"), "pw");
+    EXPECT_EQ(dialogs.errors, std::vector<QString>{"Lesen nach Dateiende (EOF)" + notice});
 }
 
 TEST_F(FileWindow, BrowseDialogsOfferTheLastNameAndCancelChangesNothing)
