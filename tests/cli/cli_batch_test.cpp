@@ -178,35 +178,6 @@ TEST(CliBatch, AResealKilledOrStoppedMidBatchIsFinishedByTheSameCommand)
     }
 }
 
-// Where no thread can be started (a process at its limit), the batch runs its files on its own
-// thread, one after the other, to the same age files.
-TEST(CliBatch, AResealWhoseThreadsCannotStartRunsOnItsOwnThread)
-{
-    const Workspace w;
-    const auto plain = LegacyTree(w, {kMiB});
-    const Ran ran = RunToEnd(Reseal(w, {"-r", w.recipient}, 2), {{"THREADS", "0"}});
-    EXPECT_EQ(ran.status, 0) << ran.err;
-    EXPECT_NE(ran.err.find(std::to_string(plain.size()) + " resealed, 0 skipped, 0 failed"), std::string::npos)
-        << ran.err;
-    std::map<std::string, Bytes> made;
-    for (const auto& [name, bytes] : plain) made[w.at(name + ".age")] = bytes;
-    ExpectAgeOpens(made, {"", w.key});
-}
-
-// NAME.age stands for NAME: no one may read it who could not read NAME.
-TEST(CliBatch, AResealedFileAllowsNoOneWhatItsOriginalDoesNot)
-{
-    const Workspace w;
-    for (const std::string name : {"private", "shared"}) w.Legacy(name, Sample(100), "Blowfish");
-    fs::permissions(w.at("private"), fs::perms::owner_read | fs::perms::owner_write);
-    fs::permissions(w.at("shared"), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    const Ran ran = RunToEnd(Reseal(w, {"-r", w.recipient}, 1));
-    ASSERT_EQ(ran.status, 0) << ran.err;
-    const auto others = fs::perms::group_all | fs::perms::others_all;
-    EXPECT_EQ(fs::status(w.at("private.age")).permissions() & others, fs::perms::none);
-    EXPECT_EQ(fs::status(w.at("shared.age")).permissions() & others & ~fs::perms::group_read, fs::perms::none);
-}
-
 // The disk fills during the second of three files: the first stays resealed, the file in
 // progress and the next fail and leave nothing, whether the output is an anonymous file or a
 // named temporary one.
