@@ -50,7 +50,7 @@ XCi41Q65Ti0LWVp+JKDrU/AhklPuGHxj/9hcJnKnFC8mNL9PifiN8Vw2ShWdLs6L0/jJHH
 2wReoSEuXCRs9OEAAAAEZnV6egECAwQFBgc=
 -----END OPENSSH PRIVATE KEY-----
 )";
-    constexpr std::string_view kPassphrase = "fuzz";
+    static constexpr std::string_view kPassphrase = "fuzz";
     // Low enough that scrypt stays fast; larger work factors are refused before it runs.
     constexpr int kMaxWorkFactor = 2;
     static const Unlocking unlocking{

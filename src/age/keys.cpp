@@ -35,10 +35,9 @@ std::string IdentityProblem(std::string_view line, int number)
 
 bool HoldsSecretKey(std::string_view text)
 {
-    const auto found = std::ranges::search(text, kIdentityHrp, [](char a, char b) {
-        return std::tolower(static_cast<unsigned char>(a)) == b;
-    });
-    return !found.empty();
+    const auto found = std::search(text.begin(), text.end(), kIdentityHrp.begin(), kIdentityHrp.end(),
+                                   [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+    return found != text.end();
 }
 
 // It never quotes the text: a secret key pasted where a recipient belongs, even in part, must

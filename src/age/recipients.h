@@ -21,6 +21,8 @@ template <class... Ts>
 struct Overloaded : Ts... {
     using Ts::operator()...;
 };
+template <class... Ts>
+Overloaded(Ts...) -> Overloaded<Ts...>;  // for compilers without aggregate deduction (clang 14)
 
 using Identity = std::variant<X25519Identity, SshIdentity>;
 

@@ -100,7 +100,8 @@ int RunFileCommand(Command& command, CliEnvironment& env)
 {
     RefuseKeysFromTheInputsStream(command);
     const auto names = FileNames(command, env);
-    const auto& [input, output] = names;
+    const FileName& input = names.first;  // not a structured binding: the lambda below takes it
+    const FileName& output = names.second;
     const FileOperation operation = command.verb == Verb::Encrypt ? FileOperation::Encrypt : FileOperation::Decrypt;
     if (const auto refusal = RefusedNames(input.path, output.path))
         return ReportOutcome(*refusal, operation, command, env);
