@@ -473,10 +473,7 @@ void AgeWindow::EndRun()
     Summary->setText(QString::fromStdString(run_->SummaryLine()));
     Outcomes->resizeColumnToContents(0);
     UpdateButtons();
-    if (QApplication::activeWindow() == this) return;
-    // Task bars list the main window only: its entry is the one that can blink.
-    MarkForAttention(parentWidget());
-    CallForAttention(this);
+    if (QApplication::activeWindow() != this) AwaitAttention(this);
 }
 
 void AgeWindow::changeEvent(QEvent* event)

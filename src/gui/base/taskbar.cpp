@@ -104,6 +104,12 @@ void CallForAttention(QWidget* window)
     window->setAttribute(Qt::WA_ShowWithoutActivating, quiet);
 }
 
+void AwaitAttention(QWidget* toolWindow)
+{
+    MarkForAttention(toolWindow->parentWidget());
+    CallForAttention(toolWindow);
+}
+
 void ClearAttention(QWidget* window)
 {
     ChangeWindowState(window, "_NET_WM_STATE_DEMANDS_ATTENTION", false);

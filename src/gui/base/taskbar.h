@@ -17,6 +17,11 @@ void MarkForAttention(QWidget* window);
 // Marks a window for attention; a closed (hidden) one is shown again for it, without the focus.
 void CallForAttention(QWidget* window);
 
+// A tool window's call for the user, when its run ended while the user was elsewhere: the tool
+// window (shown again if closed) and its main window, whose task-bar entry is the one that can
+// blink (task bars list the main window only).
+void AwaitAttention(QWidget* toolWindow);
+
 // Takes the mark off a window that the manager does not clear by itself: one marked for
 // another window's sake, which the user need not activate. Does nothing where the program does
 // not run on X11 (QApplication::alert's mark ends with the next activation).

@@ -228,18 +228,11 @@ void FileEncryptionWindow::EndRun(bool attended)
     if (EndedCancelled(*run_)) return;  // the user knows: they asked for it
     outcomePending_ = true;
     if (!attended) {
-        CallForAttention(this);
+        AwaitAttention(this);
         return;
     }
     if (isHidden()) ShowTool();  // closed during the run while the user watched its progress
     ShowOutcome();
-}
-
-void FileEncryptionWindow::AwaitAttention()
-{
-    // Task bars list the main window only: its entry is the one that can blink.
-    MarkForAttention(parentWidget());
-    CallForAttention(this);
 }
 
 void FileEncryptionWindow::changeEvent(QEvent* event)

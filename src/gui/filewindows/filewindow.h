@@ -85,7 +85,6 @@ private:
     void Button1Click();
     void RunFileOperation(FileOperation operation);
     void EndRun(bool attended);
-    void AwaitAttention();
     void ShowOutcome();
     void ShowRunError(const std::exception_ptr& error);
     void FocusOffRunButtons();
