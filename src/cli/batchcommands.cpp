@@ -4,7 +4,6 @@
 #include <new>
 
 #include "age/agecrypto.h"
-#include "age/ageerror.h"
 #include "batch/batchplan.h"
 #include "batch/filetasks.h"
 #include "batch/reseal.h"
