@@ -20,7 +20,7 @@ std::vector<Recipient> RecipientsOf(const Command& command, std::ostream& err);
 
 // How age files open for this command: the identities of every -i file, the passphrase from
 // its sources or the terminal (asked only when a file needs it) and the work factor allowed.
-// UsageError when -i - and the input are both standard input.
+// Beside a key file, the prompt names the input it is for.
 Unlocking UnlockingOf(Command& command, CliEnvironment& env, const FileName& input);
 
 // The identities in one file; "-" reads standard input. A protected SSH key asks for its
