@@ -183,6 +183,11 @@ SecretBytes UnlockByKeys(const std::vector<Stanza>& header, const std::vector<Id
 }
 }  // namespace
 
+std::function<std::optional<SecretBytes>()> GivingPassphrase(SecretBytes passphrase)
+{
+    return [passphrase = std::move(passphrase)] { return std::optional(passphrase); };
+}
+
 std::vector<std::uint8_t> WrapFileKey(const SecretBytes& wrapKey, const SecretBytes& fileKey)
 {
     std::vector<std::uint8_t> body(fileKey.size() + kChaChaTagBytes);

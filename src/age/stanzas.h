@@ -56,6 +56,9 @@ struct Unlocking {
     std::optional<ScryptWrapping> sealedWith;
 };
 
+// An Unlocking's passphrase function that gives passphrase (its own copy) each time it is asked.
+std::function<std::optional<SecretBytes>()> GivingPassphrase(SecretBytes passphrase);
+
 // The file key, with the header's MAC verified; AgeError otherwise:
 //   HeaderDamaged        a malformed X25519, SSH or scrypt stanza, a scrypt stanza beside any
 //                        other, a share of small order, an SSH stanza that names a key given

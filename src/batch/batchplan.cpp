@@ -84,13 +84,6 @@ std::string OutcomeReason(const FileReport& report)
     }
 }
 
-namespace {
-std::function<std::optional<SecretBytes>()> Giving(SecretBytes passphrase)
-{
-    return [passphrase = std::move(passphrase)] { return std::optional(passphrase); };
-}
-}  // namespace
-
 PlannedBatch PlanEncrypt(AgeProtection protection, std::optional<std::string> outputFolder)
 {
     const std::size_t jobs = DefaultJobs(&protection);
@@ -104,7 +97,7 @@ PlannedBatch PlanDecrypt(std::optional<SecretBytes> typed, std::vector<Identity>
     Opening opening;
     if (typed) {
         opening.legacyPassphrase = PassphraseBytes(AsText(*typed));
-        opening.unlocking.passphrase = Giving(std::move(*typed));
+        opening.unlocking.passphrase = GivingPassphrase(std::move(*typed));
     }
     opening.unlocking.identities = std::move(identities);
     return {std::make_unique<FileTask>(DecryptWork{std::move(opening)}, FileTaskOutput{outputFolder}), "decrypted",
@@ -118,7 +111,7 @@ PlannedBatch PlanMove(const SecretBytes& legacyTyped, AgeProtection protection,
     ResealSettings settings;
     settings.legacyPassphrase = PassphraseBytes(AsText(legacyTyped));
     if (protection.passphrase) {
-        settings.unlocking.passphrase = Giving(*protection.passphrase);
+        settings.unlocking.passphrase = GivingPassphrase(*protection.passphrase);
         settings.unlocking.maxWorkFactor = std::max(kDefaultMaxWorkFactor, protection.workFactor);
     }
     settings.protection = std::move(protection);

@@ -106,11 +106,6 @@ std::optional<std::string> CipherAlgorithm(const Command& command)
     return std::string(NamedCipher(command.cipher).algorithm);
 }
 
-std::function<std::optional<SecretBytes>()> Giving(SecretBytes passphrase)
-{
-    return [passphrase = std::move(passphrase)] { return std::optional(passphrase); };
-}
-
 std::vector<Identity> IdentitiesOf(Command& command, CliEnvironment& env)
 {
     std::vector<Identity> identities;
@@ -137,7 +132,7 @@ int Reseal(Command& command, CliEnvironment& env)
         const auto chosen = ObtainNewPassphrase(command, env);
         settings.protection.passphrase = chosen ? *chosen : passphrase.utf8;
         settings.protection.workFactor = command.workFactor.value_or(kDefaultWorkFactor);
-        settings.unlocking.passphrase = Giving(*settings.protection.passphrase);
+        settings.unlocking.passphrase = GivingPassphrase(*settings.protection.passphrase);
         settings.unlocking.maxWorkFactor = std::max(kDefaultMaxWorkFactor, settings.protection.workFactor);
     }
     settings.outputFolder = command.outputDir;
@@ -156,7 +151,7 @@ Opening OpeningOf(Command& command, CliEnvironment& env)
     if (!command.identityFiles.empty() && !HasPassphraseOption(command)) return opening;
     PassphraseForms passphrase = ObtainPassphraseForms(command, env);
     opening.legacyPassphrase = std::move(passphrase.legacy);
-    opening.unlocking.passphrase = Giving(std::move(passphrase.utf8));
+    opening.unlocking.passphrase = GivingPassphrase(std::move(passphrase.utf8));
     return opening;
 }
 
