@@ -14,18 +14,21 @@
 
 namespace {
 struct Chunk {
-    SecretBytes bytes;
-    SecretBytes spare;
+    SecretBuffer bytes;
+    SecretBuffer spare;
     std::size_t count = 0;
     bool last = false;
     std::uint64_t position = 0;            // the input's position after this chunk, for progress
     std::span<const std::uint8_t> result;  // what the transform left to write
 };
 
-void Allocate(Chunk& chunk, const ChunkStream& stream)
+// A chunk's buffers are allocated when first read into, on the thread that reads: the run
+// starts reading at once, and a short input never touches the buffers it does not need.
+void AllocateOnce(Chunk& chunk, const ChunkStream& stream)
 {
-    chunk.bytes.resize(stream.chunkBytes);
-    chunk.spare.resize(stream.spareBytes);
+    if (!chunk.bytes.empty()) return;
+    chunk.bytes = SecretBuffer(stream.chunkBytes);
+    chunk.spare = SecretBuffer(stream.spareBytes);
 }
 
 // Fills chunks from the input. Looking ahead, it holds each full chunk back until the next read
@@ -87,14 +90,12 @@ void Write(const ChunkStream& stream, const Chunk& chunk)
     stream.output.Write(chunk.result.data(), chunk.result.size());
 }
 
-// The second buffer is allocated only when the input fills the first: a small file, the
-// usual case here, costs one buffer to clear and to wipe.
 bool StreamSerially(const ChunkStream& stream, const ChunkTransform& transform)
 {
     std::array<Chunk, 2> chunks;
     ChunkReader reader(stream);
     for (std::size_t next = 0;; next ^= 1) {
-        if (chunks[next].bytes.empty()) Allocate(chunks[next], stream);
+        AllocateOnce(chunks[next], stream);
         const auto completed = reader.Read(chunks[next]);
         for (std::size_t i = 0; i < completed.count; ++i) {
             Chunk& chunk = *completed.chunks[i];
@@ -171,6 +172,7 @@ void ReadAll(const ChunkStream& stream, ChunkQueues& queues)
 {
     ChunkReader reader(stream);
     while (Chunk* chunk = queues.Take(ChunkQueues::Free)) {
+        AllocateOnce(*chunk, stream);
         const auto completed = reader.Read(*chunk);
         if (completed.unused) queues.Put(ChunkQueues::Free, completed.unused);
         for (std::size_t i = 0; i < completed.count; ++i) {
@@ -232,10 +234,7 @@ bool StreamThreaded(const ChunkStream& stream, const ChunkTransform& transform)
 {
     std::array<Chunk, kChunkBuffers> chunks;
     ChunkQueues queues;
-    for (Chunk& chunk : chunks) {
-        Allocate(chunk, stream);
-        queues.Put(ChunkQueues::Free, &chunk);
-    }
+    for (Chunk& chunk : chunks) queues.Put(ChunkQueues::Free, &chunk);
     std::optional<StageThreads> started;
     try {
         started.emplace(stream, queues);

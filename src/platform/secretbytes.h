@@ -10,6 +10,7 @@
 #include <string>
 #include <span>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "common/wipe.h"
@@ -39,6 +40,41 @@ struct WipingAllocator {
 };
 
 using SecretBytes = std::vector<std::uint8_t, WipingAllocator<std::uint8_t>>;
+
+// A working buffer for secrets that is filled before it is read, such as a file's chunk: its
+// bytes start undefined, which spares clearing it on top of the pages' first touch, and are
+// overwritten when it goes.
+class SecretBuffer {
+public:
+    SecretBuffer() noexcept = default;
+    explicit SecretBuffer(std::size_t count)
+        : bytes_(count ? static_cast<std::uint8_t*>(AllocateSecretPages(count)) : nullptr), size_(count)
+    {
+    }
+    SecretBuffer(SecretBuffer&& other) noexcept
+        : bytes_(std::exchange(other.bytes_, nullptr)), size_(std::exchange(other.size_, 0))
+    {
+    }
+    SecretBuffer& operator=(SecretBuffer&& other) noexcept
+    {
+        SecretBuffer old(std::move(*this));
+        bytes_ = std::exchange(other.bytes_, nullptr);
+        size_ = std::exchange(other.size_, 0);
+        return *this;
+    }
+    ~SecretBuffer()
+    {
+        if (bytes_) FreeSecretPages(bytes_, size_);
+    }
+
+    std::uint8_t* data() const noexcept { return bytes_; }
+    std::size_t size() const noexcept { return size_; }
+    bool empty() const noexcept { return size_ == 0; }
+
+private:
+    std::uint8_t* bytes_ = nullptr;
+    std::size_t size_ = 0;
+};
 
 inline SecretBytes ToSecretBytes(std::string_view text)
 {
