@@ -14,7 +14,15 @@ class TZC_blowfish final : public BlockCipherModes<TZC_blowfish, BlowfishSchedul
 public:
     static constexpr std::size_t kParallelBlocks = 8;
 
-    TZC_blowfish();
+    // F's second byte is taken by shifts, or by one BMI1 bit-field extraction where the
+    // processor has it; both give the same bytes.
+    enum class Transforms { Shifts, Bmi };
+
+    // Runs the best the processor offers, up to `ceiling`. Only tests pass a ceiling: they must
+    // run every way on one machine.
+    explicit TZC_blowfish(Transforms ceiling = Transforms::Bmi);
+
+    Transforms InUse() const noexcept { return transforms_; }
 
     void EncryptBlock(const std::uint8_t* in, std::uint8_t* out) const noexcept;
     void DecryptBlock(const std::uint8_t* in, std::uint8_t* out) const noexcept;
@@ -26,4 +34,6 @@ public:
 private:
     friend class BlockCipherModes<TZC_blowfish, BlowfishSchedule, 8>;
     void ExpandKey(const std::uint8_t* key, std::size_t keyBytes) noexcept;
+
+    const Transforms transforms_;
 };

@@ -1,8 +1,8 @@
 // DecryptCBCBlocks, the CBC decryption that a file engine splits across threads: any split of a
 // run into segments, each decrypted on its own thread from the ciphertext block before it,
 // gives the bytes of one serial DecryptCBC, and leaves the component's own CV where it was.
-// Runs for every registered cipher, and for Rijndael and IDEA on every transform the processor
-// offers.
+// Runs for every registered cipher, and for Rijndael, IDEA and Blowfish on every transform the
+// processor offers.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "cipher/blowfish.h"
 #include "cipher/idea.h"
 #include "cipher/registry.h"
 #include "cipher/rijndael.h"
@@ -44,6 +45,11 @@ std::vector<Subject> Subjects()
     subjects.push_back({"IdeaSse2", [] { return std::make_unique<TZC_idea>(TZC_idea::Transforms::Sse2); },
                         [](const TZC_blockcipher& c) {
                             return static_cast<const TZC_idea&>(c).InUse() == TZC_idea::Transforms::Sse2;
+                        }});
+    subjects.push_back({"BlowfishShifts",
+                        [] { return std::make_unique<TZC_blowfish>(TZC_blowfish::Transforms::Shifts); },
+                        [](const TZC_blockcipher& c) {
+                            return static_cast<const TZC_blowfish&>(c).InUse() == TZC_blowfish::Transforms::Shifts;
                         }});
     return subjects;
 }
