@@ -1,20 +1,26 @@
 #include "age/agefile.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <optional>
+#include <string>
 #include <variant>
+#include <vector>
 
 #include "age/ageerror.h"
 #include "age/agecrypto.h"
 #include "age/armorstream.h"
 #include "age/header.h"
 #include "age/payloadbatch.h"
+#include "common/wipe.h"
 #include "pipeline/bytestream.h"
 #include "pipeline/chunkstream.h"
 #include "pipeline/cores.h"
+#include "pipeline/placedrun.h"
 
 namespace {
 constexpr std::size_t kHeaderPieceBytes = 4096;
@@ -48,11 +54,21 @@ std::size_t BatchChunks(const FileOpOptions& options)
     return std::max<std::size_t>(1, options.chunkBytes / kPayloadChunkBytes);
 }
 
+// A regular input and a new output, between which the payload's batches can go straight to
+// their places.
+struct PlacedFiles {
+    int input;
+    std::uint64_t inputStart;  // where the plaintext begins
+    const std::string& inputName;
+    const OutputFile& output;
+};
+
 struct PayloadRun {
     ByteSource& input;
     ByteSink& output;
     std::optional<std::uint64_t> total;
     const FileOpOptions& options;
+    const PlacedFiles* placed = nullptr;
 };
 
 // Streams the payload through batches of chunks; false when the observer stopped the run.
@@ -70,12 +86,35 @@ bool StreamBatches(const PayloadRun& run, const PayloadCipher& cipher, std::uint
     }, threaded);
 }
 
-bool SealPayload(const PayloadRun& run, const SecretBytes& fileKey)
+// Seals the payload in batches that each thread reads, seals and writes at their own places;
+// outputStart: the output's bytes before the payload's first chunk.
+bool SealPlaced(const PayloadRun& run, const PayloadCipher& cipher, std::uint64_t outputStart)
+{
+    const PlacedFiles& files = *run.placed;
+    const std::size_t batch = BatchChunks(run.options);
+    const std::uint64_t bytes = *run.total - files.inputStart;
+    const std::size_t threads =
+        WorthThreads(bytes, batch * kPayloadChunkBytes) ? WorkThreads(run.options.cipherThreads) : 1;
+    std::vector<ChaChaContext> contexts(threads);  // they hold the payload key: they go with the file
+    const PlacedRun placed{files.input,  files.inputStart,           bytes, files.inputName, files.output,
+                           outputStart,  batch * kPayloadChunkBytes, batch * kSealedChunkBytes,
+                           threads,      run.options.observer,       *run.options.calls};
+    return RunPlaced(placed, [&](std::size_t thread, std::uint64_t number, const std::uint8_t* in, std::size_t count,
+                                 bool last, std::uint8_t* out) {
+        const std::size_t sealed = SealChunks(cipher, contexts[thread], number * batch, in, count, last, out);
+        WipeStackBelow();  // the cipher's assembly leaves key material on the stack of a thread that lives on
+        return sealed;
+    });
+}
+
+// headerBytes: the output's bytes before the payload.
+bool SealPayload(const PayloadRun& run, const SecretBytes& fileKey, std::uint64_t headerBytes)
 {
     std::array<std::uint8_t, kPayloadNonceBytes> nonce;
     RandomBytes(nonce);
     run.output.Write(nonce.data(), nonce.size());
     const PayloadCipher cipher(fileKey, nonce);
+    if (run.placed) return SealPlaced(run, cipher, headerBytes + nonce.size());
     return StreamBatches(run, cipher, 0, kPayloadChunkBytes, kSealedChunkBytes, &PayloadBatches::Seal);
 }
 
@@ -131,7 +170,8 @@ std::vector<Stanza> Stanzas(SealedKeys& keys, const AgeProtection& protection)
 }
 
 std::optional<SealedKeys> Seal(ByteSource& source, ByteSink& file, const AgeProtection& protection,
-                               std::optional<std::uint64_t> total, const FileOpOptions& options)
+                               std::optional<std::uint64_t> total, const FileOpOptions& options,
+                               const PlacedFiles* placed = nullptr)
 {
     std::optional<ArmoredSink> armored;
     if (protection.armor) armored.emplace(file);
@@ -140,9 +180,22 @@ std::optional<SealedKeys> Seal(ByteSource& source, ByteSink& file, const AgeProt
     SealedKeys keys{GenerateFileKey(), std::nullopt};
     const std::string header = WriteHeader(Stanzas(keys, protection), keys.fileKey);
     sink.Write(reinterpret_cast<const std::uint8_t*>(header.data()), header.size());
-    if (!SealPayload({source, sink, total, options}, keys.fileKey)) return std::nullopt;
+    if (!SealPayload({source, sink, total, options, placed}, keys.fileKey, header.size())) return std::nullopt;
     if (armored) armored->Finish();
     return keys;
+}
+
+// Whether the payload can go straight from the input to its places in the output: a regular
+// input, whose plaintext begins before the bytes already taken from it, and a new output
+// without armor.
+std::optional<PlacedFiles> PlacedFilesOf(const RunInput& input, const RunOutput& output,
+                                         const AgeProtection& protection)
+{
+    if (!S_ISREG(input.file.info.st_mode) || !output.file.TakesWritesAt() || protection.armor) return std::nullopt;
+    const off_t at = ::lseek(input.file.fd.get(), 0, SEEK_CUR);
+    const auto taken = static_cast<off_t>(input.taken.size());
+    if (at < taken || at - taken > input.file.info.st_size) return std::nullopt;
+    return PlacedFiles{input.file.fd.get(), static_cast<std::uint64_t>(at - taken), input.name, output.file};
 }
 
 FileOpResult Encrypt(RunInput input, RunOutput output, const AgeProtection& protection, const FileOpOptions& options)
@@ -151,7 +204,9 @@ FileOpResult Encrypt(RunInput input, RunOutput output, const AgeProtection& prot
     FileSource file(input.file.fd.get(), input.name, *options.calls, input.taken.size());
     PrefixedSource source(input.taken, file);
     OutputSink sink(output.file, output.name);
-    if (!Seal(source, sink, protection, SizeOf(input.file.info), options)) return FileOpResult::Cancelled;
+    const std::optional<PlacedFiles> placed = PlacedFilesOf(input, output, protection);
+    if (!Seal(source, sink, protection, SizeOf(input.file.info), options, placed ? &*placed : nullptr))
+        return FileOpResult::Cancelled;
     FinishRun(input, output, options);
     return FileOpResult::Encrypted;
 }

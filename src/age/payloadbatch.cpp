@@ -16,6 +16,18 @@ std::size_t ChunksIn(std::size_t count, std::size_t chunkBytes, bool last)
 }
 }  // namespace
 
+std::size_t SealChunks(const PayloadCipher& cipher, ChaChaContext& context, std::uint64_t first,
+                       const std::uint8_t* in, std::size_t count, bool last, std::uint8_t* out)
+{
+    const std::size_t chunks = ChunksIn(count, kPayloadChunkBytes, last);
+    for (std::size_t i = 0; i < chunks; ++i) {
+        const std::size_t start = i * kPayloadChunkBytes;
+        const std::size_t n = std::min(kPayloadChunkBytes, count - start);
+        cipher.Seal(context, first + i, last && i == chunks - 1, in + start, n, out + i * kSealedChunkBytes);
+    }
+    return count + chunks * kTagBytes;
+}
+
 PayloadBatches::PayloadBatches(const PayloadCipher& cipher, std::size_t threads, std::uint64_t payloadOffset)
     : cipher_(cipher), pool_(threads > 1 ? std::make_unique<WorkerPool>(threads - 1) : nullptr),
       payloadOffset_(payloadOffset)

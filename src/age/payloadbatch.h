@@ -15,6 +15,12 @@
 
 inline constexpr std::size_t kSealedChunkBytes = kPayloadChunkBytes + kTagBytes;
 
+// Seals count plain bytes as the chunks from counter first on, on the calling thread: a batch
+// that one thread seals whole. The last chunk ends the payload when last. Returns the count of
+// sealed bytes.
+std::size_t SealChunks(const PayloadCipher& cipher, ChaChaContext& context, std::uint64_t first,
+                       const std::uint8_t* in, std::size_t count, bool last, std::uint8_t* out);
+
 class PayloadBatches {
 public:
     // threads: how many share a batch (1: only the calling thread). payloadOffset: where the

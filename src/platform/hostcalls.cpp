@@ -34,6 +34,23 @@ ssize_t WaitingCall(int fd, short events, Call call)
     if (n < 0 && errno == EINTR) ThrowIfStopRequested();
     return n;
 }
+
+// Calls move(done) until count bytes have moved or a call moves none; returns how many moved.
+template <class Move>
+std::size_t MoveAll(std::size_t count, Move move)
+{
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t n = move(done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            throw IoError::FromErrno(errno);
+        }
+        if (n == 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
 }  // namespace
 
 FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept
@@ -64,29 +81,30 @@ void FileDescriptor::Close(const SystemCalls& calls)
 
 std::size_t ReadFull(int fd, std::uint8_t* buffer, std::size_t count, const SystemCalls& calls)
 {
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t n = WaitingCall(fd, POLLIN, [&] { return calls.read(fd, buffer + done, count - done); });
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            throw IoError::FromErrno(errno);
-        }
-        if (n == 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    return done;
+    return MoveAll(count, [&](std::size_t done) {
+        return WaitingCall(fd, POLLIN, [&] { return calls.read(fd, buffer + done, count - done); });
+    });
 }
 
 void WriteFull(int fd, const std::uint8_t* buffer, std::size_t count, const SystemCalls& calls)
 {
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t n = WaitingCall(fd, POLLOUT, [&] { return calls.write(fd, buffer + done, count - done); });
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            throw IoError::FromErrno(errno);
-        }
-        if (n == 0) throw IoError(iocode::kDiskFull);
-        done += static_cast<std::size_t>(n);
-    }
+    const std::size_t written = MoveAll(count, [&](std::size_t done) {
+        return WaitingCall(fd, POLLOUT, [&] { return calls.write(fd, buffer + done, count - done); });
+    });
+    if (written < count) throw IoError(iocode::kDiskFull);
+}
+
+std::size_t ReadFullAt(int fd, std::uint8_t* buffer, std::size_t count, std::uint64_t offset, const SystemCalls& calls)
+{
+    return MoveAll(count, [&](std::size_t done) {
+        return calls.pread(fd, buffer + done, count - done, static_cast<off_t>(offset + done));
+    });
+}
+
+void WriteFullAt(int fd, const std::uint8_t* buffer, std::size_t count, std::uint64_t offset, const SystemCalls& calls)
+{
+    const std::size_t written = MoveAll(count, [&](std::size_t done) {
+        return calls.pwrite(fd, buffer + done, count - done, static_cast<off_t>(offset + done));
+    });
+    if (written < count) throw IoError(iocode::kDiskFull);
 }

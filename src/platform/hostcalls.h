@@ -27,6 +27,9 @@ struct SystemCalls {
     int (*linkat)(int fromFolder, const char* from, int toFolder, const char* to, int flags) = ::linkat;
     int (*fchown)(int fd, uid_t owner, gid_t group) = ::fchown;
     int (*fchmod)(int fd, mode_t mode) = ::fchmod;
+    // Reads and writes at a place of a regular file, for threads that share it.
+    ssize_t (*pread)(int fd, void* buffer, std::size_t count, off_t offset) = ::pread;
+    ssize_t (*pwrite)(int fd, const void* buffer, std::size_t count, off_t offset) = ::pwrite;
 };
 // The host's own calls.
 const SystemCalls& HostCalls();
@@ -54,3 +57,8 @@ std::size_t ReadFull(int fd, std::uint8_t* buffer, std::size_t count, const Syst
 // Writes all count bytes or raises IoError (a write that stores nothing counts as a full disk),
 // or StopRequested as ReadFull does.
 void WriteFull(int fd, const std::uint8_t* buffer, std::size_t count, const SystemCalls& calls = HostCalls());
+// The same at offset of a regular file, which never waits; the descriptor's own offset stays.
+std::size_t ReadFullAt(int fd, std::uint8_t* buffer, std::size_t count, std::uint64_t offset,
+                       const SystemCalls& calls = HostCalls());
+void WriteFullAt(int fd, const std::uint8_t* buffer, std::size_t count, std::uint64_t offset,
+                 const SystemCalls& calls = HostCalls());

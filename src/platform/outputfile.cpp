@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "platform/fileidentity.h"
+#include "platform/namedfailure.h"
 #include "platform/ownstream.h"
 #include "platform/stoprequest.h"
 #include "platform/xattrcopy.h"
@@ -271,11 +272,12 @@ void OutputFile::TruncateOnce()
 void OutputFile::Write(const std::uint8_t* buffer, std::size_t count)
 {
     TruncateOnce();
-    try {
-        WriteFull(fd_.get(), buffer, count, *calls_);
-    } catch (const IoError& e) {
-        throw IoError(e.code(), e.hostError(), name_);
-    }
+    NamingFailures(name_, [&] { WriteFull(fd_.get(), buffer, count, *calls_); });
+}
+
+void OutputFile::WriteAt(const std::uint8_t* buffer, std::size_t count, std::uint64_t offset) const
+{
+    NamingFailures(name_, [&] { WriteFullAt(fd_.get(), buffer, count, offset, *calls_); });
 }
 
 // A failing close reports a delayed write error.

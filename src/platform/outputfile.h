@@ -62,6 +62,11 @@ public:
 
     // Writes all count bytes or raises IoError.
     void Write(const std::uint8_t* buffer, std::size_t count);
+    // A new file (neither a stream nor written in place) also takes writes at a place of it,
+    // from any thread: what it holds is seen only once committed.
+    bool TakesWritesAt() const noexcept { return way_ == Way::Anonymous || way_ == Way::Named; }
+    // Writes all count bytes at offset of a file that TakesWritesAt, or raises IoError.
+    void WriteAt(const std::uint8_t* buffer, std::size_t count, std::uint64_t offset) const;
     // Raises IoError, or OutputExists; every failure comes before the target is replaced.
     void Commit();
     // Before Commit, for a new file (neither a stream nor written in place): flushes what was

@@ -1,10 +1,12 @@
-// The engine seals and opens batches of payload chunks on one thread or several; either way it
-// writes the same format: every file opens with either thread count to the same bytes, and
+// The engine seals and opens batches of payload chunks on one thread or several, and seals a
+// regular file into a new one in batches written at their places, a stream in order; every way
+// it writes the same format: every file opens with either thread count to the same bytes, and
 // chunk by chunk in one serial pass, at every size around a chunk's and a batch's end.
 #include <gtest/gtest.h>
 
 #include "age/agefile.h"
 #include "agefile.h"
+#include "pipeline/bytestream.h"
 
 namespace {
 constexpr std::size_t kChunk = kPayloadChunkBytes;
@@ -47,6 +49,13 @@ TEST(PayloadThreads, FilesOfEitherThreadCountOpenWithEither)
                 std::filesystem::remove(dir.path("out"));
             }
             std::filesystem::remove(dir.path("file"));
+
+            MemorySource stream(plain);
+            SecretSink streamed;
+            ASSERT_TRUE(SealAgeStream(stream, streamed, protection, size, sealOptions)) << "as a stream";
+            const Bytes streamedFile(streamed.bytes.begin(), streamed.bytes.end());
+            EXPECT_EQ(streamedFile.size(), FileSize(FindHeaderEnd(streamedFile).value(), size)) << "as a stream";
+            EXPECT_EQ(DecryptInMemory(streamedFile, unlocking), plain) << "as a stream";
         }
     }
 }

@@ -10,7 +10,8 @@
 //   ZORVANTA_SHIM_UNREADABLE=NAME  opening a file of that last name fails with EACCES (tests run
 //                                as root, whom a mode of 000 does not stop)
 //   ZORVANTA_SHIM_DISK_FULL_AFTER=N  the disk fills: once N bytes have been written to regular
-//                                files other than the standard streams, such writes fail with ENOSPC
+//                                files other than the standard streams, such writes (write and
+//                                pwrite) fail with ENOSPC
 //   ZORVANTA_SHIM_NO_LEASE=1     no lease can be taken (F_SETLEASE fails with EACCES, as for a
 //                                file of another owner)
 //   ZORVANTA_SHIM_LOG=FILE       each flush of a folder and each removal of a name is added to FILE,
@@ -192,6 +193,19 @@ ssize_t write(int fd, const void* buffer, size_t count)
     const std::size_t room = RoomFor(fd, count);
     if (room == 0 && count > 0) return errno = ENOSPC, -1;
     return next(fd, buffer, room);
+}
+
+ssize_t pwrite(int fd, const void* buffer, size_t count, off_t offset)
+{
+    static const auto next = Next<ssize_t (*)(int, const void*, size_t, off_t)>("pwrite");
+    const std::size_t room = RoomFor(fd, count);
+    if (room == 0 && count > 0) return errno = ENOSPC, -1;
+    return next(fd, buffer, room, offset);
+}
+
+ssize_t pwrite64(int fd, const void* buffer, size_t count, off_t offset)
+{
+    return pwrite(fd, buffer, count, offset);
 }
 
 int fsync(int fd)
