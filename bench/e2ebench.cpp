@@ -126,11 +126,18 @@ const char* Verdict(bool met)
     return met ? "PASS" : "MISS";
 }
 
-// Our speed against the fastest peer, with the verdict against the target ratio.
-std::string PeerCell(double ours, const Fastest& fastest, double target)
+// AES-256's peers run the processor's AES instructions in memory; its whole processes are held
+// to the speed of a copy instead (the 256 MiB table).
+bool HeldToPeers(const BenchCipher& cipher)
 {
-    if (ours <= 0 || !fastest.library) return Ratio(ours, fastest);
-    return Ratio(ours, fastest) + " " + Verdict(ours / fastest.mbps >= target);
+    return cipher.name != "Rijndael";
+}
+
+// Our speed against the fastest peer, with the verdict against the target ratio (none: no target).
+std::string PeerCell(double ours, const Fastest& fastest, std::optional<double> target)
+{
+    if (ours <= 0 || !fastest.library || !target) return Ratio(ours, fastest);
+    return Ratio(ours, fastest) + " " + Verdict(ours / fastest.mbps >= *target);
 }
 
 std::string OpensslCell(const Files& files, const std::optional<RoundTrip>& openssl)
@@ -157,10 +164,11 @@ void PrintCipherRow(const BenchCipher& cipher, const Files& files, const EndToEn
         const double decryption = files.MBps(ours.decryptSeconds);
         const Fastest peerEncryption = FastestPeer(result, &CbcFigures::encryptWallMBps);
         const Fastest peerDecryption = FastestPeer(result, &CbcFigures::decryptWallMBps);
+        const auto target = [&](double ratio) { return HeldToPeers(cipher) ? std::optional(ratio) : std::nullopt; };
         std::printf("  %-14s %9.1f %9s  %-27s %9.1f %9s  %-27s %s%s\n", label.c_str(), encryption,
-                    Speed(peerEncryption.mbps).c_str(), PeerCell(encryption, peerEncryption, kEncryptionVsPeer).c_str(),
+                    Speed(peerEncryption.mbps).c_str(), PeerCell(encryption, peerEncryption, target(kEncryptionVsPeer)).c_str(),
                     decryption, Speed(peerDecryption.mbps).c_str(),
-                    PeerCell(decryption, peerDecryption, kDecryptionVsPeer).c_str(),
+                    PeerCell(decryption, peerDecryption, target(kDecryptionVsPeer)).c_str(),
                     OpensslCell(files, openssl).c_str(), ours.sound ? "" : "  WRONG: no round trip");
     } catch (const std::exception& error) {
         std::printf("  %-14s failed: %s\n", label.c_str(), error.what());
@@ -194,7 +202,8 @@ void RunCipherTable(std::span<const BenchCipher> ciphers, const EndToEndSettings
     std::printf("  %-14s %9s %9s  %-27s %9s %9s  %-27s %9s %9s\n", "cipher", "ours enc", "peer enc", "ratio (peer)",
                 "ours dec", "peer dec", "ratio (peer)", "ossl enc", "ossl dec");
     for (const BenchCipher& cipher : ciphers) PrintCipherRow(cipher, files, settings);
-    std::printf("  targets: encryption at least %.2f x the fastest peer's, decryption at least %.2f x\n"
+    std::printf("  targets: encryption at least %.2f x the fastest peer's, decryption at least %.2f x;"
+                " AES-256 against a copy, below\n"
                 "  ossl enc, ossl dec: whole openssl enc processes, MB/s, for the ciphers it has; it lacks:",
                 kEncryptionVsPeer, kDecryptionVsPeer);
     for (const OpensslCipher& cipher : kOpensslCiphers)
