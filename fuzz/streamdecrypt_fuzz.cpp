@@ -1,8 +1,9 @@
 // zorvanta-cli decrypting a stream ('-' read from a pipe), fed streams that are random, or
 // encrypted under the passphrase with the check block kept or damaged: a wrong check block is
 // refused (exit 1) before a byte is written, a stream shorter than the check block is the EOF
-// error (exit 3), both touching nothing; the right one decrypts to 32 bytes fewer, and
-// encrypting the result again gives the stream back.
+// error (exit 3), and one that begins as an age file a usage error for the legacy cipher given
+// (exit 2), all touching nothing; the right one decrypts to 32 bytes fewer, and encrypting the
+// result again gives the stream back.
 #include <signal.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -19,6 +20,7 @@
 #include "cli/cli.h"
 #include "fileenc/checkblock.h"
 #include "fileenc/fileop.h"
+#include "formats/fileformat.h"
 #include "property.h"
 #include "scratchfolder.h"
 
@@ -75,7 +77,9 @@ void Check(const Bytes& stream, const SecretBytes& passphrase, const CipherEntry
     Write(PathOf("out"), kPrecious);
     const std::size_t entries = Entries();
     const int status = DecryptStream(stream, entry.algorithm, Hex(AsText(passphrase)));
-    if (stream.size() < kCheckBlockBytes) {
+    if (IsAge(FormatOf(stream))) {
+        Require(status == 2, "an age file given a legacy cipher is a usage error");
+    } else if (stream.size() < kCheckBlockBytes) {
         Require(status == 3, "a stream shorter than the check block is the EOF error");
     } else if (!rightCheckBlock) {
         Require(status == 1, "a wrong check block is refused");
