@@ -83,7 +83,7 @@ ExistingOpening OpenExisting(const std::string& path, const Unlocking& unlocking
             return path + " exists, sealed under another passphrase; move it aside to reseal into it";
         if (e.failure() == AgeFailure::NoIdentityMatched)
             return path + " exists and does not open with what was given (" + e.what() +
-                   "); give -i with an identity of its recipients, or its passphrase, to check it, or move it aside";
+                   "); check it with an identity (key file) of its recipients or with its passphrase, or move it aside";
         return path + " exists and does not open (" + e.what() + ")";
     }
     return digest.Finish();

@@ -365,6 +365,6 @@ TEST(CliBatchEdges, ResealNamesWhatItMeetsAndHowToGoOn)
     EXPECT_EQ(ran.status, 1) << ran.err;
     EXPECT_TRUE(Has(ran.err, w.at("p.age") + " exists, sealed under another passphrase")) << ran.err;
     EXPECT_TRUE(Has(ran.err, w.at("r.age") + " exists and does not open with what was given (no identity matched "
-                                             "this file); give -i"))
+                                             "this file); check it with an identity (key file)"))
         << ran.err;
 }
