@@ -48,10 +48,12 @@ ReadHeader ReadAgeHeader(ByteSource& source)
     }
 }
 
-// The pipeline's chunks hold whole payload chunks: as many as fit the run's chunk size.
-std::size_t BatchChunks(const FileOpOptions& options)
+// The pipeline's chunks hold whole payload chunks: as many as fit the run's chunk size, and no
+// more than a payload of bodyBytes (when known) needs.
+std::size_t BatchChunks(const FileOpOptions& options, std::size_t chunkBytes, std::optional<std::uint64_t> bodyBytes)
 {
-    return std::max<std::size_t>(1, options.chunkBytes / kPayloadChunkBytes);
+    const std::size_t chunks = std::max<std::size_t>(1, options.chunkBytes / kPayloadChunkBytes);
+    return ChunkBytesFor(chunks * chunkBytes, chunkBytes, bodyBytes) / chunkBytes;
 }
 
 // A regular input and a new output, between which the payload's batches can go straight to
@@ -76,7 +78,8 @@ template <class Step>
 bool StreamBatches(const PayloadRun& run, const PayloadCipher& cipher, std::uint64_t payloadOffset,
                    std::size_t inputChunkBytes, std::size_t outputChunkBytes, Step step)
 {
-    const std::size_t batch = BatchChunks(run.options);
+    const auto body = run.total ? std::optional(*run.total - std::min(*run.total, payloadOffset)) : std::nullopt;
+    const std::size_t batch = BatchChunks(run.options, inputChunkBytes, body);
     const bool threaded = WorthThreads(run.total, batch * inputChunkBytes);
     PayloadBatches batches(cipher, threaded ? WorkThreads(run.options.cipherThreads) : 1, payloadOffset);
     const ChunkStream stream{run.input, run.output, run.options.observer, batch * inputChunkBytes,
@@ -91,8 +94,8 @@ bool StreamBatches(const PayloadRun& run, const PayloadCipher& cipher, std::uint
 bool SealPlaced(const PayloadRun& run, const PayloadCipher& cipher, std::uint64_t outputStart)
 {
     const PlacedFiles& files = *run.placed;
-    const std::size_t batch = BatchChunks(run.options);
     const std::uint64_t bytes = *run.total - files.inputStart;
+    const std::size_t batch = BatchChunks(run.options, kPayloadChunkBytes, bytes);
     const std::size_t threads =
         WorthThreads(bytes, batch * kPayloadChunkBytes) ? WorkThreads(run.options.cipherThreads) : 1;
     std::vector<ChaChaContext> contexts(threads);  // they hold the payload key: they go with the file

@@ -10,6 +10,9 @@
 #include "platform/ioerror.h"
 
 namespace {
+// Chunks are whole multiples of every cipher's block.
+constexpr std::size_t kChunkUnitBytes = 16;
+
 struct BurnOnExit {
     TZC_blockcipher& cipher;
     ~BurnOnExit() { cipher.Burn(); }
@@ -19,8 +22,12 @@ struct BurnOnExit {
 bool TransformBody(FileOperation operation, ByteSource& input, ByteSink& output, std::optional<std::uint64_t> total,
                    TZC_blockcipher& cipher, const FileOpOptions& options)
 {
-    const bool threaded = WorthThreads(total, options.chunkBytes);
-    const ChunkStream stream{input, output, options.observer, options.chunkBytes, 0, total};
+    const std::uint64_t before = operation == FileOperation::Decrypt ? kCheckBlockBytes : 0;
+    const std::optional<std::uint64_t> body =
+        total ? std::optional(*total - std::min<std::uint64_t>(*total, before)) : std::nullopt;
+    const std::size_t chunkBytes = ChunkBytesFor(options.chunkBytes, kChunkUnitBytes, body);
+    const bool threaded = WorthThreads(total, chunkBytes);
+    const ChunkStream stream{input, output, options.observer, chunkBytes, 0, total};
     if (operation == FileOperation::Encrypt) {
         // CBC encryption is serial by nature: the threads only take the disk off its path.
         return StreamChunks(stream, [&cipher](std::uint8_t* data, std::size_t count, bool, std::uint8_t*) {

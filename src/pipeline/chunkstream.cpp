@@ -264,6 +264,12 @@ bool StreamThreaded(const ChunkStream& stream, const ChunkTransform& transform)
 }
 }  // namespace
 
+std::size_t ChunkBytesFor(std::size_t chunkBytes, std::size_t unit, std::optional<std::uint64_t> bodyBytes)
+{
+    if (!bodyBytes || *bodyBytes >= chunkBytes) return chunkBytes;
+    return static_cast<std::size_t>(*bodyBytes / unit + 1) * unit;
+}
+
 bool WorthThreads(std::optional<std::uint64_t> total, std::size_t chunkBytes)
 {
     return !total || *total > 2 * chunkBytes;

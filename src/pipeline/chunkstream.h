@@ -38,6 +38,11 @@ struct ChunkStream {
 using ChunkTransform =
     std::function<std::span<const std::uint8_t>(std::uint8_t* data, std::size_t count, bool last, std::uint8_t* spare)>;
 
+// The chunk size for a body of bodyBytes, when known: chunkBytes, or for a smaller body whole
+// units enough to hold it and meet its end in one read, so that a small file does not pay for
+// buffers it leaves empty. unit divides chunkBytes.
+std::size_t ChunkBytesFor(std::size_t chunkBytes, std::size_t unit, std::optional<std::uint64_t> bodyBytes);
+
 // Whether reader and writer threads pay off: from a few chunks on, so a small regular file
 // goes through one buffer; total is the input's size, when known.
 bool WorthThreads(std::optional<std::uint64_t> total, std::size_t chunkBytes);

@@ -122,6 +122,7 @@ TEST(EdgeInputs, AnInputThatChangesWhileItIsReadFailsTheRunAndCreatesNothing)
     };
     const Case cases[] = {
         {kFileChunkBytes + 50, 3 * kFileChunkBytes + 100, false},  // grows
+        {5000, kFileChunkBytes, false},                             // grows past the small file's buffer
         {3 * kFileChunkBytes, kFileChunkBytes + 10, true},          // shrinks
         {kFileChunkBytes + 20000, kFileChunkBytes + 20000, false},  // rewritten in place, the same size
     };
