@@ -121,11 +121,35 @@ bool SealPayload(const PayloadRun& run, const SecretBytes& fileKey, std::uint64_
     return StreamBatches(run, cipher, 0, kPayloadChunkBytes, kSealedChunkBytes, &PayloadBatches::Seal);
 }
 
+// Opens the payload in batches that each thread reads, opens and writes at their own places;
+// payloadOffset: where the first sealed chunk stands in the age file.
+bool OpenPlaced(const PayloadRun& run, const PayloadCipher& cipher, std::uint64_t payloadOffset)
+{
+    const PlacedFiles& files = *run.placed;
+    const std::uint64_t start = files.inputStart + payloadOffset;
+    const std::uint64_t bytes = *run.total - std::min(*run.total, start);
+    const std::size_t batch = BatchChunks(run.options, kSealedChunkBytes, bytes);
+    const std::size_t threads =
+        WorthThreads(bytes, batch * kSealedChunkBytes) ? WorkThreads(run.options.cipherThreads) : 1;
+    std::vector<ChaChaContext> contexts(threads);  // they hold the payload key: they go with the file
+    const PlacedRun placed{files.input, start,   bytes,   files.inputName,      files.output,       0,
+                           batch * kSealedChunkBytes, batch * kPayloadChunkBytes, threads, run.options.observer,
+                           *run.options.calls};
+    return RunPlaced(placed, [&](std::size_t thread, std::uint64_t number, const std::uint8_t* in, std::size_t count,
+                                 bool last, std::uint8_t* out) {
+        const std::size_t opened =
+            OpenChunks(cipher, contexts[thread], number * batch, in, count, last, out, payloadOffset);
+        WipeStackBelow();  // the cipher's assembly leaves key material on the stack of a thread that lives on
+        return opened;
+    });
+}
+
 bool OpenPayload(const PayloadRun& run, const SecretBytes& fileKey, std::uint64_t headerLength)
 {
     std::array<std::uint8_t, kPayloadNonceBytes> nonce;
     if (run.input.Read(nonce.data(), nonce.size()) != nonce.size()) throw AgeError::Truncated();
     const PayloadCipher cipher(fileKey, nonce);
+    if (run.placed) return OpenPlaced(run, cipher, headerLength + nonce.size());
     return StreamBatches(run, cipher, headerLength + nonce.size(), kSealedChunkBytes, kPayloadChunkBytes,
                          &PayloadBatches::Open);
 }
@@ -149,7 +173,7 @@ SecretBytes FileKeyOf(const Header& header, const Unlocking* unlocking, std::opt
 // the observer stopped the run.
 bool DecryptStream(ByteSource& source, std::span<const std::uint8_t> firstBytes, ByteSink& sink,
                    const Unlocking* unlocking, std::optional<std::uint64_t> total, const FileOpOptions& options,
-                   std::optional<SecretBytes>& fileKeyKnown)
+                   std::optional<SecretBytes>& fileKeyKnown, const PlacedFiles* placed = nullptr)
 {
     if (!LooksLikeAge(firstBytes)) throw AgeError::NotAgeFile();
     std::optional<ArmoredSource> armored;
@@ -158,7 +182,7 @@ bool DecryptStream(ByteSource& source, std::span<const std::uint8_t> firstBytes,
     auto [header, rest, length] = ReadAgeHeader(binary);
     const SecretBytes fileKey = FileKeyOf(header, unlocking, fileKeyKnown);
     PrefixedSource payload(std::move(rest), binary);
-    return OpenPayload({payload, sink, total, options}, fileKey, length);
+    return OpenPayload({payload, sink, total, options, armored ? nullptr : placed}, fileKey, length);
 }
 
 std::vector<Stanza> Stanzas(SealedKeys& keys, const AgeProtection& protection)
@@ -188,13 +212,12 @@ std::optional<SealedKeys> Seal(ByteSource& source, ByteSink& file, const AgeProt
     return keys;
 }
 
-// Whether the payload can go straight from the input to its places in the output: a regular
-// input, whose plaintext begins before the bytes already taken from it, and a new output
-// without armor.
-std::optional<PlacedFiles> PlacedFilesOf(const RunInput& input, const RunOutput& output,
-                                         const AgeProtection& protection)
+// Whether the payload can go straight between the files, batch by batch: a regular input,
+// whose content begins where the bytes already taken from it began, and a new output. The
+// caller rules out armor, whose lines have no places that follow from a batch's number.
+std::optional<PlacedFiles> PlacedFilesOf(const RunInput& input, const RunOutput& output)
 {
-    if (!S_ISREG(input.file.info.st_mode) || !output.file.TakesWritesAt() || protection.armor) return std::nullopt;
+    if (!S_ISREG(input.file.info.st_mode) || !output.file.TakesWritesAt()) return std::nullopt;
     const off_t at = ::lseek(input.file.fd.get(), 0, SEEK_CUR);
     const auto taken = static_cast<off_t>(input.taken.size());
     if (at < taken || at - taken > input.file.info.st_size) return std::nullopt;
@@ -207,7 +230,7 @@ FileOpResult Encrypt(RunInput input, RunOutput output, const AgeProtection& prot
     FileSource file(input.file.fd.get(), input.name, *options.calls, input.taken.size());
     PrefixedSource source(input.taken, file);
     OutputSink sink(output.file, output.name);
-    const std::optional<PlacedFiles> placed = PlacedFilesOf(input, output, protection);
+    const std::optional<PlacedFiles> placed = protection.armor ? std::nullopt : PlacedFilesOf(input, output);
     if (!Seal(source, sink, protection, SizeOf(input.file.info), options, placed ? &*placed : nullptr))
         return FileOpResult::Cancelled;
     FinishRun(input, output, options);
@@ -264,12 +287,14 @@ FileOpResult DecryptOpenedAgeFile(RunInput input, RunOutput output, const Unlock
     std::optional<SecretBytes> fileKey;
     if (output.file.WritesInPlace() && !AuthenticateFirst(input, output.name, unlocking, options, fileKey))
         return FileOpResult::Cancelled;
+    const std::optional<PlacedFiles> placed = PlacedFilesOf(input, output);  // before the header is read
     FileSource file(input.file.fd.get(), input.name, *options.calls, input.taken.size());
     PrefixedSource source(input.taken, file);
     OutputSink sink(output.file, output.name);
     // Unlocked already when authenticated first.
     const Unlocking* unlockingNeeded = fileKey ? nullptr : &unlocking;
-    if (!DecryptStream(source, input.taken, sink, unlockingNeeded, SizeOf(input.file.info), options, fileKey))
+    if (!DecryptStream(source, input.taken, sink, unlockingNeeded, SizeOf(input.file.info), options, fileKey,
+                       placed ? &*placed : nullptr))
         return FileOpResult::Cancelled;
     FinishRun(input, output, options);
     return FileOpResult::Decrypted;

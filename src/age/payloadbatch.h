@@ -21,6 +21,13 @@ inline constexpr std::size_t kSealedChunkBytes = kPayloadChunkBytes + kTagBytes;
 std::size_t SealChunks(const PayloadCipher& cipher, ChaChaContext& context, std::uint64_t first,
                        const std::uint8_t* in, std::size_t count, bool last, std::uint8_t* out);
 
+// Opens count sealed bytes as the chunks from counter first on, on the calling thread, as
+// PayloadBatches::Open does; returns the count of plain bytes. payloadOffset: where the first
+// sealed chunk stands in the file, for the messages.
+std::size_t OpenChunks(const PayloadCipher& cipher, ChaChaContext& context, std::uint64_t first,
+                       const std::uint8_t* in, std::size_t count, bool last, std::uint8_t* out,
+                       std::uint64_t payloadOffset);
+
 class PayloadBatches {
 public:
     // threads: how many share a batch (1: only the calling thread). payloadOffset: where the
@@ -34,15 +41,10 @@ public:
     std::span<const std::uint8_t> Open(const std::uint8_t* in, std::size_t count, bool last, std::uint8_t* out);
 
 private:
-    enum class Opened : std::uint8_t { Yes, Failed, EndsEarly, GoesOn, EmptyAfterData };
-
     // Runs work(context, i) for chunks 0 .. chunks - 1 of the batch, split across the threads,
     // each thread with a context of its own.
     template <class Work>
     void ForEachChunk(std::size_t chunks, Work work);
-    Opened OpenChunk(ChaChaContext& context, std::uint64_t counter, bool final, const std::uint8_t* in, std::size_t n,
-                     std::uint8_t* out) const;
-    [[noreturn]] void Refuse(std::uint64_t counter, Opened why) const;
 
     const PayloadCipher& cipher_;
     std::unique_ptr<WorkerPool> pool_;  // only when more than one thread shares a batch

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <exception>
 #include <mutex>
 
 #include "pipeline/workerpool.h"
@@ -31,6 +32,20 @@ struct Progress {
     std::condition_variable changed;
     std::uint64_t written = 0;  // batches written
     std::size_t working = 0;    // helpers that have not yet ended
+    // The failure of the batch with the lowest number, which a run in order would have met
+    // first: every batch below a failing one has been taken, and is seen to its end.
+    std::exception_ptr failure;
+    std::uint64_t failedBatch = 0;
+
+    void Fail(std::uint64_t batch, std::exception_ptr error)
+    {
+        stop = true;
+        const std::lock_guard lock(mutex);
+        if (!failure || batch < failedBatch) {
+            failure = error;
+            failedBatch = batch;
+        }
+    }
 };
 
 // Tells the observer of each batch written since it was last told, in the order of their
@@ -48,7 +63,8 @@ bool TellWritten(const PlacedRun& run, Progress& progress, std::uint64_t written
     return true;
 }
 
-// Takes batches until none is left or the run stops, calling written() after each.
+// Takes batches until none is left or the run stops, calling written() after each; a batch
+// that fails stops the run.
 template <class Written>
 void RunBatches(const PlacedRun& run, const PlacedTransform& transform, Progress& progress, std::size_t thread,
                 Written written)
@@ -59,39 +75,34 @@ void RunBatches(const PlacedRun& run, const PlacedTransform& transform, Progress
             in = SecretBuffer(run.inputBatchBytes);
             out = SecretBuffer(run.outputBatchBytes);
         }
-        const std::uint64_t offset = batch * run.inputBatchBytes;
-        const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(run.inputBatchBytes, run.inputBytes - offset));
-        ReadBatch(run, in.data(), count, run.inputStart + offset);
-        const std::size_t produced = transform(thread, batch, in.data(), count, batch + 1 == progress.batches, out.data());
-        run.output.WriteAt(out.data(), produced, run.outputStart + batch * run.outputBatchBytes);
+        try {
+            const std::uint64_t offset = batch * run.inputBatchBytes;
+            const auto count =
+                static_cast<std::size_t>(std::min<std::uint64_t>(run.inputBatchBytes, run.inputBytes - offset));
+            ReadBatch(run, in.data(), count, run.inputStart + offset);
+            const std::size_t produced =
+                transform(thread, batch, in.data(), count, batch + 1 == progress.batches, out.data());
+            run.output.WriteAt(out.data(), produced, run.outputStart + batch * run.outputBatchBytes);
+        } catch (...) {
+            progress.Fail(batch, std::current_exception());
+            return;
+        }
         written();
     }
 }
 
-// A helper's share: batches, each counted when written; a failure stops the run.
+// A helper's share: batches, each counted when written.
 void HelpWithBatches(const PlacedRun& run, const PlacedTransform& transform, Progress& progress, std::size_t thread)
 {
-    const auto ended = [&] {
+    const auto changing = [&](auto change) {
         {
             const std::lock_guard lock(progress.mutex);
-            --progress.working;
+            change();
         }
         progress.changed.notify_one();
     };
-    try {
-        RunBatches(run, transform, progress, thread, [&] {
-            {
-                const std::lock_guard lock(progress.mutex);
-                ++progress.written;
-            }
-            progress.changed.notify_one();
-        });
-    } catch (...) {
-        progress.stop = true;
-        ended();
-        throw;
-    }
-    ended();
+    RunBatches(run, transform, progress, thread, [&] { changing([&] { ++progress.written; }); });
+    changing([&] { --progress.working; });
 }
 
 // The calling thread, while helpers work: tells the observer of each batch written, until all
@@ -124,6 +135,7 @@ bool RunPlaced(const PlacedRun& run, const PlacedTransform& transform)
         if (helpers > 0) return ReportWhileHelpersWork(run, progress);
         RunBatches(run, transform, progress, 0, [&] { TellWritten(run, progress, progress.told + 1); });
     });
+    if (progress.failure) std::rethrow_exception(progress.failure);
     if (progress.cancelled) return false;
     if (::lseek(run.input, static_cast<off_t>(run.inputStart + run.inputBytes), SEEK_SET) < 0)
         throw IoError::FromErrno(errno, run.inputName);

@@ -37,5 +37,6 @@ using PlacedTransform = std::function<std::size_t(std::size_t thread, std::uint6
 // Runs every batch (an empty body is one empty batch), telling the observer on the calling
 // thread, and leaves the input's offset at its end, as a reading to the end would. False when
 // the observer asked to stop. Raises InputChanged when the input ends early, IoError, or what
-// the transform raised; the other threads stop at their next batch.
+// the transform raised: the failure of the lowest batch that failed, as a run in order would
+// meet it; the other threads stop at their next batch.
 bool RunPlaced(const PlacedRun& run, const PlacedTransform& transform);

@@ -1,7 +1,8 @@
-// The engine seals and opens batches of payload chunks on one thread or several, and seals a
-// regular file into a new one in batches written at their places, a stream in order; every way
-// it writes the same format: every file opens with either thread count to the same bytes, and
-// chunk by chunk in one serial pass, at every size around a chunk's and a batch's end.
+// The engine seals and opens batches of payload chunks on one thread or several, and moves a
+// regular file into a new one in batches read and written at their places, a stream in order.
+// Every way gives the same format: every file opens, as a file and as a stream, with either
+// thread count to the same bytes, and chunk by chunk in one serial pass, at every size around
+// a chunk's and a batch's end.
 #include <gtest/gtest.h>
 
 #include "age/agefile.h"
@@ -47,6 +48,12 @@ TEST(PayloadThreads, FilesOfEitherThreadCountOpenWithEither)
                           FileOpResult::Decrypted) << "opened on " << opening;
                 EXPECT_EQ(ReadFile(dir.path("out")), plain) << "opened on " << opening;
                 std::filesystem::remove(dir.path("out"));
+
+                MemorySource stream(file);
+                SecretSink opened;
+                ASSERT_TRUE(OpenAgeStream(stream, opened, &unlocking, nullptr, file.size(), openOptions))
+                    << "opened as a stream on " << opening;
+                EXPECT_EQ(Bytes(opened.bytes.begin(), opened.bytes.end()), plain) << "opened as a stream on " << opening;
             }
             std::filesystem::remove(dir.path("file"));
 

@@ -170,6 +170,9 @@ TEST_F(Tampering, EachChangeIsRefusedForItsReasonAndLosesNothing)
         ASSERT_EQ(::link(dir_.path("linked").c_str(), dir_.path("twin").c_str()), 0);
 
         ExpectRefused(c, [&] { DecryptAgeFile(dir_.path("in"), dir_.path("new"), unlocking_); }, "to a new file");
+        const FileOpOptions batchPerChunk{.chunkBytes = kChunk, .cipherThreads = 3};
+        ExpectRefused(c, [&] { DecryptAgeFile(dir_.path("in"), dir_.path("new"), unlocking_, batchPerChunk); },
+                      "to a new file, a chunk a batch on three threads");
         ExpectRefused(c, [&] { DecryptAgeFile(dir_.path("in"), dir_.path("kept"), unlocking_); }, "to a file");
         ExpectRefused(c, [&] { DecryptAgeFile(dir_.path("in"), dir_.path("linked"), unlocking_); }, "in place");
         ExpectRefused(c, [&] { CheckAgeFile(dir_.path("in"), unlocking_); }, "checked");

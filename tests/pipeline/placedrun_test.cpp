@@ -1,14 +1,18 @@
 // A regular file's body moved into a new file in batches placed by their number: every batch is
 // transformed once and lands at its place, only the body's last is the last, whatever the
 // threads; progress is told on the calling thread and ends at the file's end. A stop, an input
-// cut short, a failing write and a failing transform each end the run, and nothing is kept.
+// cut short, a failing write and a failing transform each end the run, and nothing is kept;
+// of several failing batches, the lowest is reported.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <mutex>
 #include <optional>
 #include <set>
+#include <chrono>
 #include <stdexcept>
+#include <string>
+#include <thread>
 
 #include "pipeline/placedrun.h"
 #include "platform/posixfile.h"
@@ -25,7 +29,7 @@ struct Numbering {
     std::mutex mutex;
     std::multiset<std::uint64_t> batches;
     std::set<std::size_t> threads;
-    std::optional<std::uint64_t> failAt;
+    std::set<std::uint64_t> failing;  // batches whose transform fails, the first of them slowly
 
     PlacedTransform Transform()
     {
@@ -36,7 +40,10 @@ struct Numbering {
                 batches.insert(batch);
                 threads.insert(thread);
             }
-            if (batch == failAt) throw std::runtime_error("the transform failed");
+            if (failing.contains(batch)) {
+                if (batch == *failing.begin()) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                throw std::runtime_error("batch " + std::to_string(batch) + " failed");
+            }
             for (std::size_t i = 0; i < count; ++i) out[i] = static_cast<std::uint8_t>(in[i] + 1);
             out[count] = static_cast<std::uint8_t>(batch | (last ? 0x80 : 0));
             return count + 1;
@@ -138,17 +145,20 @@ TEST(PlacedRun, AFailureEndsTheRunWithItsReasonAndKeepsNothing)
         const char* what;
         std::uint64_t bytes;  // of a body of 4 batches
         const SystemCalls* calls;
-        std::optional<std::uint64_t> failAt;
+        std::set<std::uint64_t> failing;
         std::string message;
     };
     const std::string kMissing = " changed while it was read";
     for (const Case& c : {Case{"an input shorter than its size", 5 * kBatch, &HostCalls(), {}, kMissing},
                           Case{"a full disk", 4 * kBatch, &fullDisk, {}, ""},
-                          Case{"a failing transform", 4 * kBatch, &HostCalls(), 2, "the transform failed"}}) {
+                          Case{"a failing transform", 4 * kBatch, &HostCalls(), {2}, "batch 2 failed"},
+                          // The lowest failing batch is the one a run in order would meet, even
+                          // when a later one fails first.
+                          Case{"two failing transforms", 4 * kBatch, &HostCalls(), {1, 2}, "batch 1 failed"}}) {
         SCOPED_TRACE(c.what);
         Files files(0, Sample(4 * kBatch, 1), *c.calls);
         Numbering numbering;
-        numbering.failAt = c.failAt;
+        numbering.failing = c.failing;
         try {
             RunPlaced(files.Run(0, c.bytes, 3, nullptr, *c.calls), numbering.Transform());
             ADD_FAILURE() << "no failure";
