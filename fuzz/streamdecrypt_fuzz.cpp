@@ -8,9 +8,11 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <span>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -77,7 +79,8 @@ void Check(const Bytes& stream, const SecretBytes& passphrase, const CipherEntry
     Write(PathOf("out"), kPrecious);
     const std::size_t entries = Entries();
     const int status = DecryptStream(stream, entry.algorithm, Hex(AsText(passphrase)));
-    if (IsAge(FormatOf(stream))) {
+    // The command line tells the format by the first bytes alone.
+    if (IsAge(FormatOf(std::span(stream).first(std::min(stream.size(), kFormatPeekBytes))))) {
         Require(status == 2, "an age file given a legacy cipher is a usage error");
     } else if (stream.size() < kCheckBlockBytes) {
         Require(status == 3, "a stream shorter than the check block is the EOF error");
