@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "common/wipe.h"
+
 struct ParkedThread::Worker {
     std::mutex mutex;
     std::condition_variable changed;
@@ -46,6 +48,9 @@ void Serve(ParkedThread::Worker* worker)
         lock.unlock();
         body();
         body = nullptr;  // what it holds goes before the joiner hears of the end
+        // A body may leave key material on the stack (a library's assembly spills it), which
+        // would otherwise stay there while the thread waits for the next.
+        WipeStackBelow();
         lock.lock();
         worker->running = false;
         worker->changed.notify_all();
