@@ -89,24 +89,27 @@ bool StreamBatches(const PayloadRun& run, const PayloadCipher& cipher, std::uint
     }, threaded);
 }
 
-// Seals the payload in batches that each thread reads, seals and writes at their own places;
-// outputStart: the output's bytes before the payload's first chunk.
-bool SealPlaced(const PayloadRun& run, const PayloadCipher& cipher, std::uint64_t outputStart)
+// Moves the payload in batches that each thread reads, seals or opens, and writes at their own
+// places. inputStart, outputStart: where the payload's chunks begin in either file. move seals
+// or opens a batch's chunks with a thread's context, from the chunk counter given.
+template <class MoveChunks>
+bool MovePlaced(const PayloadRun& run, std::uint64_t inputStart, std::uint64_t outputStart,
+                std::size_t inputChunkBytes, std::size_t outputChunkBytes, MoveChunks move)
 {
     const PlacedFiles& files = *run.placed;
-    const std::uint64_t bytes = *run.total - files.inputStart;
-    const std::size_t batch = BatchChunks(run.options, kPayloadChunkBytes, bytes);
+    const std::uint64_t bytes = *run.total - std::min(*run.total, inputStart);
+    const std::size_t batch = BatchChunks(run.options, inputChunkBytes, bytes);
     const std::size_t threads =
-        WorthThreads(bytes, batch * kPayloadChunkBytes) ? WorkThreads(run.options.cipherThreads) : 1;
+        WorthThreads(bytes, batch * inputChunkBytes) ? WorkThreads(run.options.cipherThreads) : 1;
     std::vector<ChaChaContext> contexts(threads);  // they hold the payload key: they go with the file
-    const PlacedRun placed{files.input,  files.inputStart,           bytes, files.inputName, files.output,
-                           outputStart,  batch * kPayloadChunkBytes, batch * kSealedChunkBytes,
-                           threads,      run.options.observer,       *run.options.calls};
+    const PlacedRun placed{files.input, inputStart, bytes, files.inputName, files.output, outputStart,
+                           batch * inputChunkBytes, batch * outputChunkBytes, threads,
+                           run.options.observer, *run.options.calls};
     return RunPlaced(placed, [&](std::size_t thread, std::uint64_t number, const std::uint8_t* in, std::size_t count,
                                  bool last, std::uint8_t* out) {
-        const std::size_t sealed = SealChunks(cipher, contexts[thread], number * batch, in, count, last, out);
+        const std::size_t moved = move(contexts[thread], number * batch, in, count, last, out);
         WipeStackBelow();  // the cipher's assembly leaves key material on the stack of a thread that lives on
-        return sealed;
+        return moved;
     });
 }
 
@@ -117,31 +120,14 @@ bool SealPayload(const PayloadRun& run, const SecretBytes& fileKey, std::uint64_
     RandomBytes(nonce);
     run.output.Write(nonce.data(), nonce.size());
     const PayloadCipher cipher(fileKey, nonce);
-    if (run.placed) return SealPlaced(run, cipher, headerBytes + nonce.size());
+    if (run.placed) {
+        return MovePlaced(run, run.placed->inputStart, headerBytes + nonce.size(), kPayloadChunkBytes,
+                          kSealedChunkBytes, [&](ChaChaContext& context, std::uint64_t first, const std::uint8_t* in,
+                                                 std::size_t count, bool last, std::uint8_t* out) {
+                              return SealChunks(cipher, context, first, in, count, last, out);
+                          });
+    }
     return StreamBatches(run, cipher, 0, kPayloadChunkBytes, kSealedChunkBytes, &PayloadBatches::Seal);
-}
-
-// Opens the payload in batches that each thread reads, opens and writes at their own places;
-// payloadOffset: where the first sealed chunk stands in the age file.
-bool OpenPlaced(const PayloadRun& run, const PayloadCipher& cipher, std::uint64_t payloadOffset)
-{
-    const PlacedFiles& files = *run.placed;
-    const std::uint64_t start = files.inputStart + payloadOffset;
-    const std::uint64_t bytes = *run.total - std::min(*run.total, start);
-    const std::size_t batch = BatchChunks(run.options, kSealedChunkBytes, bytes);
-    const std::size_t threads =
-        WorthThreads(bytes, batch * kSealedChunkBytes) ? WorkThreads(run.options.cipherThreads) : 1;
-    std::vector<ChaChaContext> contexts(threads);  // they hold the payload key: they go with the file
-    const PlacedRun placed{files.input, start,   bytes,   files.inputName,      files.output,       0,
-                           batch * kSealedChunkBytes, batch * kPayloadChunkBytes, threads, run.options.observer,
-                           *run.options.calls};
-    return RunPlaced(placed, [&](std::size_t thread, std::uint64_t number, const std::uint8_t* in, std::size_t count,
-                                 bool last, std::uint8_t* out) {
-        const std::size_t opened =
-            OpenChunks(cipher, contexts[thread], number * batch, in, count, last, out, payloadOffset);
-        WipeStackBelow();  // the cipher's assembly leaves key material on the stack of a thread that lives on
-        return opened;
-    });
 }
 
 bool OpenPayload(const PayloadRun& run, const SecretBytes& fileKey, std::uint64_t headerLength)
@@ -149,9 +135,15 @@ bool OpenPayload(const PayloadRun& run, const SecretBytes& fileKey, std::uint64_
     std::array<std::uint8_t, kPayloadNonceBytes> nonce;
     if (run.input.Read(nonce.data(), nonce.size()) != nonce.size()) throw AgeError::Truncated();
     const PayloadCipher cipher(fileKey, nonce);
-    if (run.placed) return OpenPlaced(run, cipher, headerLength + nonce.size());
-    return StreamBatches(run, cipher, headerLength + nonce.size(), kSealedChunkBytes, kPayloadChunkBytes,
-                         &PayloadBatches::Open);
+    const std::uint64_t payloadOffset = headerLength + nonce.size();
+    if (run.placed) {
+        return MovePlaced(run, run.placed->inputStart + payloadOffset, 0, kSealedChunkBytes, kPayloadChunkBytes,
+                          [&](ChaChaContext& context, std::uint64_t first, const std::uint8_t* in, std::size_t count,
+                              bool last, std::uint8_t* out) {
+                              return OpenChunks(cipher, context, first, in, count, last, out, payloadOffset);
+                          });
+    }
+    return StreamBatches(run, cipher, payloadOffset, kSealedChunkBytes, kPayloadChunkBytes, &PayloadBatches::Open);
 }
 
 // The file key of the header: unlocked the first time (a passphrase is asked for once, scrypt
