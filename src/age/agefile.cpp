@@ -78,8 +78,7 @@ template <class Step>
 bool StreamBatches(const PayloadRun& run, const PayloadCipher& cipher, std::uint64_t payloadOffset,
                    std::size_t inputChunkBytes, std::size_t outputChunkBytes, Step step)
 {
-    const auto body = run.total ? std::optional(*run.total - std::min(*run.total, payloadOffset)) : std::nullopt;
-    const std::size_t batch = BatchChunks(run.options, inputChunkBytes, body);
+    const std::size_t batch = BatchChunks(run.options, inputChunkBytes, BytesFrom(run.total, payloadOffset));
     const bool threaded = WorthThreads(run.total, batch * inputChunkBytes);
     PayloadBatches batches(cipher, threaded ? WorkThreads(run.options.cipherThreads) : 1, payloadOffset);
     const ChunkStream stream{run.input, run.output, run.options.observer, batch * inputChunkBytes,
@@ -97,7 +96,7 @@ bool MovePlaced(const PayloadRun& run, std::uint64_t inputStart, std::uint64_t o
                 std::size_t inputChunkBytes, std::size_t outputChunkBytes, MoveChunks move)
 {
     const PlacedFiles& files = *run.placed;
-    const std::uint64_t bytes = *run.total - std::min(*run.total, inputStart);
+    const std::uint64_t bytes = *BytesFrom(run.total, inputStart);
     const std::size_t batch = BatchChunks(run.options, inputChunkBytes, bytes);
     const std::size_t threads =
         WorthThreads(bytes, batch * inputChunkBytes) ? WorkThreads(run.options.cipherThreads) : 1;

@@ -1,6 +1,7 @@
 #include "age/payloadbatch.h"
 
 #include <algorithm>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -78,29 +79,36 @@ PayloadBatches::PayloadBatches(const PayloadCipher& cipher, std::size_t threads,
 }
 
 template <class Work>
-void PayloadBatches::ForEachChunk(std::size_t chunks, Work work)
+void PayloadBatches::ForEachShare(std::size_t chunks, Work work)
 {
-    const std::size_t tasks = pool_ ? std::min(chunks, pool_->Capacity()) : 1;
-    // The cipher's assembly leaves key material on the stacks of threads that live on.
-    if (tasks <= 1) {
-        for (std::size_t i = 0; i < chunks; ++i) work(contexts_[0], i);
-        WipeStackBelow();
-        return;
+    const std::size_t tasks = std::max<std::size_t>(1, pool_ ? std::min(chunks, pool_->Capacity()) : 1);
+    std::vector<std::exception_ptr> failures(tasks);
+    const auto share = [&](std::size_t task) {
+        try {
+            work(contexts_[task], chunks * task / tasks, chunks * (task + 1) / tasks);
+        } catch (...) {
+            failures[task] = std::current_exception();
+        }
+        WipeStackBelow();  // the cipher's assembly leaves key material on the stacks of threads that live on
+    };
+    if (tasks == 1) {
+        share(0);
+    } else {
+        pool_->Run(tasks, share);
     }
-    pool_->Run(tasks, [&](std::size_t task) {
-        for (std::size_t i = chunks * task / tasks; i < chunks * (task + 1) / tasks; ++i) work(contexts_[task], i);
-        WipeStackBelow();
-    });
+    // Each share stops at its own first failing chunk, so the batch's first is the first share's.
+    for (const std::exception_ptr& failure : failures)
+        if (failure) std::rethrow_exception(failure);
 }
 
 std::span<const std::uint8_t> PayloadBatches::Seal(const std::uint8_t* in, std::size_t count, bool last,
                                                    std::uint8_t* out)
 {
     const std::size_t chunks = ChunksIn(count, kPayloadChunkBytes, last);
-    ForEachChunk(chunks, [&](ChaChaContext& context, std::size_t i) {
-        const std::size_t start = i * kPayloadChunkBytes;
-        const std::size_t n = std::min(kPayloadChunkBytes, count - start);
-        cipher_.Seal(context, counter_ + i, last && i == chunks - 1, in + start, n, out + i * kSealedChunkBytes);
+    ForEachShare(chunks, [&](ChaChaContext& context, std::size_t begin, std::size_t end) {
+        const std::size_t start = begin * kPayloadChunkBytes;
+        SealChunks(cipher_, context, counter_ + begin, in + start, std::min(count, end * kPayloadChunkBytes) - start,
+                   last && end == chunks, out + begin * kSealedChunkBytes);
     });
     counter_ += chunks;
     return {out, count + chunks * kTagBytes};
@@ -110,17 +118,11 @@ std::span<const std::uint8_t> PayloadBatches::Open(const std::uint8_t* in, std::
                                                    std::uint8_t* out)
 {
     const std::size_t chunks = ChunksIn(count, kSealedChunkBytes, last);
-    std::vector<Opened> opened(chunks, Opened::Yes);
-    ForEachChunk(chunks, [&](ChaChaContext& context, std::size_t i) {
-        const std::size_t start = i * kSealedChunkBytes;
-        const std::size_t n = std::min(kSealedChunkBytes, count - start);
-        opened[i] =
-            OpenChunk(cipher_, context, counter_ + i, last && i == chunks - 1, in + start, n, out + i * kPayloadChunkBytes);
+    ForEachShare(chunks, [&](ChaChaContext& context, std::size_t begin, std::size_t end) {
+        const std::size_t start = begin * kSealedChunkBytes;
+        OpenChunks(cipher_, context, counter_ + begin, in + start, std::min(count, end * kSealedChunkBytes) - start,
+                   last && end == chunks, out + begin * kPayloadChunkBytes, payloadOffset_);
     });
-    const auto failed = std::ranges::find_if(opened, [](Opened o) { return o != Opened::Yes; });
-    if (failed != opened.end())
-        Refuse(counter_ + static_cast<std::uint64_t>(failed - opened.begin()), *failed, payloadOffset_);
     counter_ += chunks;
     return {out, count - chunks * kTagBytes};
 }
-

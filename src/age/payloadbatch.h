@@ -41,10 +41,11 @@ public:
     std::span<const std::uint8_t> Open(const std::uint8_t* in, std::size_t count, bool last, std::uint8_t* out);
 
 private:
-    // Runs work(context, i) for chunks 0 .. chunks - 1 of the batch, split across the threads,
-    // each thread with a context of its own.
+    // Runs work(context, begin, end) on the batch's chunks split into one run of them per
+    // thread, each thread with a context of its own; raises the failure of the first share
+    // that failed.
     template <class Work>
-    void ForEachChunk(std::size_t chunks, Work work);
+    void ForEachShare(std::size_t chunks, Work work);
 
     const PayloadCipher& cipher_;
     std::unique_ptr<WorkerPool> pool_;  // only when more than one thread shares a batch

@@ -22,10 +22,8 @@ struct BurnOnExit {
 bool TransformBody(FileOperation operation, ByteSource& input, ByteSink& output, std::optional<std::uint64_t> total,
                    TZC_blockcipher& cipher, const FileOpOptions& options)
 {
-    const std::uint64_t before = operation == FileOperation::Decrypt ? kCheckBlockBytes : 0;
-    const std::optional<std::uint64_t> body =
-        total ? std::optional(*total - std::min<std::uint64_t>(*total, before)) : std::nullopt;
-    const std::size_t chunkBytes = ChunkBytesFor(options.chunkBytes, kChunkUnitBytes, body);
+    const std::uint64_t bodyStart = operation == FileOperation::Decrypt ? kCheckBlockBytes : 0;
+    const std::size_t chunkBytes = ChunkBytesFor(options.chunkBytes, kChunkUnitBytes, BytesFrom(total, bodyStart));
     const bool threaded = WorthThreads(total, chunkBytes);
     const ChunkStream stream{input, output, options.observer, chunkBytes, 0, total};
     if (operation == FileOperation::Encrypt) {

@@ -1,5 +1,6 @@
 #include "pipeline/runfiles.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include "platform/namedfailure.h"
@@ -52,4 +53,10 @@ std::optional<std::uint64_t> SizeOf(const struct stat& info)
 {
     if (!S_ISREG(info.st_mode)) return std::nullopt;
     return static_cast<std::uint64_t>(info.st_size);
+}
+
+std::optional<std::uint64_t> BytesFrom(std::optional<std::uint64_t> total, std::uint64_t start)
+{
+    if (!total) return std::nullopt;
+    return *total - std::min(*total, start);
 }

@@ -70,3 +70,5 @@ void FinishRun(RunInput& input, RunOutput& output, const FileOpOptions& options)
 
 // The input's size when it is a regular file.
 std::optional<std::uint64_t> SizeOf(const struct stat& info);
+// How many of an input's total bytes, when known, stand from start on.
+std::optional<std::uint64_t> BytesFrom(std::optional<std::uint64_t> total, std::uint64_t start);
